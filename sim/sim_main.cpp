@@ -1,0 +1,2 @@
+// orlogix-sim: simulated instruments on a pseudo-terminal.
+int main() { return 0; }

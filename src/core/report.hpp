@@ -1,0 +1,53 @@
+#pragma once
+// The one reporting interface behind every message box, status line and user
+// choice. The window, the headless runner and the TCP server implement it;
+// core and job code only talk to it.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orlogix {
+
+inline constexpr int kBoxOk = 1;
+inline constexpr int kBoxCancel = 2;
+inline constexpr int kBoxYes = 6;
+inline constexpr int kBoxNo = 7;
+
+class Reporter {
+public:
+    virtual ~Reporter() = default;
+
+    // The five modal boxes: a title and one text line.
+    virtual void error_box(std::string_view title, std::string_view text) = 0;
+    virtual void notice_box(std::string_view title, std::string_view text) = 0;
+    virtual void warning_box(std::string_view title, std::string_view text) = 0;
+    virtual int question_box(std::string_view title, std::string_view text) = 0;  // kBoxOk / kBoxCancel
+    virtual int yes_no_box(std::string_view title, std::string_view text) = 0;    // kBoxYes / kBoxNo
+
+    // Job reporting: main status line, second status line, job error.
+    virtual void status(std::string_view text) = 0;
+    virtual void product(std::string_view text) = 0;
+    virtual void job_error(std::string_view text, std::string_view title) { error_box(title, text); }
+
+    // A blocking choice from a list (track lists, split logs). Returns the
+    // chosen index, or -1 for cancel. Without anyone to ask: the default.
+    virtual int choose(std::string_view title, const std::vector<std::string>& items, int default_index) {
+        (void)title;
+        (void)items;
+        return default_index;
+    }
+};
+
+// The operating system's text for an errno value, in an error box.
+void system_error_box(Reporter& r, std::string_view title, int error_code);
+std::string system_error_text(int error_code);
+
+// Replaces each "%" of the template by the next count: the first by a, the
+// second by b, the third by c, every further one by d.
+std::string format_counts(std::string_view templ, long long a = 0, long long b = 0, long long c = 0,
+                          long long d = 0);
+
+// printf-style formatting into a growable string (nothing is cut).
+std::string strformat(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace orlogix

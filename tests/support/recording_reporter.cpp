@@ -1,0 +1,91 @@
+#include "support/recording_reporter.hpp"
+
+namespace orlogix::test {
+
+void RecordingReporter::error_box(std::string_view title, std::string_view text) {
+    std::lock_guard lock(mutex_);
+    boxes_.push_back({"error", std::string(title), std::string(text)});
+}
+
+void RecordingReporter::notice_box(std::string_view title, std::string_view text) {
+    std::lock_guard lock(mutex_);
+    boxes_.push_back({"notice", std::string(title), std::string(text)});
+}
+
+void RecordingReporter::warning_box(std::string_view title, std::string_view text) {
+    std::lock_guard lock(mutex_);
+    boxes_.push_back({"warning", std::string(title), std::string(text)});
+}
+
+int RecordingReporter::next_answer(int fallback) {
+    if (answers_.empty()) return fallback;
+    int a = answers_.front();
+    answers_.pop_front();
+    return a;
+}
+
+int RecordingReporter::question_box(std::string_view title, std::string_view text) {
+    std::lock_guard lock(mutex_);
+    boxes_.push_back({"question", std::string(title), std::string(text)});
+    return next_answer(kBoxCancel);
+}
+
+int RecordingReporter::yes_no_box(std::string_view title, std::string_view text) {
+    std::lock_guard lock(mutex_);
+    boxes_.push_back({"yesno", std::string(title), std::string(text)});
+    return next_answer(kBoxNo);
+}
+
+void RecordingReporter::status(std::string_view text) {
+    std::lock_guard lock(mutex_);
+    statuses_.emplace_back(text);
+}
+
+void RecordingReporter::product(std::string_view text) {
+    std::lock_guard lock(mutex_);
+    products_.emplace_back(text);
+}
+
+int RecordingReporter::choose(std::string_view title, const std::vector<std::string>& items, int default_index) {
+    std::lock_guard lock(mutex_);
+    std::string all;
+    for (const auto& i : items) all += i + "\n";
+    boxes_.push_back({"choose", std::string(title), all});
+    return next_answer(default_index);
+}
+
+void RecordingReporter::queue_answer(int answer) {
+    std::lock_guard lock(mutex_);
+    answers_.push_back(answer);
+}
+
+std::vector<Box> RecordingReporter::boxes() const {
+    std::lock_guard lock(mutex_);
+    return boxes_;
+}
+
+std::vector<std::string> RecordingReporter::statuses() const {
+    std::lock_guard lock(mutex_);
+    return statuses_;
+}
+
+std::vector<std::string> RecordingReporter::products() const {
+    std::lock_guard lock(mutex_);
+    return products_;
+}
+
+Box RecordingReporter::last_error() const {
+    std::lock_guard lock(mutex_);
+    for (auto it = boxes_.rbegin(); it != boxes_.rend(); ++it)
+        if (it->kind == "error") return *it;
+    return {};
+}
+
+int RecordingReporter::count(const std::string& kind) const {
+    std::lock_guard lock(mutex_);
+    int n = 0;
+    for (const auto& b : boxes_) n += b.kind == kind;
+    return n;
+}
+
+}  // namespace orlogix::test

@@ -1,0 +1,49 @@
+#pragma once
+// A Reporter for tests: records every box, status and product text, and
+// answers questions from a queue (default: the refusing answer).
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/report.hpp"
+
+namespace orlogix::test {
+
+struct Box {
+    std::string kind;   // "error", "notice", "warning", "question", "yesno"
+    std::string title;
+    std::string text;
+};
+
+class RecordingReporter : public Reporter {
+public:
+    void error_box(std::string_view title, std::string_view text) override;
+    void notice_box(std::string_view title, std::string_view text) override;
+    void warning_box(std::string_view title, std::string_view text) override;
+    int question_box(std::string_view title, std::string_view text) override;
+    int yes_no_box(std::string_view title, std::string_view text) override;
+    void status(std::string_view text) override;
+    void product(std::string_view text) override;
+    int choose(std::string_view title, const std::vector<std::string>& items, int default_index) override;
+
+    // Answers for the next question / yes-no boxes and list choices, in order.
+    void queue_answer(int answer);
+
+    std::vector<Box> boxes() const;
+    std::vector<std::string> statuses() const;
+    std::vector<std::string> products() const;
+    // The last error box, or an empty Box.
+    Box last_error() const;
+    int count(const std::string& kind) const;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Box> boxes_;
+    std::vector<std::string> statuses_;
+    std::vector<std::string> products_;
+    std::deque<int> answers_;
+    int next_answer(int fallback);
+};
+
+}  // namespace orlogix::test
