@@ -23,6 +23,9 @@ inline constexpr uint32_t kEpoch2000Offset = 315619200;
 // Computed modulo 2^32, without range checks (callers validate).
 uint32_t time_from_calendar(int year, int month, int day, int hour, int minute, int second);
 uint32_t time_from_calendar(const CalendarTime& c);
+// The same count as a signed 64-bit value, not wrapped: lets a reader refuse
+// dates the 32-bit stamp cannot hold.
+int64_t seconds_from_calendar(int year, int month, int day, int hour, int minute, int second);
 CalendarTime calendar_from_time(uint32_t seconds);
 
 // The present UTC time as a time stamp, and as a calendar record.

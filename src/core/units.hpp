@@ -37,5 +37,7 @@ SemicirclePair semicircles_to_centi_arcsec(int32_t latitude, int32_t longitude);
 SemicirclePair semicircles_to_milliminutes(int32_t latitude, int32_t longitude);
 // 1/60000 degree units (instrument minutes with three decimals) to semicircles.
 int32_t milliminutes_to_semicircles(int32_t v);
+// Checked form: -1 for a value beyond 180 degrees, else 0 and the semicircles.
+int milliminutes_to_semicircles(int32_t v, int32_t& out);
 
 }  // namespace orlogix
