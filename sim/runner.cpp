@@ -1,0 +1,172 @@
+#include "sim/runner.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace orlogix::sim {
+
+namespace {
+// Without a program on the slave side the master reports hang-up at once;
+// this keeps the loop from spinning until the program opens the port again.
+constexpr int kNoSlaveWaitMs = 20;
+}  // namespace
+
+Runner::Runner(Instrument& instrument, int master_fd) : instrument_(instrument), master_(master_fd) {}
+
+Runner::~Runner() {
+    stop();
+}
+
+int Runner::start() {
+    if (thread_.joinable()) return 0;
+    if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
+    stopping_ = false;
+    thread_ = std::thread([this] { loop(); });
+    return 0;
+}
+
+void Runner::stop() {
+    if (!thread_.joinable()) return;
+    stopping_ = true;
+    const char byte = 0;
+    [[maybe_unused]] ssize_t n = ::write(wake_[1], &byte, 1);
+    thread_.join();
+    ::close(wake_[0]);
+    ::close(wake_[1]);
+    wake_[0] = wake_[1] = -1;
+}
+
+void Runner::loop() {
+    while (!stopping_) step(std::chrono::milliseconds{-1});
+}
+
+int Runner::poll_timeout_ms(Clock::time_point now) const {
+    using std::chrono::ceil;
+    using std::chrono::milliseconds;
+    int timeout = -1;
+    auto limit = [&](Clock::time_point when) {
+        const long long ms = when <= now ? 0 : ceil<milliseconds>(when - now).count();
+        const int clipped = static_cast<int>(std::min<long long>(ms, 60000));
+        timeout = timeout < 0 ? clipped : std::min(timeout, clipped);
+    };
+    if (written_ < pending_.size() && due_ > now) limit(due_);
+    if (instrument_.tick_interval().count() > 0) limit(next_tick_);
+    return timeout;
+}
+
+void Runner::step(std::chrono::milliseconds wait) {
+    const auto now = Clock::now();
+    if (instrument_.tick_interval().count() > 0 && next_tick_ == Clock::time_point{})
+        next_tick_ = now + instrument_.tick_interval();
+
+    int timeout = poll_timeout_ms(now);
+    if (wait.count() >= 0) timeout = timeout < 0 ? static_cast<int>(wait.count())
+                                                 : std::min(timeout, static_cast<int>(wait.count()));
+    const bool want_write = written_ < pending_.size() && due_ <= now;
+
+    pollfd fds[2] = {{master_, static_cast<short>(POLLIN | (want_write ? POLLOUT : 0)), 0},
+                     {wake_[0], POLLIN, 0}};
+    const nfds_t count = wake_[0] >= 0 ? 2 : 1;
+    const int ready = ::poll(fds, count, timeout);
+    if (ready < 0 && errno != EINTR) return;
+    if (stopping_) return;
+
+    bool no_slave = false;
+    if (ready > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) read_input(no_slave);
+
+    if (instrument_.tick_interval().count() > 0 && Clock::now() >= next_tick_) {
+        instrument_.tick();
+        next_tick_ = Clock::now() + instrument_.tick_interval();
+    }
+    write_output();
+
+    if (no_slave) {
+        pollfd wake = {wake_[0], POLLIN, 0};
+        if (wake_[0] >= 0) ::poll(&wake, 1, kNoSlaveWaitMs);
+        else ::usleep(kNoSlaveWaitMs * 1000);
+    }
+}
+
+void Runner::read_input(bool& no_slave) {
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n > 0) {
+            const std::string_view bytes(buffer, static_cast<std::size_t>(n));
+            record(true, bytes);
+            instrument_.receive(bytes);
+            continue;
+        }
+        // EIO: no program has the slave side open (closed, or between reopens).
+        if (n < 0 && errno == EIO) no_slave = true;
+        if (n < 0 && errno == EINTR) continue;
+        return;
+    }
+}
+
+void Runner::write_output() {
+    for (;;) {
+        if (written_ >= pending_.size()) {
+            if (!instrument_.has_output()) return;
+            OutputChunk chunk = instrument_.take_chunk();
+            pending_ = std::move(chunk.bytes);
+            written_ = 0;
+            due_ = Clock::now() + chunk.pause_before;
+        }
+        if (Clock::now() < due_) return;
+        const ssize_t n = ::write(master_, pending_.data() + written_, pending_.size() - written_);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;  // full, or no slave: retried on the next round
+        record(false, std::string_view(pending_).substr(written_, static_cast<std::size_t>(n)));
+        written_ += static_cast<std::size_t>(n);
+    }
+}
+
+void Runner::record(bool from_program, std::string_view bytes) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!transcript_.empty() && transcript_.back().from_program == from_program)
+            transcript_.back().bytes.append(bytes);
+        else
+            transcript_.push_back({from_program, std::string(bytes)});
+        (from_program ? received_total_ : sent_total_) += bytes.size();
+    }
+    changed_.notify_all();
+}
+
+std::vector<TranscriptEntry> Runner::transcript() const {
+    std::lock_guard lock(mutex_);
+    return transcript_;
+}
+
+std::string Runner::received() const {
+    std::lock_guard lock(mutex_);
+    std::string all;
+    for (const auto& e : transcript_)
+        if (e.from_program) all += e.bytes;
+    return all;
+}
+
+std::string Runner::sent() const {
+    std::lock_guard lock(mutex_);
+    std::string all;
+    for (const auto& e : transcript_)
+        if (!e.from_program) all += e.bytes;
+    return all;
+}
+
+bool Runner::wait_received(std::size_t n, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return received_total_ >= n; });
+}
+
+bool Runner::wait_sent(std::size_t n, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return sent_total_ >= n; });
+}
+
+}  // namespace orlogix::sim

@@ -1,0 +1,77 @@
+#pragma once
+// Serves one instrument on the master side of a pseudo-terminal: reads what
+// the program writes, feeds it to the instrument and writes its replies back,
+// either on its own thread (start/stop) or one step at a time on the
+// caller's thread (step). Keeps a transcript of both directions.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/instrument.hpp"
+
+namespace orlogix::sim {
+
+struct TranscriptEntry {
+    bool from_program = false;  // true: bytes the program wrote; false: bytes the instrument sent
+    std::string bytes;
+};
+
+class Runner {
+public:
+    // Neither the instrument nor the fd is owned; both must outlive the runner.
+    Runner(Instrument& instrument, int master_fd);
+    ~Runner();
+    Runner(const Runner&) = delete;
+    Runner& operator=(const Runner&) = delete;
+
+    // Starts the serving thread. 0, or -1 with errno set.
+    int start();
+    // Stops and joins the thread; safe to call twice.
+    void stop();
+    bool running() const { return thread_.joinable(); }
+
+    // One round on the caller's thread: waits at most `wait` for input,
+    // handles it and sends what is due. Not to be mixed with start().
+    void step(std::chrono::milliseconds wait);
+
+    std::vector<TranscriptEntry> transcript() const;
+    std::string received() const;  // all bytes the program wrote
+    std::string sent() const;      // all bytes the instrument sent
+    // Wait until at least n bytes went the given way; false on time-out.
+    bool wait_received(std::size_t n, std::chrono::milliseconds timeout) const;
+    bool wait_sent(std::size_t n, std::chrono::milliseconds timeout) const;
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void loop();
+    void read_input(bool& no_slave);
+    void write_output();
+    void record(bool from_program, std::string_view bytes);
+    int poll_timeout_ms(Clock::time_point now) const;
+
+    Instrument& instrument_;
+    int master_;
+    int wake_[2] = {-1, -1};
+    std::thread thread_;
+    std::atomic<bool> stopping_{false};
+
+    // Output being written: the current chunk, from `written_`, not before `due_`.
+    std::string pending_;
+    std::size_t written_ = 0;
+    Clock::time_point due_{};
+    Clock::time_point next_tick_{};
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    std::vector<TranscriptEntry> transcript_;
+    std::size_t received_total_ = 0;
+    std::size_t sent_total_ = 0;
+};
+
+}  // namespace orlogix::sim
