@@ -2,6 +2,7 @@
 // The one reporting interface behind every message box, status line and user
 // choice. The window, the headless runner and the TCP server implement it;
 // core and job code only talk to it.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,17 @@ public:
     virtual void status(std::string_view text) = 0;
     virtual void product(std::string_view text) = 0;
     virtual void job_error(std::string_view text, std::string_view title) { error_box(title, text); }
+
+    // Download progress for a caller watching the transfer (command-line
+    // notifications); jobs call these freely, receivers throttle them.
+    virtual void progress_waypoints(int count) { (void)count; }
+    virtual void progress_bytes(long long count) { (void)count; }
+    virtual void progress_position(uint32_t time, int32_t latitude, int32_t longitude, int32_t gps_altitude_dm) {
+        (void)time;
+        (void)latitude;
+        (void)longitude;
+        (void)gps_altitude_dm;
+    }
 
     // A blocking choice from a list (track lists, split logs). Returns the
     // chosen index, or -1 for cancel. Without anyone to ask: the default.
