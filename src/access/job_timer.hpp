@@ -1,0 +1,60 @@
+#pragma once
+// The one timing object of a job: abortable pauses, deadlines and silence
+// time-outs, all measured on the steady clock. Every wait wakes at once when
+// the job is aborted.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+namespace orlogix {
+
+// Milliseconds on the steady clock (the tick counter of the protocols).
+int64_t tick_ms();
+
+// A point in time a job waits for; restart() serves silence time-outs
+// (restart whenever bytes arrive).
+class Deadline {
+public:
+    Deadline() = default;
+    explicit Deadline(int64_t ms) { restart(ms); }
+    void restart(int64_t ms) { ms_ = ms; end_ = tick_ms() + ms; }
+    void restart() { restart(ms_); }
+    bool expired() const { return tick_ms() >= end_; }
+    int64_t remaining_ms() const {
+        int64_t r = end_ - tick_ms();
+        return r > 0 ? r : 0;
+    }
+
+private:
+    int64_t ms_ = 0;
+    int64_t end_ = 0;
+};
+
+class JobTimer {
+public:
+    // Sets the abort flag and wakes every pause.
+    void abort();
+    bool aborted() const { return aborted_.load(std::memory_order_acquire); }
+
+    // Sleeps ms milliseconds; false (at once) when the job is or becomes aborted.
+    bool pause_ms(int64_t ms);
+    // Sleeps until the deadline; false when aborted.
+    bool pause_until(const Deadline& d) { return pause_ms(d.remaining_ms()); }
+
+private:
+    std::atomic<bool> aborted_{false};
+    std::mutex mutex_;
+    std::condition_variable wake_;
+};
+
+// Attempts of an identification exchange: the budget (TIMEOUT seconds, 30 by
+// default) divided into one attempt every 2 seconds.
+inline int identification_attempts(int timeout_seconds) {
+    int seconds = timeout_seconds > 0 ? timeout_seconds : 30;
+    int n = seconds / 2;
+    return n > 0 ? n : 1;
+}
+
+}  // namespace orlogix
