@@ -50,6 +50,7 @@ private:
 
 // The registration function of each family, defined in its own file.
 void register_echo_family(FamilyRegistry& registry);
+void register_garmin_family(FamilyRegistry& registry);
 
 // Every family the tool knows.
 void register_all_families(FamilyRegistry& registry);

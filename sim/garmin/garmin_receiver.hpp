@@ -1,0 +1,68 @@
+#pragma once
+// A simulated Garmin hand-held on the serial link: answers the product
+// request (with or without its capability packet), serves its track log and
+// waypoints record by record with stop-and-wait acknowledgements, and
+// reports what the program uploads.
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/records.hpp"
+#include "protocols/garmin/link_codec.hpp"
+#include "protocols/garmin/records.hpp"
+#include "sim/instrument.hpp"
+
+namespace orlogix::sim {
+
+class FamilyRegistry;
+
+struct GarminConfig {
+    garmin::ProductData product{1000, 350, "SIMGPS Software Version 3.50"};
+    // False: the receiver sends no capability packet (an older model).
+    bool report_capabilities = true;
+    // Empty: built from the types below.
+    std::vector<garmin::ProtocolEntry> protocols;
+    int track_protocol = 301;   // 0, 300, 301 or 302
+    int track_header_type = 310;
+    int track_point_type = 301;
+    int waypoint_type = 108;
+    bool ack_product_request = true;   // acknowledge 254 before sending product data
+    std::string track_name = "ACTIVE LOG";
+    std::vector<TrackPosition> track;
+    std::vector<Waypoint> waypoints;
+};
+
+// The capability entries a receiver of this configuration announces.
+std::vector<garmin::ProtocolEntry> default_protocols(const GarminConfig& config);
+
+// Positions along a straight climb, one every 5 s, and waypoints on a grid.
+std::vector<TrackPosition> generated_track(std::size_t count);
+std::vector<Waypoint> generated_waypoints(std::size_t count);
+
+class GarminReceiver : public Instrument {
+public:
+    explicit GarminReceiver(GarminConfig config);
+
+protected:
+    void on_bytes(std::string_view bytes) override;
+
+private:
+    void handle(const garmin::Packet& p);
+    void handle_command(uint16_t command);
+    void handle_upload(const garmin::Packet& p);
+    void send_next();
+    void send_now(const garmin::Packet& p);
+
+    GarminConfig config_;
+    garmin::FrameReceiver frames_;
+    // Records waiting to go out; the front one is on the wire until acknowledged.
+    std::deque<garmin::Packet> outgoing_;
+    bool awaiting_ack_ = false;
+    std::size_t upload_records_ = 0;
+};
+
+void register_garmin_family(FamilyRegistry& registry);
+
+}  // namespace orlogix::sim
