@@ -1,0 +1,62 @@
+#pragma once
+// The projected points of a track and the integer-metre tables every search
+// works on: D (distances), G/W (best closing gap and its pair), R/Ra, C/Ca.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "analysis/optimisation_results.hpp"
+#include "core/geodesy.hpp"
+#include "core/records.hpp"
+
+namespace orlogix {
+
+inline constexpr std::size_t kMaxProjectedPoints = 2000;
+
+struct ProjectedTrack {
+    std::vector<PlanePoint> points;   // metres about the track's central meridian
+    std::vector<uint32_t> position;   // projected point -> position index
+};
+
+// At most 2000 points, spread evenly, first and last position always included.
+ProjectedTrack project_track(const std::vector<TrackPosition>& positions);
+// The indices project_track samples from a track of count positions.
+std::vector<uint32_t> sample_indices(std::size_t count);
+
+class DistanceTables {
+public:
+    // Fills D, R/Ra and C/Ca. 0, kOptimiseNoMemory or kOptimiseHalted.
+    int build(const std::vector<PlanePoint>& points, const HaltToken& halt,
+              const std::function<void(std::size_t rows_done)>& row_done = {});
+    // Fills G/W (and the column maxima the pruned searches use). 0, or an error as above.
+    int build_gaps(const HaltToken& halt);
+
+    std::size_t size() const { return n_; }
+    // D is kept square and symmetric so that both a row and a column are contiguous.
+    int32_t d(std::size_t i, std::size_t j) const { return d_[i * n_ + j]; }
+    const int32_t* row(std::size_t i) const { return &d_[i * n_]; }
+    int32_t g(std::size_t k, std::size_t l) const { return g_[upper(k, l)]; }
+    uint32_t w(std::size_t k, std::size_t l) const { return w_[upper(k, l)]; }
+    // max over k < m < l of D(m, l), for k + 2 <= l.
+    int32_t column_max_after(std::size_t k, std::size_t l) const { return colmax_[lower(l, k + 1)]; }
+
+    int32_t r(std::size_t i) const { return r_[i]; }
+    uint32_t ra(std::size_t i) const { return ra_[i]; }
+    int32_t c(std::size_t j) const { return c_[j]; }
+    uint32_t ca(std::size_t j) const { return ca_[j]; }
+
+private:
+    std::size_t upper(std::size_t k, std::size_t l) const { return row_start_[k] + l; }
+    static std::size_t lower(std::size_t l, std::size_t m) { return l * (l - 1) / 2 + m; }
+
+    std::size_t n_ = 0;
+    std::vector<int32_t> d_;
+    std::vector<int32_t> g_;
+    std::vector<uint32_t> w_;
+    std::vector<int32_t> colmax_;
+    std::vector<std::size_t> row_start_;
+    std::vector<int32_t> r_, c_;
+    std::vector<uint32_t> ra_, ca_;
+};
+
+}  // namespace orlogix

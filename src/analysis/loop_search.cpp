@@ -1,0 +1,266 @@
+#include "analysis/loop_search.hpp"
+
+#include <algorithm>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "analysis/loop_kernels.hpp"
+
+namespace orlogix {
+
+namespace {
+
+// Greater score, or the same score later in the loop order (k, l, m).
+bool beats(int64_t score, uint32_t k, uint32_t l, uint32_t m, const LoopCandidate& best) {
+    if (!best.found) return true;
+    if (score != best.score) return score > best.score;
+    return std::tie(k, l, m) > std::tie(best.k, best.l, best.m);
+}
+
+void take(LoopCandidate& best, int64_t score, uint32_t k, uint32_t l, uint32_t m) {
+    best.found = true;
+    best.score = score;
+    best.k = k;
+    best.l = l;
+    best.m = m;
+}
+
+// Last m in [lo, hi) with a[m] + b[m] == sum.
+uint32_t last_pair_sum(const int32_t* a, const int32_t* b, uint32_t lo, uint32_t hi, int32_t sum) {
+    for (uint32_t m = hi; m-- > lo;)
+        if (a[m] + b[m] == sum) return m;
+    return lo;
+}
+
+uint32_t last_fai(const int32_t* a, const int32_t* b, int32_t d, uint32_t lo, uint32_t hi, int32_t p) {
+    const int32_t least = static_cast<int32_t>(static_cast<uint32_t>(p) * 7u / 25u);
+    for (uint32_t m = hi; m-- > lo;)
+        if (a[m] + b[m] + d == p && a[m] >= least && b[m] >= least && d >= least) return m;
+    return lo;
+}
+
+// The largest perimeter a triangle whose shortest side may be `side` can have
+// and still give every side 7/25 of it: side >= P*7/25 (integer) means P <= (25 side + 24) / 7.
+int64_t fai_perimeter_cap(int64_t side) { return (25 * side + 24) / 7; }
+
+struct SharedFloor {
+    std::atomic<int64_t> flat{-1};
+    std::atomic<int64_t> fai{-1};
+    static void raise(std::atomic<int64_t>& f, int64_t v) {
+        int64_t cur = f.load(std::memory_order_relaxed);
+        while (v > cur && !f.compare_exchange_weak(cur, v, std::memory_order_relaxed)) {
+        }
+    }
+};
+
+class TriangleWorker {
+public:
+    TriangleWorker(const DistanceTables& t, ClosingRule rule, uint32_t gap, SharedFloor& floor)
+        : t_(t), rule_(rule), gap_(gap), floor_(floor), prefix_(t.size(), 0) {}
+
+    // Every pair (k, l) of one first turn point k, l in steps of `stride` from k + 2.
+    void first_turn_point(uint32_t k, uint32_t stride) {
+        const uint32_t n = static_cast<uint32_t>(t_.size());
+        const int32_t* dk = t_.row(k);
+        // prefix_[l] = max D(k, m) over k < m < l.
+        int32_t run = -1;
+        for (uint32_t l = k + 1; l < n; ++l) {
+            prefix_[l] = run;
+            if (dk[l] > run) run = dk[l];
+        }
+        for (uint32_t l = k + 2; l < n; l += stride) pair(k, l, dk);
+    }
+
+    LoopCandidate flat, fai;
+
+private:
+    void pair(uint32_t k, uint32_t l, const int32_t* dk) {
+        const int64_t g = t_.g(k, l);
+        if (rule_ == ClosingRule::GapLimit && g >= int64_t{gap_}) return;
+        const int64_t d = dk[l];
+        const int64_t a = prefix_[l];
+        const int64_t b = t_.column_max_after(k, l);
+        const int64_t most = a + b + d;
+        if (rule_ == ClosingRule::OneFifth && most <= 5 * g) return;
+
+        const int64_t flat_floor = std::max(flat.score, floor_.flat.load(std::memory_order_relaxed));
+        const int64_t fai_floor = std::max(fai.score, floor_.fai.load(std::memory_order_relaxed));
+        const int64_t fai_most =
+            std::min({most, fai_perimeter_cap(d), fai_perimeter_cap(a), fai_perimeter_cap(b)});
+        // Skip only when the bound is strictly below the best: an equal score
+        // later in the loop order still wins.
+        const bool try_flat = most - g >= flat_floor;
+        const bool try_fai = fai_most - g >= fai_floor;
+        if (!try_flat && !try_fai) return;
+
+        const int32_t* dl = t_.row(l);
+        if (try_flat) {
+            const int64_t p = int64_t{max_pair_sum(dk, dl, k + 1, l)} + d;
+            if (rule_ == ClosingRule::GapLimit || 5 * g < p) {
+                const int64_t s = p - g;
+                if (beats(s, k, l, l, flat)) {
+                    const uint32_t m = last_pair_sum(dk, dl, k + 1, l, static_cast<int32_t>(p - d));
+                    if (beats(s, k, l, m, flat)) {
+                        take(flat, s, k, l, m);
+                        SharedFloor::raise(floor_.flat, s);
+                    }
+                }
+            }
+        }
+        if (try_fai) {
+            const int32_t p32 = max_fai_perimeter(dk, dl, static_cast<int32_t>(d), k + 1, l);
+            const int64_t p = p32;
+            if (p >= 0 && (rule_ == ClosingRule::GapLimit || 5 * g < p)) {
+                const int64_t s = p - g;
+                if (beats(s, k, l, l, fai)) {
+                    const uint32_t m = last_fai(dk, dl, static_cast<int32_t>(d), k + 1, l, p32);
+                    if (beats(s, k, l, m, fai)) {
+                        take(fai, s, k, l, m);
+                        SharedFloor::raise(floor_.fai, s);
+                    }
+                }
+            }
+        }
+    }
+
+    const DistanceTables& t_;
+    ClosingRule rule_;
+    uint32_t gap_;
+    SharedFloor& floor_;
+    std::vector<int32_t> prefix_;
+};
+
+void merge(LoopCandidate& into, const LoopCandidate& from) {
+    if (from.found && beats(from.score, from.k, from.l, from.m, into)) into = from;
+}
+
+}  // namespace
+
+LoopCandidate search_out_and_return(const DistanceTables& t, uint32_t gap, const HaltToken& halt, bool& halted) {
+    LoopCandidate best;
+    halted = false;
+    const std::size_t n = t.size();
+    int64_t best_score = -1000000000;
+    for (std::size_t i = 0; i + 3 <= n; ++i) {
+        if (halt.halted()) {
+            halted = true;
+            return LoopCandidate{};
+        }
+        const int32_t* di = t.row(i);
+        // For a fixed start the best turn point of every end is the last
+        // farthest point before it, carried along as the end moves on.
+        int64_t far = -1;
+        uint32_t far_at = 0;
+        for (std::size_t j = i + 1; j < n; ++j) {
+            if (j >= i + 2 && int64_t{di[j]} < int64_t{gap}) {
+                const int64_t s = 2 * far - di[j];
+                if (s >= best_score) {
+                    best_score = s;
+                    take(best, s, static_cast<uint32_t>(i), static_cast<uint32_t>(j), far_at);
+                }
+            }
+            if (di[j] >= far) {
+                far = di[j];
+                far_at = static_cast<uint32_t>(j);
+            }
+        }
+    }
+    if (best.found && best.score < 0) best = LoopCandidate{};
+    return best;
+}
+
+LoopCandidate search_olc_out_and_return(const DistanceTables& t, int32_t limit, const HaltToken& halt,
+                                        bool& halted) {
+    LoopCandidate best;
+    halted = false;
+    const uint32_t n = static_cast<uint32_t>(t.size());
+    std::vector<int32_t> prefix(n, 0);
+    for (uint32_t i = 0; i + 3 <= n; ++i) {
+        if (halt.halted()) {
+            halted = true;
+            return LoopCandidate{};
+        }
+        const int32_t* di = t.row(i);
+        int32_t run = -1;
+        for (uint32_t j = i + 1; j < n; ++j) {
+            prefix[j] = run;
+            if (di[j] > run) run = di[j];
+        }
+        for (uint32_t j = i + 2; j < n; ++j) {
+            if (di[j] >= limit) continue;
+            const int64_t most = int64_t{prefix[j]} + t.column_max_after(i, j);
+            if (best.found && most < best.score) continue;
+            const int32_t* dj = t.row(j);
+            const int32_t s = max_pair_sum(di, dj, i + 1, j);
+            if (beats(s, i, j, j, best)) {
+                const uint32_t k = last_pair_sum(di, dj, i + 1, j, s);
+                if (beats(s, i, j, k, best)) take(best, s, i, j, k);
+            }
+        }
+    }
+    if (best.found && best.score <= 0) best = LoopCandidate{};
+    return best;
+}
+
+TriangleSearch search_triangles(const DistanceTables& t, ClosingRule rule, uint32_t gap, unsigned threads,
+                                const HaltToken& halt, std::atomic<uint64_t>* triples_done) {
+    TriangleSearch out;
+    const uint32_t n = static_cast<uint32_t>(t.size());
+    if (n < 3) return out;
+    if (threads == 0) threads = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
+
+    SharedFloor floor;
+    // A coarse first pass finds good triangles early, so that the full pass
+    // can skip most pairs by their bound.
+    {
+        constexpr uint32_t kStride = 16;
+        TriangleWorker seed(t, rule, gap, floor);
+        for (uint32_t k = 0; k + 2 < n; k += kStride) {
+            if (halt.halted()) {
+                out.halted = true;
+                return out;
+            }
+            seed.first_turn_point(k, kStride);
+        }
+        out.flat = seed.flat;
+        out.fai = seed.fai;
+    }
+
+    std::atomic<uint32_t> next{0};
+    std::atomic<bool> stopped{false};
+    std::vector<TriangleWorker> workers;
+    workers.reserve(threads);
+    for (unsigned i = 0; i < threads; ++i) workers.emplace_back(t, rule, gap, floor);
+    auto run = [&](TriangleWorker& w) {
+        while (true) {
+            const uint32_t k = next.fetch_add(1, std::memory_order_relaxed);
+            if (k + 2 >= n) return;
+            if (halt.halted()) {
+                stopped.store(true);
+                return;
+            }
+            w.first_turn_point(k, 1);
+            if (triples_done) {
+                const uint64_t rest = n - k - 1;
+                triples_done->fetch_add(rest * (rest - 1) / 2, std::memory_order_relaxed);
+            }
+        }
+    };
+    std::vector<std::thread> pool;
+    for (unsigned i = 1; i < threads; ++i) pool.emplace_back(run, std::ref(workers[i]));
+    run(workers[0]);
+    for (std::thread& th : pool) th.join();
+    if (stopped.load()) {
+        out.halted = true;
+        out.flat = out.fai = LoopCandidate{};
+        return out;
+    }
+    for (const TriangleWorker& w : workers) {
+        merge(out.flat, w.flat);
+        merge(out.fai, w.fai);
+    }
+    return out;
+}
+
+}  // namespace orlogix

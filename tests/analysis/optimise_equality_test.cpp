@@ -1,0 +1,113 @@
+// The fast optimisation must return exactly what the plain loops return.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis/optimise.hpp"
+#include "flight_loader.hpp"
+#include "reference_optimiser.hpp"
+#include "track_builder.hpp"
+
+namespace orlogix {
+namespace {
+
+void expect_same(const OptimisationResults& a, const OptimisationResults& b, const std::string& what) {
+    const PathResult* pa[] = {&a.two, &a.three, &a.four, &a.five};
+    const PathResult* pb[] = {&b.two, &b.three, &b.four, &b.five};
+    for (int s = 0; s < 4; ++s) {
+        EXPECT_EQ(pa[s]->index, pb[s]->index) << what << " free " << s + 2;
+        EXPECT_EQ(pa[s]->total, pb[s]->total) << what << " free " << s + 2;
+    }
+    EXPECT_EQ(a.out_and_return.start, b.out_and_return.start) << what;
+    EXPECT_EQ(a.out_and_return.turn, b.out_and_return.turn) << what;
+    EXPECT_EQ(a.out_and_return.end, b.out_and_return.end) << what;
+    EXPECT_EQ(a.out_and_return.score, b.out_and_return.score) << what;
+    const TriangleResult* ta[] = {&a.flat, &a.fai};
+    const TriangleResult* tb[] = {&b.flat, &b.fai};
+    for (int s = 0; s < 2; ++s) {
+        const char* kind = s == 0 ? " flat" : " FAI";
+        EXPECT_EQ(ta[s]->start, tb[s]->start) << what << kind;
+        EXPECT_EQ(ta[s]->tp1, tb[s]->tp1) << what << kind;
+        EXPECT_EQ(ta[s]->tp2, tb[s]->tp2) << what << kind;
+        EXPECT_EQ(ta[s]->tp3, tb[s]->tp3) << what << kind;
+        EXPECT_EQ(ta[s]->end, tb[s]->end) << what << kind;
+        EXPECT_EQ(ta[s]->sides, tb[s]->sides) << what << kind;
+        EXPECT_EQ(ta[s]->gap, tb[s]->gap) << what << kind;
+    }
+}
+
+void check(const std::vector<TrackPosition>& track, uint32_t gap, const std::string& what) {
+    OptimisationResults ref;
+    ASSERT_EQ(test::reference_optimise(track, gap, ref), 0);
+    for (unsigned threads : {1u, 2u}) {
+        OptimisationSettings s;
+        s.loop_flight_gap = gap;
+        s.threads = threads;
+        OptimisationResults fast;
+        ASSERT_EQ(optimise_track(track, s, fast), 0);
+        expect_same(fast, ref, what + " threads " + std::to_string(threads));
+    }
+}
+
+// Worst cases for the bounds: many equal scores, loops closed everywhere.
+TEST(FastEqualsReference, EquilateralTriangles) {
+    check(test::legs_track(test::equilateral(12.0), 40), 800, "equilateral");
+    // Flown twice round: every triangle exists twice, the later must win.
+    auto c = test::equilateral(8.0);
+    std::vector<std::pair<double, double>> twice(c.begin(), c.end());
+    twice.insert(twice.end(), c.begin() + 1, c.end());
+    check(test::legs_track(twice, 30), 800, "equilateral twice");
+}
+
+TEST(FastEqualsReference, CirclesAndSquareLattice) {
+    std::vector<TrackPosition> circle;
+    for (int i = 0; i <= 360; ++i) {
+        const double a = i * M_PI / 180.0;
+        circle.push_back(test::fix_at(45.0 + 0.1 * std::sin(a), 6.0 + 0.14 * std::cos(a), 1000u + 5u * i));
+    }
+    check(circle, 800, "circle");
+    check(circle, 5000, "circle wide gap");
+    // A lattice walk revisits the same points: ties everywhere.
+    std::vector<TrackPosition> lattice;
+    uint32_t t = 1000;
+    for (int round = 0; round < 3; ++round)
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                lattice.push_back(test::fix_at(46.0 + 0.01 * y, 7.0 + 0.01 * ((y % 2) ? 7 - x : x), t += 10));
+    check(lattice, 800, "lattice");
+    check(lattice, 1200, "lattice gap 1200");
+}
+
+TEST(FastEqualsReference, RandomWalksLongerThanTheSampling) {
+    std::mt19937 rng(7);
+    std::normal_distribution<double> step(0.0, 0.004);
+    for (int run = 0; run < 2; ++run) {
+        std::vector<TrackPosition> walk;
+        double lat = 45.0, lon = 6.0;
+        const int count = run == 0 ? 900 : 2300;
+        for (int i = 0; i < count; ++i) {
+            lat += step(rng);
+            lon += step(rng);
+            // Pull back towards the start now and then, so that loops close.
+            if (i % 300 == 299) { lat = 45.0 + step(rng) * 0.01; lon = 6.0; }
+            walk.push_back(test::fix_at(lat, lon, 1000u + 2u * i));
+        }
+        check(walk, 800, "random walk " + std::to_string(count));
+    }
+}
+
+// The reference takes seconds per flight, so the unit test runs the short
+// flights; the benchmark checks every flight before it times it.
+TEST(FastEqualsReference, ShortRealFlights) {
+    for (const char* name : {"d3p.igc", "flat-xcontest-8.01.igc", "tri.igc"}) {
+        const auto track = test::load_igc_fixes(test::flight_path(name));
+        ASSERT_GT(track.size(), 1000u) << name;
+        check(track, 800, name);
+    }
+}
+
+}  // namespace
+}  // namespace orlogix
