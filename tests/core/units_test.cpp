@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "core/units.hpp"
+
+namespace orlogix {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+TEST(Units, RoundHalfAwayFromZero) {
+    EXPECT_EQ(round_half_away(2.5), 3);
+    EXPECT_EQ(round_half_away(-2.5), -3);
+    EXPECT_EQ(round_half_away(2.4999), 2);
+    EXPECT_EQ(round_half_away(-2.4999), -2);
+    EXPECT_EQ(round_half_away(-0.4), 0);
+    // Out-of-range doubles saturate instead of being undefined.
+    EXPECT_EQ(round_half_away(1e300), std::numeric_limits<int64_t>::max());
+    EXPECT_EQ(round_half_away(-1e300), std::numeric_limits<int64_t>::min());
+    EXPECT_EQ(round_half_away(std::nan("")), 0);
+}
+
+TEST(Units, SemicirclesAndRadians) {
+    const GeoPosition p = semicircles_to_radians(1 << 30, -(1 << 30));
+    EXPECT_DOUBLE_EQ(p.latitude, kPi / 2);
+    EXPECT_DOUBLE_EQ(p.longitude, -kPi / 2);
+
+    SemicirclePair s;
+    ASSERT_EQ(radians_to_semicircles(GeoPosition{kPi / 2, -kPi / 4}, s), 0);
+    EXPECT_EQ(s.latitude, 1 << 30);
+    EXPECT_EQ(s.longitude, -(1 << 29));
+
+    // Every stored value survives the trip through radians.
+    for (int32_t v : {0, 1, -1, 123456789, -987654321, 2147483647, -2147483647 - 1}) {
+        int32_t back = 0;
+        ASSERT_EQ(radians_to_semicircle(semicircle_to_radians(v), back), 0) << v;
+        EXPECT_EQ(back, v);
+    }
+}
+
+TEST(Units, HalfTurnWrapsAndOutOfRangeIsRefused) {
+    int32_t v = 0;
+    ASSERT_EQ(radians_to_semicircle(kPi, v), 0);
+    EXPECT_EQ(v, std::numeric_limits<int32_t>::min());
+    ASSERT_EQ(radians_to_semicircle(-kPi, v), 0);
+    EXPECT_EQ(v, std::numeric_limits<int32_t>::min());
+
+    v = 77;
+    EXPECT_EQ(radians_to_semicircle(3.2, v), -1);
+    EXPECT_EQ(radians_to_semicircle(-3.2, v), -1);
+    EXPECT_EQ(radians_to_semicircle(std::nan(""), v), -1);
+    EXPECT_EQ(radians_to_semicircle(std::numeric_limits<double>::infinity(), v), -1);
+    EXPECT_EQ(v, 77);
+
+    SemicirclePair s{5, 6};
+    EXPECT_EQ(radians_to_semicircles(GeoPosition{1.6, 0.0}, s), -1);  // past the pole
+    EXPECT_EQ(radians_to_semicircles(GeoPosition{0.0, 4.0}, s), -1);
+    EXPECT_EQ(radians_to_semicircles(GeoPosition{std::nan(""), 0.0}, s), -1);
+    EXPECT_EQ(s.latitude, 5);
+    EXPECT_EQ(s.longitude, 6);
+}
+
+TEST(Units, DisplayUnits) {
+    // 45.5 degrees: 16380000 centi-arc-seconds, 2730000 milli-minutes.
+    const int32_t deg45_5 = static_cast<int32_t>(round_half_away(45.5 / 180.0 * 2147483648.0));
+    const SemicirclePair cas = semicircles_to_centi_arcsec(deg45_5, -deg45_5);
+    EXPECT_EQ(cas.latitude, 16380000);
+    EXPECT_EQ(cas.longitude, -16380000);
+    const SemicirclePair mm = semicircles_to_milliminutes(deg45_5, -deg45_5);
+    EXPECT_EQ(mm.latitude, 2730000);
+    EXPECT_EQ(mm.longitude, -2730000);
+}
+
+TEST(Units, MilliminutesToSemicircles) {
+    EXPECT_EQ(milliminutes_to_semicircles(2730000), 542836144);  // 2730000 x 198.8410785185 = 542836144.36
+    EXPECT_EQ(milliminutes_to_semicircles(-2730000), -542836144);
+    EXPECT_EQ(milliminutes_to_semicircles(1), 199);
+    EXPECT_EQ(milliminutes_to_semicircles(5400000), 1 << 30);  // 90 degrees
+    // 180 degrees east is the same semicircle value as 180 west.
+    EXPECT_EQ(milliminutes_to_semicircles(10800000), std::numeric_limits<int32_t>::min());
+
+    int32_t out = 3;
+    EXPECT_EQ(milliminutes_to_semicircles(10800001, out), -1);
+    EXPECT_EQ(milliminutes_to_semicircles(-10800001, out), -1);
+    EXPECT_EQ(milliminutes_to_semicircles(std::numeric_limits<int32_t>::max(), out), -1);
+    EXPECT_EQ(out, 3);
+    ASSERT_EQ(milliminutes_to_semicircles(-5400000, out), 0);
+    EXPECT_EQ(out, -(1 << 30));
+}
+
+}  // namespace
+}  // namespace orlogix
