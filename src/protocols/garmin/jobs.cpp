@@ -1,0 +1,147 @@
+#include "protocols/garmin/jobs.hpp"
+
+#include <vector>
+
+#include "access/debug_trace.hpp"
+#include "access/job_context.hpp"
+#include "access/job_timer.hpp"
+#include "access/link.hpp"
+#include "core/report.hpp"
+
+namespace orlogix::garmin {
+
+namespace {
+
+constexpr int kGarminBaud = 9600;
+
+// Every job starts the same way: the port, then the receiver's identity.
+int open_and_identify(JobContext& ctx, Session& session) {
+    if (connect_serial(ctx, kGarminBaud, false) < 0) return -1;
+    if (session.identify() < 0) return -1;
+    JobResult& r = ctx.result;
+    TrackLogHeader h;
+    session.fill_header(h);
+    r.product_name = h.product_name;
+    r.instrument_description = h.instrument_description;
+    r.device_identity = h.device_identity;
+    return 0;
+}
+
+}  // namespace
+
+int SerialTransport::send_packet(const Packet& packet) {
+    const std::vector<uint8_t> frame = encode_frame(packet);
+    return write_bytes(ctx_, frame.data(), frame.size()) == 0 ? 0 : -1;
+}
+
+int SerialTransport::receive_packet(int timeout_ms, Packet& out) {
+    const Deadline deadline(timeout_ms);
+    for (;;) {
+        if (receiver_.process()) {
+            out = receiver_.packet();
+            return 0;
+        }
+        if (ctx_.aborted()) return kReceiveAborted;
+        if (deadline.expired()) return kReceiveTimeout;
+        uint8_t chunk[LinkReceiver::kChunk];
+        const int n = read_bytes(ctx_, chunk, sizeof chunk);
+        if (n < 0) {
+            receiver_.reset();
+            return kReceiveError;
+        }
+        trace_bytes(chunk, static_cast<std::size_t>(n));
+        receiver_.load({chunk, static_cast<std::size_t>(n)});
+    }
+}
+
+SessionOptions session_options(const JobContext& ctx) {
+    SessionOptions o;
+    o.timeout_seconds = ctx.options.timeout_seconds;
+    o.power_off = ctx.options.power_off;
+    o.power_off_after_track_upload = ctx.options.power_off && ctx.options.origin == JobOrigin::CommandLine;
+    o.aborted = [&ctx] { return ctx.aborted(); };
+    return o;
+}
+
+int read_track_log_job(JobContext& ctx) {
+    SerialTransport transport(ctx);
+    Session session(transport, ctx.reporter, session_options(ctx));
+    if (open_and_identify(ctx, session) < 0) return -1;
+    JobResult& r = ctx.result;
+    if (ctx.options.competition_mode) {
+        // The identity check reads the receiver's waypoints without keeping
+        // them; recognising the pilot's ID waypoints is competition mode's
+        // part and plugs in as the sink here.
+        if (session.capabilities()[kCapWaypointProtocol] != 0 && session.read_waypoints(nullptr, {}) < 0) return -1;
+    }
+    std::vector<TrackPosition> positions;
+    if (session.read_track_log(positions) < 0) return -1;
+    TrackLogHeader& h = r.track_log.header;
+    h.instrument_family = InstrumentFamily::Garmin;
+    h.track_log_source = 1;
+    h.times_in_utc = 1;
+    h.baro_present = 0;
+    session.fill_header(h);
+    r.track_log.positions = std::move(positions);
+    return 0;
+}
+
+int read_waypoints_job(JobContext& ctx) {
+    SerialTransport transport(ctx);
+    Session session(transport, ctx.reporter, session_options(ctx));
+    if (open_and_identify(ctx, session) < 0) return -1;
+    WaypointList list;
+    if (session.read_waypoints(&list) < 0) return -1;
+    ctx.result.waypoints = list.items();
+    return 0;
+}
+
+int write_waypoints_job(JobContext& ctx) {
+    SerialTransport transport(ctx);
+    Session session(transport, ctx.reporter, session_options(ctx));
+    if (open_and_identify(ctx, session) < 0) return -1;
+    return session.upload_waypoints(ctx.params.waypoints);
+}
+
+int write_track_log_job(JobContext& ctx) {
+    SerialTransport transport(ctx);
+    Session session(transport, ctx.reporter, session_options(ctx));
+    if (open_and_identify(ctx, session) < 0) return -1;
+    std::vector<Waypoint> points = ctx.params.waypoints;
+    if (points.empty()) {
+        // A job handed positions instead of waypoints sends their places.
+        for (const TrackPosition& p : ctx.params.positions) {
+            Waypoint w;
+            w.latitude = p.latitude;
+            w.longitude = p.longitude;
+            points.push_back(w);
+        }
+    }
+    const std::string* name = ctx.params.track_name.empty() ? nullptr : &ctx.params.track_name;
+    return session.upload_points_as_track(points, 0, name);
+}
+
+int upload_ctr_tracks(Session& session, Reporter& reporter, const std::vector<CtrTrack>& ctrs) {
+    int result = 0;
+    int number = 0;
+    int first_unconverted = 0;
+    for (const CtrTrack& ctr : ctrs) {
+        ++number;
+        if (!ctr.converted) {
+            if (first_unconverted == 0) first_unconverted = number;
+            continue;
+        }
+        result = session.upload_points_as_track(ctr.points, number, &ctr.name);
+    }
+    if (first_unconverted > 0) reporter.job_error(format_counts("No points for CTR % sent", first_unconverted), "Upload CTR");
+    return result;
+}
+
+void register_garmin_jobs(RoutineRegistry& registry) {
+    registry.add(AccessType::ReadTrackLog, Routine::Garmin, read_track_log_job);
+    registry.add(AccessType::ReadWaypoints, Routine::Garmin, read_waypoints_job);
+    registry.add(AccessType::WriteWaypoints, Routine::Garmin, write_waypoints_job);
+    registry.add(AccessType::WriteTrackLog, Routine::Garmin, write_track_log_job);
+}
+
+}  // namespace orlogix::garmin

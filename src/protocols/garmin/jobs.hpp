@@ -1,0 +1,54 @@
+#pragma once
+// The Garmin serial job routines: connect at 9600 baud, identify, then one
+// transfer, over the link layer of link_codec on the job's serial port.
+#include <string>
+#include <vector>
+
+#include "access/dispatch.hpp"
+#include "core/records.hpp"
+#include "protocols/garmin/link_codec.hpp"
+#include "protocols/garmin/session.hpp"
+
+namespace orlogix {
+class JobContext;
+}
+
+namespace orlogix::garmin {
+
+// Packets over the job's serial port; waits poll the job's abort flag.
+class SerialTransport : public PacketTransport {
+public:
+    explicit SerialTransport(JobContext& ctx) : ctx_(ctx) {}
+    int send_packet(const Packet& packet) override;
+    int receive_packet(int timeout_ms, Packet& out) override;
+
+private:
+    JobContext& ctx_;
+    LinkReceiver receiver_;   // keeps frame state and leftover bytes between calls
+};
+
+// The session options a job's settings ask for.
+SessionOptions session_options(const JobContext& ctx);
+
+int read_track_log_job(JobContext& ctx);
+int read_waypoints_job(JobContext& ctx);
+int write_waypoints_job(JobContext& ctx);
+int write_track_log_job(JobContext& ctx);
+
+// One airspace outline to send as a track log; converted is false when its
+// outline could not be made (it is then skipped and reported at the end).
+struct CtrTrack {
+    std::string name;
+    bool converted = true;
+    std::vector<Waypoint> points;
+};
+// Sends the selected airspaces in order, numbered from 1, over an identified
+// session. The result is that of the last one sent; "No points for CTR %
+// sent" names the first that could not be converted. The airspace job builds
+// the list from its CTR list and calls this after identify().
+int upload_ctr_tracks(Session& session, Reporter& reporter, const std::vector<CtrTrack>& ctrs);
+
+// Puts the routines above into the dispatch registry (Garmin serial cells).
+void register_garmin_jobs(RoutineRegistry& registry);
+
+}  // namespace orlogix::garmin
