@@ -6,7 +6,6 @@
 
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -118,6 +117,14 @@ int parse_arguments(int argc, char** argv, Arguments& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Blocked from the start: a stop signal that comes early still ends in a
+    // clean exit, and only sigwait below sees them (the runner thread inherits the mask).
+    sigset_t stop_signals;
+    sigemptyset(&stop_signals);
+    sigaddset(&stop_signals, SIGINT);
+    sigaddset(&stop_signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+
     FamilyRegistry registry;
     register_all_families(registry);
 
@@ -154,13 +161,6 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     });
     signal(SIGPIPE, SIG_IGN);
-
-    // Block the stop signals before the runner's thread exists, so only sigwait sees them.
-    sigset_t stop_signals;
-    sigemptyset(&stop_signals);
-    sigaddset(&stop_signals, SIGINT);
-    sigaddset(&stop_signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
     PtyPair pty;
     if (pty.open() < 0) {
