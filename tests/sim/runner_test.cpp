@@ -1,6 +1,8 @@
 // The runner on a real pseudo-terminal: the program's side is a plain raw fd
 // on the slave device, as a serial link would open it.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <pty.h>
 #include <termios.h>
 
 #include <thread>
@@ -226,6 +228,39 @@ TEST(RunnerInProcess, StopWithoutStartAndTwiceIsHarmless) {
     runner.stop();
     runner.stop();
     EXPECT_FALSE(runner.running());
+}
+
+}  // namespace
+}  // namespace orlogix::sim
+
+namespace orlogix::sim {
+namespace {
+
+// With no program holding the slave side, reads on the master fail with EIO
+// and poll reports hang-up: the runner must wait for the next open, not quit.
+TEST(RunnerWithoutSlave, WaitsForTheProgramToOpenThePort) {
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ASSERT_EQ(fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK), 0);
+    ::close(slave);
+    auto inst = echo();
+    {
+        Runner runner(*inst, master);
+        ASSERT_EQ(runner.start(), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        EXPECT_TRUE(runner.running());
+        SerialFd port(name);
+        ASSERT_TRUE(port.ok());
+        ASSERT_TRUE(port.send("late\n"));
+        EXPECT_EQ(port.read_n(5), "late\n");
+        port.close();
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        SerialFd again(name);
+        ASSERT_TRUE(again.send("later\n"));
+        EXPECT_EQ(again.read_n(6), "later\n");
+    }
+    ::close(master);
 }
 
 }  // namespace
