@@ -1,0 +1,48 @@
+#include "formats/kml_reader.hpp"
+#include "formats/xml_walker.hpp"
+
+namespace orlogix {
+
+namespace {
+
+class FolderLocator : public XmlHandler {
+public:
+    std::size_t first_start = 0, last_end = 0;
+    bool seen_start = false;
+    int folders = 0;
+
+    int start_tag(const XmlToken& t, int depth) override {
+        if (t.name != "Folder") return 0;
+        folder_depth_ = depth;
+        if (!seen_start) {
+            seen_start = true;
+            first_start = t.offset;
+        }
+        return 0;
+    }
+    int end_tag(std::string_view name, const XmlToken& t, int depth) override {
+        if (name == "Folder" && depth == folder_depth_) {
+            last_end = t.end_offset;
+            ++folders;
+        }
+        return 0;
+    }
+
+private:
+    int folder_depth_ = -1;
+};
+
+}  // namespace
+
+int locate_kml_folders(std::string_view text, std::size_t& begin, std::size_t& end) {
+    FolderLocator locator;
+    std::string error;
+    const int rc = xml_walk(text, XmlWalkOptions{}, locator, error);
+    if (rc != kXmlOk) return rc;
+    if (locator.folders == 0 || locator.first_start >= locator.last_end) return kKmlNoFolder;
+    begin = locator.first_start;
+    end = locator.last_end;
+    return 0;
+}
+
+}  // namespace orlogix
