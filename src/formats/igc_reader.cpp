@@ -1,5 +1,7 @@
 #include "formats/igc_reader.hpp"
 
+#include <new>
+
 #include "core/report.hpp"
 #include "core/time.hpp"
 #include "core/units.hpp"
@@ -167,9 +169,9 @@ int decode_igc_b_record(std::string_view line, TrackPosition& p) {
     return 0;
 }
 
-int parse_igc(std::string_view bytes, IgcParsed& out, IgcParseError& err) {
-    out = IgcParsed{};
-    err = IgcParseError{};
+namespace {
+
+int parse_lines(std::string_view bytes, IgcParsed& out, IgcParseError& err) {
     Parser parser(out, err);
     std::string line;
     line.reserve(kLineMax);
@@ -193,6 +195,21 @@ int parse_igc(std::string_view bytes, IgcParsed& out, IgcParseError& err) {
     // A last line without its line feed still counts.
     if (rc == 0 && pending) rc = parser.line(line, ++number);
     if (rc == 0) rc = parser.finish();
+    return rc;
+}
+
+}  // namespace
+
+int parse_igc(std::string_view bytes, IgcParsed& out, IgcParseError& err) {
+    out = IgcParsed{};
+    err = IgcParseError{};
+    int rc = -1;
+    try {
+        rc = parse_lines(bytes, out, err);
+    } catch (const std::bad_alloc&) {
+        err.text = "Memory allocation error";
+        err.line = 0;
+    }
     if (rc != 0) {
         out = IgcParsed{};
         return -1;
@@ -207,7 +224,12 @@ int read_igc_track(Reporter& r, std::string_view bytes, std::vector<TrackPositio
         r.error_box(kIgcReadTitle, err.text);
         return -1;
     }
-    raw.bytes.assign(bytes.data(), bytes.size());
+    try {
+        raw.bytes.assign(bytes.data(), bytes.size());
+    } catch (const std::bad_alloc&) {
+        r.error_box(kIgcReadTitle, "Memory allocation error");
+        return -1;
+    }
     raw.first_fix_time = parsed.positions.front().time;
     raw.maker = parsed.maker;
     raw.serial = parsed.serial;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include "core/text_buffer.hpp"
 #include "core/units.hpp"
@@ -66,11 +67,10 @@ std::string igc_b_record(const TrackPosition& p, bool with_enl) {
     return std::string(line, static_cast<std::size_t>(n));
 }
 
-int encode_igc(std::span<const TrackPosition> positions, const IgcHeaderTexts& texts, const IgcEncodeOptions& options,
-               std::string& out, bool& g_record_possible) {
-    out.clear();
-    g_record_possible = options.source == 1;
-    if (positions.empty()) return -1;
+namespace {
+
+int encode_text(std::span<const TrackPosition> positions, const IgcHeaderTexts& texts, const IgcEncodeOptions& options,
+                std::string& out, bool g_record_possible) {
 
     TextBuffer buffer(10000);
     CoveredText text(buffer);
@@ -125,6 +125,21 @@ int encode_igc(std::span<const TrackPosition> positions, const IgcHeaderTexts& t
     if (rc != 0 || buffer.failed()) return -1;
     out = buffer.take();
     return static_cast<int>(out.size());
+}
+
+}  // namespace
+
+int encode_igc(std::span<const TrackPosition> positions, const IgcHeaderTexts& texts, const IgcEncodeOptions& options,
+               std::string& out, bool& g_record_possible) {
+    out.clear();
+    g_record_possible = options.source == 1;
+    if (positions.empty()) return -1;
+    try {
+        return encode_text(positions, texts, options, out, g_record_possible);
+    } catch (const std::bad_alloc&) {
+        out.clear();
+        return -1;
+    }
 }
 
 }  // namespace orlogix
