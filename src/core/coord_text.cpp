@@ -1,5 +1,6 @@
 #include "core/coord_text.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -12,6 +13,7 @@ namespace {
 constexpr double kDegreesToRadians = 0.01745329251994;       // the dialogs' constant, kept exactly
 constexpr double kSecondsToDegrees = 0.0002777777777777778;
 constexpr double kRadiansPerArcMinute = 0.0002908882086657;
+constexpr double kBelowOne = 1.0 - 1.0 / 9007199254740992.0;  // largest double below 1
 
 // A read position over the text; every reader below walks one of these.
 struct Cursor {
@@ -54,7 +56,8 @@ struct Cursor {
             scale *= 0.1;
             ++pos;
         }
-        return v;
+        // A long run of nines must not round up to a whole unit.
+        return std::min(v, kBelowOne);
     }
 };
 

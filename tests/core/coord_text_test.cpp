@@ -271,5 +271,13 @@ TEST(ParseHemisphereCoord, StopsAfterTheCoordinate) {
     }
 }
 
+TEST(Fractions, LongRunsOfNinesStayBelowOne) {
+    int sod = 0;
+    double frac = 0;
+    ASSERT_EQ(parse_hhmmss("000000.99999999999999999999999999999", sod, frac), 0);
+    EXPECT_LT(frac, 1.0);
+    EXPECT_GT(frac, 0.9999999);
+}
+
 }  // namespace
 }  // namespace orlogix
