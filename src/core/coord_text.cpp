@@ -1,6 +1,7 @@
 #include "core/coord_text.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -83,6 +84,24 @@ std::string format_dms(int32_t centi_arcsec, Axis axis) {
     char buf[64];
     const char* layout = axis == Axis::Latitude ? "%c %02lld  %02lld  %02lld.%02lld" : "%c %03lld  %02lld  %02lld.%02lld";
     std::snprintf(buf, sizeof buf, layout, letter, v / 360000, v / 6000 % 60, v / 100 % 60, v % 100);
+    return buf;
+}
+
+std::string format_dms_precise(double radians, Axis axis) {
+    const bool negative = radians < 0;
+    const char letter = axis == Axis::Latitude ? (negative ? 'S' : 'N') : (negative ? 'W' : 'E');
+    const double arcsec = std::fabs(radians) * 206264.8062471;
+    // Beyond any real angle (or not a number) there is nothing sensible to print.
+    if (!(arcsec < 1e9)) return std::string(1, letter) + " ?";
+    long long whole = static_cast<long long>(arcsec);
+    long long fifth = static_cast<long long>((arcsec - static_cast<double>(whole)) * 100000 + 0.5);
+    if (fifth >= 100000) {
+        ++whole;
+        fifth = 0;
+    }
+    char buf[64];
+    const char* layout = axis == Axis::Latitude ? "%c %02lld %02lld %02lld.%05lld" : "%c %03lld %02lld %02lld.%05lld";
+    std::snprintf(buf, sizeof buf, layout, letter, whole / 3600, whole / 60 % 60, whole % 60, fifth);
     return buf;
 }
 

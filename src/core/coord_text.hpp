@@ -13,6 +13,9 @@ enum class Axis { Latitude, Longitude };
 
 // 'N 45  30  12.34' / 'E 006  07  08.09' from centi-arc-seconds.
 std::string format_dms(int32_t centi_arcsec, Axis axis);
+// 'N 45 30 12.12345' / 'E 006 07 08.00000' from radians: five decimals of a
+// second, a fraction that rounds up to a whole second carried into it.
+std::string format_dms_precise(double radians, Axis axis);
 
 int parse_latlon(std::string_view text, Axis axis, double& radians);          // 0 or -1
 int parse_utm_zone(std::string_view text, int& zone, char& band);              // 0, -1..-4

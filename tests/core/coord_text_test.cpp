@@ -28,6 +28,21 @@ TEST(FormatDms, Layout) {
     EXPECT_EQ(format_dms(INT32_MIN, Axis::Longitude), "W 5965  13  56.48");
 }
 
+TEST(FormatDmsPrecise, FiveDecimalsAndCarry) {
+    constexpr double kArcsecToRad = 1.0 / 206264.8062471;
+    EXPECT_EQ(format_dms_precise((45 * 3600 + 30 * 60 + 12.12345) * kArcsecToRad, Axis::Latitude), "N 45 30 12.12345");
+    EXPECT_EQ(format_dms_precise(-(6 * 3600 + 7 * 60 + 8.5) * kArcsecToRad, Axis::Longitude), "W 006 07 08.50000");
+    // 59.999996 seconds rounds to a whole second, which carries into minutes and degrees.
+    EXPECT_EQ(format_dms_precise((45 * 3600 + 59 * 60 + 59.999996) * kArcsecToRad, Axis::Latitude), "N 46 00 00.00000");
+    EXPECT_EQ(format_dms_precise((12.999996) * kArcsecToRad, Axis::Longitude), "E 000 00 13.00000");
+    EXPECT_EQ(format_dms_precise((12.999994) * kArcsecToRad, Axis::Longitude), "E 000 00 12.99999");
+    // What it prints is read back to the same angle.
+    double r = 0;
+    const double angle = -0.5983740122;
+    ASSERT_EQ(parse_latlon(format_dms_precise(angle, Axis::Latitude), Axis::Latitude, r), 0);
+    EXPECT_NEAR(r, angle, 1e-10);
+}
+
 TEST(ParseLatLon, AcceptedForms) {
     EXPECT_DOUBLE_EQ(latlon("N45 30.5"), (45 + 30.5 / 60) * kDegToRad);
     EXPECT_DOUBLE_EQ(latlon("-45,5"), -45.5 * kDegToRad);
