@@ -3,6 +3,7 @@
 // works on: D (distances), G/W (best closing gap and its pair), R/Ra, C/Ca.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "analysis/optimisation_results.hpp"
@@ -26,7 +27,8 @@ std::vector<uint32_t> sample_indices(std::size_t count);
 class DistanceTables {
 public:
     // Fills D, R/Ra and C/Ca. 0, kOptimiseNoMemory or kOptimiseHalted.
-    int build(const std::vector<PlanePoint>& points, const HaltToken& halt,
+    // threads: 0 one per core (at most 2). row_done is called with the rows finished so far.
+    int build(const std::vector<PlanePoint>& points, const HaltToken& halt, unsigned threads = 0,
               const std::function<void(std::size_t rows_done)>& row_done = {});
     // Fills G/W (and the column maxima the pruned searches use). 0, or an error as above.
     int build_gaps(const HaltToken& halt);
@@ -38,7 +40,16 @@ public:
     int32_t g(std::size_t k, std::size_t l) const { return g_[upper(k, l)]; }
     uint32_t w(std::size_t k, std::size_t l) const { return w_[upper(k, l)]; }
     // max over k < m < l of D(m, l), for k + 2 <= l.
-    int32_t column_max_after(std::size_t k, std::size_t l) const { return colmax_[lower(l, k + 1)]; }
+    int32_t column_max_after(std::size_t k, std::size_t l) const { return colmax_[upper(k, l)]; }
+
+    // Block maxima of each row (blocks of kBlock columns): bounds for whole runs of turn points.
+    const int32_t* block_max(std::size_t i) const { return &bmax_[i * blocks_]; }
+    const int32_t* block_min(std::size_t i) const { return &bmin_[i * blocks_]; }
+    std::size_t blocks() const { return blocks_; }
+    // The same over super-blocks of kBlocksPerSuper blocks.
+    const int32_t* super_max(std::size_t i) const { return &smax_[i * supers_]; }
+    const int32_t* super_min(std::size_t i) const { return &smin_[i * supers_]; }
+    std::size_t supers() const { return supers_; }
 
     int32_t r(std::size_t i) const { return r_[i]; }
     uint32_t ra(std::size_t i) const { return ra_[i]; }
@@ -47,10 +58,12 @@ public:
 
 private:
     std::size_t upper(std::size_t k, std::size_t l) const { return row_start_[k] + l; }
-    static std::size_t lower(std::size_t l, std::size_t m) { return l * (l - 1) / 2 + m; }
 
     std::size_t n_ = 0;
-    std::vector<int32_t> d_;
+    std::size_t blocks_ = 0;
+    std::unique_ptr<int32_t[]> d_;
+    std::size_t supers_ = 0;
+    std::vector<int32_t> bmax_, bmin_, smax_, smin_;
     std::vector<int32_t> g_;
     std::vector<uint32_t> w_;
     std::vector<int32_t> colmax_;

@@ -1,9 +1,13 @@
 #include "analysis/loop_kernels.hpp"
 
-// The two loops carry almost all of the triangle search; let them use the
-// wider vectors where the processor has them.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
-#define ORLOGIX_KERNEL __attribute__((target_clones("avx2", "default"), optimize("O3")))
+#include <cmath>
+
+// These loops carry almost all of the optimisation's time; let them use the
+// wider vectors where the processor has them. Only "avx2" is named, never
+// "fma", so that no multiply-add contraction can change a distance.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && \
+    !defined(__SANITIZE_ADDRESS__)
+#define ORLOGIX_KERNEL __attribute__((target_clones("avx2", "default"), optimize("O3", "no-math-errno")))
 #else
 #define ORLOGIX_KERNEL
 #endif
@@ -20,6 +24,12 @@ int32_t max_pair_sum(const int32_t* a, const int32_t* b, uint32_t lo, uint32_t h
     return best;
 }
 
+uint32_t last_pair_sum(const int32_t* a, const int32_t* b, uint32_t lo, uint32_t hi, int32_t sum) {
+    for (uint32_t m = hi; m-- > lo;)
+        if (a[m] + b[m] == sum) return m;
+    return lo;
+}
+
 ORLOGIX_KERNEL
 int32_t max_fai_perimeter(const int32_t* a, const int32_t* b, int32_t d, uint32_t lo, uint32_t hi) {
     int32_t best = -1;
@@ -30,6 +40,53 @@ int32_t max_fai_perimeter(const int32_t* a, const int32_t* b, int32_t d, uint32_
         best = v > best ? v : best;
     }
     return best;
+}
+
+ORLOGIX_KERNEL
+void distance_row(const double* x, const double* y, std::size_t i, std::size_t n, int32_t* out) {
+    const double xi = x[i], yi = y[i];
+    for (std::size_t j = 0; j < n; ++j) {
+        // The same operands in the same order for (i, j) and (j, i): the
+        // squares of a difference and of its negation are equal.
+        const double dx = x[j] - xi;
+        const double dy = y[j] - yi;
+        out[j] = static_cast<int32_t>(std::sqrt(dx * dx + dy * dy) + 0.5);
+    }
+}
+
+ORLOGIX_KERNEL
+void block_extremes(const int32_t* row, std::size_t n, int32_t* hi, int32_t* lo) {
+    for (std::size_t b = 0; b * kBlock < n; ++b) {
+        const std::size_t from = b * kBlock, to = from + kBlock < n ? from + kBlock : n;
+        int32_t mx = row[from], mn = row[from];
+        for (std::size_t k = from + 1; k < to; ++k) {
+            mx = row[k] > mx ? row[k] : mx;
+            mn = row[k] < mn ? row[k] : mn;
+        }
+        hi[b] = mx;
+        lo[b] = mn;
+    }
+}
+
+// Short ranges (at most a super-block's eight blocks): plain code with the
+// most selective tests first does better than vectors here.
+uint32_t flag_blocks(const int32_t* kmax, const int32_t* kmin, const int32_t* lmax, const int32_t* lmin,
+                     uint32_t first, uint32_t last, const BlockNeeds& need, uint8_t* flags) {
+    const int32_t d = need.d, flat_sum = need.flat_sum, fai_sum = need.fai_sum;
+    uint32_t count = 0;
+    for (uint32_t b = first; b <= last; ++b) {
+        const int32_t top = kmax[b] + lmax[b];
+        uint8_t f = top >= flat_sum ? 1 : 0;
+        // An FAI turn point m has every side at least 7/25 of P = a + b + d,
+        // so none above 11/25 of P plus rounding: 14 a <= 11 (b + d) + 48.
+        if (top >= fai_sum && 14 * kmin[b] <= 11 * (lmax[b] + d) + 48 && 14 * lmin[b] <= 11 * (kmax[b] + d) + 48) {
+            const int32_t least = static_cast<int32_t>(static_cast<uint32_t>(kmin[b] + lmin[b] + d) * 7u / 25u);
+            if (kmax[b] >= least && lmax[b] >= least && d >= least) f |= 2;
+        }
+        flags[b] = f;
+        count += f != 0;
+    }
+    return count;
 }
 
 }  // namespace orlogix

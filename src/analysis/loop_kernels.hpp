@@ -1,13 +1,36 @@
 #pragma once
-// The inner loops over the turn point, over two contiguous rows of D.
+// The inner loops of the searches, over contiguous rows of the distance table.
+#include <cstddef>
 #include <cstdint>
 
 namespace orlogix {
 
 // max over m in [lo, hi) of a[m] + b[m]; -1 for an empty range.
 int32_t max_pair_sum(const int32_t* a, const int32_t* b, uint32_t lo, uint32_t hi);
+// Last m in [lo, hi) with a[m] + b[m] == sum (lo when there is none).
+uint32_t last_pair_sum(const int32_t* a, const int32_t* b, uint32_t lo, uint32_t hi, int32_t sum);
 // max over m in [lo, hi) of P = a[m] + b[m] + d where every side (a[m], b[m], d)
 // is at least P x 7 / 25; -1 when no m qualifies.
 int32_t max_fai_perimeter(const int32_t* a, const int32_t* b, int32_t d, uint32_t lo, uint32_t hi);
+// One row of the distance table: out[j] = planar distance from (x[i], y[i]) to (x[j], y[j])
+// in whole metres (0.5 added, then truncated), j in [0, n).
+void distance_row(const double* x, const double* y, std::size_t i, std::size_t n, int32_t* out);
+// hi[b] / lo[b] = max / min of row[b*32 .. b*32+31] (within n), for each block b.
+void block_extremes(const int32_t* row, std::size_t n, int32_t* hi, int32_t* lo);
+
+// Which blocks [first, last] of turn points may hold a triangle on the corners
+// (k, l) that reaches the needs; flags[b] gets bit 1 (flat) and bit 2 (FAI).
+// kmax/kmin, lmax/lmin are the block extremes of rows k and l, d = D(k, l).
+// Returns the number of flagged blocks.
+struct BlockNeeds {
+    int32_t flat_sum;  // a + b a flat candidate must reach (INT32_MAX: no flat search)
+    int32_t fai_sum;   // a + b an FAI candidate must reach (INT32_MAX: no FAI search)
+    int32_t d;
+};
+uint32_t flag_blocks(const int32_t* kmax, const int32_t* kmin, const int32_t* lmax, const int32_t* lmin,
+                     uint32_t first, uint32_t last, const BlockNeeds& need, uint8_t* flags);
+
+inline constexpr std::size_t kBlock = 32;
+inline constexpr std::size_t kBlocksPerSuper = 8;  // super-blocks of 256 turn points
 
 }  // namespace orlogix

@@ -1,6 +1,7 @@
 #include "analysis/loop_search.hpp"
 
 #include <algorithm>
+#include <climits>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -24,13 +25,6 @@ void take(LoopCandidate& best, int64_t score, uint32_t k, uint32_t l, uint32_t m
     best.k = k;
     best.l = l;
     best.m = m;
-}
-
-// Last m in [lo, hi) with a[m] + b[m] == sum.
-uint32_t last_pair_sum(const int32_t* a, const int32_t* b, uint32_t lo, uint32_t hi, int32_t sum) {
-    for (uint32_t m = hi; m-- > lo;)
-        if (a[m] + b[m] == sum) return m;
-    return lo;
 }
 
 uint32_t last_fai(const int32_t* a, const int32_t* b, int32_t d, uint32_t lo, uint32_t hi, int32_t p) {
@@ -57,7 +51,8 @@ struct SharedFloor {
 class TriangleWorker {
 public:
     TriangleWorker(const DistanceTables& t, ClosingRule rule, uint32_t gap, SharedFloor& floor)
-        : t_(t), rule_(rule), gap_(gap), floor_(floor), prefix_(t.size(), 0) {}
+        : t_(t), rule_(rule), gap_(gap), floor_(floor), prefix_(t.size(), 0), flags_(t.blocks() + 1, 0),
+          super_flags_(t.supers() + 1, 0) {}
 
     // Every pair (k, l) of one first turn point k, l in steps of `stride` from k + 2.
     void first_turn_point(uint32_t k, uint32_t stride) {
@@ -95,31 +90,67 @@ private:
         if (!try_flat && !try_fai) return;
 
         const int32_t* dl = t_.row(l);
-        if (try_flat) {
-            const int64_t p = int64_t{max_pair_sum(dk, dl, k + 1, l)} + d;
-            if (rule_ == ClosingRule::GapLimit || 5 * g < p) {
-                const int64_t s = p - g;
-                if (beats(s, k, l, l, flat)) {
-                    const uint32_t m = last_pair_sum(dk, dl, k + 1, l, static_cast<int32_t>(p - d));
-                    if (beats(s, k, l, m, flat)) {
-                        take(flat, s, k, l, m);
-                        SharedFloor::raise(floor_.flat, s);
-                    }
+        const uint32_t lo = k + 1, hi = l;
+        const uint32_t first_block = lo / kBlock, last_block = (hi - 1) / kBlock;
+        // Sums a + b a turn point must reach for its triangle not to fall below the best.
+        int64_t need_flat = flat_floor + g - d;
+        int64_t need_fai = fai_floor + g - d;
+        if (rule_ == ClosingRule::OneFifth) {
+            need_flat = std::max(need_flat, 5 * g - d + 1);
+            need_fai = std::max(need_fai, 5 * g - d + 1);
+        }
+        auto clamp = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, -1, INT32_MAX)); };
+        const BlockNeeds needs{try_flat ? clamp(need_flat) : INT32_MAX, try_fai ? clamp(need_fai) : INT32_MAX,
+                               static_cast<int32_t>(d)};
+        // Super-blocks first, then the blocks inside those that may hold a candidate.
+        const uint32_t first_super = first_block / kBlocksPerSuper, last_super = last_block / kBlocksPerSuper;
+        if (flag_blocks(t_.super_max(k), t_.super_min(k), t_.super_max(l), t_.super_min(l), first_super, last_super,
+                        needs, super_flags_.data()) == 0)
+            return;
+        int32_t best_sum = -1, best_p = -1;
+        uint32_t sum_at = 0, p_at = 0;
+        for (uint32_t sup = first_super; sup <= last_super; ++sup) {
+          if (super_flags_[sup] == 0) continue;
+          const uint32_t b0 = std::max<uint32_t>(first_block, sup * kBlocksPerSuper);
+          const uint32_t b1 = std::min<uint32_t>(last_block, sup * kBlocksPerSuper + kBlocksPerSuper - 1);
+          if (flag_blocks(t_.block_max(k), t_.block_min(k), t_.block_max(l), t_.block_min(l), b0, b1, needs,
+                          flags_.data()) == 0)
+              continue;
+          for (uint32_t blk = b0; blk <= b1; ++blk) {
+            const uint8_t f = flags_[blk] & super_flags_[sup];
+            if (f == 0) continue;
+            const uint32_t from = std::max<uint32_t>(lo, blk * kBlock);
+            const uint32_t to = std::min<uint32_t>(hi, blk * kBlock + kBlock);
+            if (f & 1) {
+                const int32_t s = max_pair_sum(dk, dl, from, to);
+                if (s >= best_sum) {  // a later block wins a tie
+                    best_sum = s;
+                    sum_at = last_pair_sum(dk, dl, from, to, s);
+                }
+            }
+            if (f & 2) {
+                const int32_t p = max_fai_perimeter(dk, dl, static_cast<int32_t>(d), from, to);
+                if (p >= 0 && p >= best_p) {
+                    best_p = p;
+                    p_at = last_fai(dk, dl, static_cast<int32_t>(d), from, to, p);
                 }
             }
         }
-        if (try_fai) {
-            const int32_t p32 = max_fai_perimeter(dk, dl, static_cast<int32_t>(d), k + 1, l);
-            const int64_t p = p32;
-            if (p >= 0 && (rule_ == ClosingRule::GapLimit || 5 * g < p)) {
-                const int64_t s = p - g;
-                if (beats(s, k, l, l, fai)) {
-                    const uint32_t m = last_fai(dk, dl, static_cast<int32_t>(d), k + 1, l, p32);
-                    if (beats(s, k, l, m, fai)) {
-                        take(fai, s, k, l, m);
-                        SharedFloor::raise(floor_.fai, s);
-                    }
-                }
+        }
+        // Blocks left out lie strictly below the need, so a maximum at or
+        // above it is the maximum of the whole range.
+        if (try_flat && best_sum >= 0 && best_sum >= need_flat) {
+            const int64_t s = best_sum + d - g;
+            if (beats(s, k, l, sum_at, flat)) {
+                take(flat, s, k, l, sum_at);
+                SharedFloor::raise(floor_.flat, s);
+            }
+        }
+        if (try_fai && best_p >= 0 && best_p - d >= need_fai) {
+            const int64_t s = best_p - g;
+            if (beats(s, k, l, p_at, fai)) {
+                take(fai, s, k, l, p_at);
+                SharedFloor::raise(floor_.fai, s);
             }
         }
     }
@@ -129,6 +160,7 @@ private:
     uint32_t gap_;
     SharedFloor& floor_;
     std::vector<int32_t> prefix_;
+    std::vector<uint8_t> flags_, super_flags_;
 };
 
 void merge(LoopCandidate& into, const LoopCandidate& from) {
@@ -192,11 +224,22 @@ LoopCandidate search_olc_out_and_return(const DistanceTables& t, int32_t limit, 
             const int64_t most = int64_t{prefix[j]} + t.column_max_after(i, j);
             if (best.found && most < best.score) continue;
             const int32_t* dj = t.row(j);
-            const int32_t s = max_pair_sum(di, dj, i + 1, j);
-            if (beats(s, i, j, j, best)) {
-                const uint32_t k = last_pair_sum(di, dj, i + 1, j, s);
-                if (beats(s, i, j, k, best)) take(best, s, i, j, k);
+            const int32_t* bi = t.block_max(i);
+            const int32_t* bj = t.block_max(j);
+            const int64_t need = best.found ? best.score : 0;
+            int32_t s = -1;
+            uint32_t k = 0;
+            for (uint32_t blk = (i + 1) / kBlock; blk <= (j - 1) / kBlock; ++blk) {
+                if (int64_t{bi[blk]} + bj[blk] < need) continue;
+                const uint32_t from = std::max<uint32_t>(i + 1, blk * kBlock);
+                const uint32_t to = std::min<uint32_t>(j, blk * kBlock + kBlock);
+                const int32_t here = max_pair_sum(di, dj, from, to);
+                if (here >= s) {
+                    s = here;
+                    k = last_pair_sum(di, dj, from, to, here);
+                }
             }
+            if (s >= need && beats(s, i, j, k, best)) take(best, s, i, j, k);
         }
     }
     if (best.found && best.score <= 0) best = LoopCandidate{};
