@@ -43,4 +43,22 @@ std::string igc_file_name(IgcNameForm form, uint32_t first_fix_time, std::string
     return {};
 }
 
+IgcNameForm igc_name_form_from_mask(int64_t mask) {
+    if (mask & 2) return IgcNameForm::Long;
+    if (mask & 4) return IgcNameForm::Short;
+    return IgcNameForm::None;
+}
+
+int64_t igc_save_mask(IgcNameForm form) {
+    switch (form) {
+    case IgcNameForm::Long:
+        return 1 | 2;
+    case IgcNameForm::Short:
+        return 1 | 4;
+    case IgcNameForm::None:
+        break;
+    }
+    return 1;
+}
+
 }  // namespace orlogix

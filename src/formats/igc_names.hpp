@@ -20,4 +20,9 @@ std::string igc_short_file_name(uint32_t first_fix_time, std::string_view serial
 std::string igc_file_name(IgcNameForm form, uint32_t first_fix_time, std::string_view maker, std::string_view serial,
                           int flight);
 
+// The stored name-form choice: bit 0 set on every save, bit 1 long form,
+// bit 2 short form.
+IgcNameForm igc_name_form_from_mask(int64_t mask);
+int64_t igc_save_mask(IgcNameForm form);
+
 }  // namespace orlogix

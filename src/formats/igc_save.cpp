@@ -89,6 +89,10 @@ int check_igc_dialog(Reporter& r, IgcDialogValues& v) {
     return flight;
 }
 
+std::string igc_save_file_name(const IgcDialogValues& values, int flight, uint32_t first_fix_time) {
+    return igc_file_name(values.name_form, first_fix_time, "XQV", values.fr_serial, flight);
+}
+
 int complete_igc_path(Reporter& r, std::string& path, bool igc_filter) {
     if (!igc_filter || std::filesystem::path(path).has_extension()) return 0;
     if (path.size() + 4 >= PATH_MAX) {

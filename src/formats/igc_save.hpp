@@ -36,6 +36,10 @@ int check_igc_flight_number(Reporter& r, std::string_view text, std::string_view
 // number, or -1 after reporting.
 int check_igc_dialog(Reporter& r, IgcDialogValues& values);
 
+// The prefilled name of "Save log in &IGC format": our maker code, the FR
+// serial and the flight number; empty when neither name form is chosen.
+std::string igc_save_file_name(const IgcDialogValues& values, int flight, uint32_t first_fix_time);
+
 // When the IGC filter was chosen and the name has no extension, ".igc" is
 // appended ("Too long file name" when there is no room). 0 or -1.
 int complete_igc_path(Reporter& r, std::string& path, bool igc_filter);

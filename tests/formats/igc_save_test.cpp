@@ -290,5 +290,22 @@ TEST(IgcNames, LongAndShortForms) {
     EXPECT_EQ(igc_name_char(35), 'Z');
 }
 
+TEST(IgcNames, DialogPrefillAndStoredChoice) {
+    IgcDialogValues values;
+    values.fr_serial = "K2P";
+    const uint32_t t = time_from_calendar(2011, 5, 1, 12, 0, 0);
+    EXPECT_EQ(igc_save_file_name(values, 7, t), "");
+    values.name_form = IgcNameForm::Long;
+    EXPECT_EQ(igc_save_file_name(values, 7, t), "2011-05-01-XQV-K2P-07.igc");
+    values.name_form = IgcNameForm::Short;
+    EXPECT_EQ(igc_save_file_name(values, 7, t), "151XK2P7.igc");
+    EXPECT_EQ(igc_name_form_from_mask(5), IgcNameForm::Short);
+    EXPECT_EQ(igc_name_form_from_mask(3), IgcNameForm::Long);
+    EXPECT_EQ(igc_name_form_from_mask(1), IgcNameForm::None);
+    EXPECT_EQ(igc_save_mask(IgcNameForm::Short), 5);
+    EXPECT_EQ(igc_save_mask(IgcNameForm::Long), 3);
+    EXPECT_EQ(igc_save_mask(IgcNameForm::None), 1);
+}
+
 }  // namespace
 }  // namespace orlogix
