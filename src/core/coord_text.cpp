@@ -172,8 +172,11 @@ int parse_metres(std::string_view text, double& metres) {
     if (c.at_end()) return -4;
     const char first = c.peek();
     if (first != '+' && first != '-' && !c.digit()) return -1;
-    const double sign = c.take('-') ? -1.0 : 1.0;
-    c.take('+');
+    double sign = 1.0;
+    if (c.take('-'))
+        sign = -1.0;
+    else
+        c.take('+');
     if (!c.digit()) return -4;
     int64_t v = 0;
     while (c.digit()) {

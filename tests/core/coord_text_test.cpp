@@ -141,6 +141,9 @@ TEST(ParseMetres, Codes) {
     EXPECT_EQ(parse_metres("+", m), -4);
     EXPECT_EQ(parse_metres("", m), -4);
     EXPECT_EQ(parse_metres("1.2.3", m), -4);
+    EXPECT_EQ(parse_metres("-+5", m), -4);
+    EXPECT_EQ(parse_metres("+-5", m), -4);
+    EXPECT_EQ(parse_metres("- 5", m), -4);
     EXPECT_EQ(m, 7);
 }
 
