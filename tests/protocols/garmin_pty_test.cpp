@@ -28,6 +28,17 @@ namespace {
 using namespace std::chrono_literals;
 using sim::GarminConfig;
 
+sim::FaultSettings silent() {
+    sim::FaultSettings f;
+    f.silent = true;
+    return f;
+}
+sim::FaultSettings corrupt(std::size_t reply) {
+    sim::FaultSettings f;
+    f.corrupt_reply = reply;
+    return f;
+}
+
 std::vector<TrackPosition> flight_positions() {
     std::string bytes;
     EXPECT_EQ(read_file(std::string(ORLOGIX_TEST_DATA) + "/garmin/tri.igc", bytes), 0);
@@ -114,7 +125,7 @@ TEST(GarminOverPty, DownloadsARealFlight) {
 }
 
 TEST(GarminOverPty, SilentReceiver) {
-    PtyRig rig(GarminConfig{}, sim::FaultSettings{.silent = true});
+    PtyRig rig(GarminConfig{}, silent());
     auto ctx = rig.context(AccessType::ReadTrackLog);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(run_job_inline(*ctx, read_track_log_job), -1);
@@ -140,7 +151,7 @@ TEST(GarminOverPty, SpoiledChecksumIsRetriedThenFailsWithItsCode) {
     // Reply 2 is the product data: dropped by its checksum, asked for again.
     GarminConfig c;
     c.track = sim::generated_track(30);
-    PtyRig retried(c, sim::FaultSettings{.corrupt_reply = 2});
+    PtyRig retried(c, corrupt(2));
     auto ctx = retried.context(AccessType::ReadTrackLog);
     ASSERT_EQ(run_job_inline(*ctx, read_track_log_job), 0) << retried.reporter.last_error().text;
     EXPECT_TRUE(retried.has_status("Requesting product info (1)"));
@@ -148,7 +159,7 @@ TEST(GarminOverPty, SpoiledChecksumIsRetriedThenFailsWithItsCode) {
 
     // Replies after 6 (ack 254, product, capabilities, ack 10, count, header)
     // are the points: the tenth reply never arrives intact.
-    PtyRig failed(c, sim::FaultSettings{.corrupt_reply = 10});
+    PtyRig failed(c, corrupt(10));
     auto ctx2 = failed.context(AccessType::ReadTrackLog);
     EXPECT_EQ(run_job_inline(*ctx2, read_track_log_job), -1);
     EXPECT_EQ(failed.reporter.last_error().text, "E205 Timeout while waiting for log data packet");

@@ -81,6 +81,37 @@ struct Rig {
     std::vector<std::string> uploads;
 };
 
+sim::FaultSettings silent() {
+    sim::FaultSettings f;
+    f.silent = true;
+    return f;
+}
+sim::FaultSettings corrupt(std::size_t reply) {
+    sim::FaultSettings f;
+    f.corrupt_reply = reply;
+    return f;
+}
+sim::FaultSettings dropped(std::size_t reply) {
+    sim::FaultSettings f;
+    f.drop_reply = reply;
+    return f;
+}
+SessionOptions with_timeout(int seconds) {
+    SessionOptions o;
+    o.timeout_seconds = seconds;
+    return o;
+}
+SessionOptions with_power_off() {
+    SessionOptions o;
+    o.power_off = true;
+    return o;
+}
+SessionOptions with_track_power_off() {
+    SessionOptions o;
+    o.power_off_after_track_upload = true;
+    return o;
+}
+
 GarminConfig with_track(std::size_t n, int protocol = 301, int point_type = 301) {
     GarminConfig c;
     c.track = sim::generated_track(n);
@@ -141,8 +172,8 @@ TEST(GarminSession, ProductDataWithoutAcknowledgementFirst) {
 
 TEST(GarminSession, SilentReceiverUsesTheWholeBudget) {
     GarminConfig c;
-    Rig rig(c, SessionOptions{.timeout_seconds = 8});
-    rig.device.set_faults({.silent = true});
+    Rig rig(c, with_timeout(8));
+    rig.device.set_faults(silent());
     EXPECT_EQ(rig.session.identify(), -1);
     const auto s = rig.reporter.statuses();
     EXPECT_EQ(s, (std::vector<std::string>{"Requesting product info (4)", "Requesting product info (3)",
@@ -156,7 +187,7 @@ TEST(GarminSession, SilentReceiverUsesTheWholeBudget) {
 
 TEST(GarminSession, SpoiledProductDataIsRetriedInTheNextAttempt) {
     Rig rig(GarminConfig{});
-    rig.device.set_faults({.corrupt_reply = 2});   // reply 1 acknowledges the request
+    rig.device.set_faults(corrupt(2));   // reply 1 acknowledges the request
     ASSERT_EQ(rig.session.identify(), 0);
     EXPECT_TRUE(rig.has_status("Requesting product info (14)"));
 }
@@ -231,7 +262,7 @@ TEST(GarminSession, TrackLogWithHeaderAndProgress) {
 }
 
 TEST(GarminSession, EmptyTrackLogAndPowerOff) {
-    Rig rig(with_track(0), SessionOptions{.power_off = true});
+    Rig rig(with_track(0), with_power_off());
     rig.device.set_report_sink([&rig](std::string_view l) { rig.uploads.emplace_back(l); });
     ASSERT_EQ(rig.session.identify(), 0);
     std::vector<TrackPosition> got{TrackPosition{}};
@@ -294,7 +325,7 @@ TEST(GarminSession, SpoiledRecordEndsInTimeoutAndAbortCommand) {
     ASSERT_EQ(rig.session.identify(), 0);
     // Identification took replies 1-3 (ack, product, capabilities); 4 acks the
     // command, 5 is the count, 6 the header, 7 the first point.
-    rig.device.set_faults({.corrupt_reply = 9});
+    rig.device.set_faults(corrupt(9));
     std::vector<TrackPosition> got;
     EXPECT_EQ(rig.session.read_track_log(got), -1);
     EXPECT_EQ(rig.reporter.last_error().text, "E205 Timeout while waiting for log data packet");
@@ -354,7 +385,7 @@ TEST(GarminSession, IdentityCheckModeStoresNothing) {
 TEST(GarminSession, WaypointUploadIsReportedByTheReceiver) {
     GarminConfig c;
     c.waypoint_type = 103;
-    Rig rig(c, SessionOptions{.power_off = true});
+    Rig rig(c, with_power_off());
     ASSERT_EQ(rig.session.identify(), 0);
     std::vector<Waypoint> wpts = sim::generated_waypoints(6);
     wpts[1].identifier = "ab_1";
@@ -391,8 +422,11 @@ TEST(GarminSession, WaypointsAsTrackLogAnnounceTheHeaderUnderA301) {
                                           [](const std::string& l) { return l.rfind("track point ", 0) == 0; });
         EXPECT_EQ(points, 12) << protocol;
         const std::size_t size = protocol == 300 ? 13 : protocol == 301 ? 21 : 25;
-        for (const Packet& p : rig.transport.sent)
-            if (p.id == kPidTrackPoint) EXPECT_EQ(p.size, size);
+        for (const Packet& p : rig.transport.sent) {
+            if (p.id == kPidTrackPoint) {
+                EXPECT_EQ(p.size, size);
+            }
+        }
         EXPECT_TRUE(rig.has_status("Point 12 of 12 sent"));
         EXPECT_TRUE(rig.has_status("Sending point 10 of 12"));
         EXPECT_FALSE(rig.sent_command(kCmdTurnOff));
@@ -400,7 +434,7 @@ TEST(GarminSession, WaypointsAsTrackLogAnnounceTheHeaderUnderA301) {
 }
 
 TEST(GarminSession, CtrOutlineUsesItsNumberAndName) {
-    Rig rig(GarminConfig{}, SessionOptions{.power_off_after_track_upload = true});
+    Rig rig(GarminConfig{}, with_track_power_off());
     ASSERT_EQ(rig.session.identify(), 0);
     const std::string name = "CTR GENEVA";
     ASSERT_EQ(rig.session.upload_points_as_track(sim::generated_waypoints(5), 2, &name), 0);
@@ -415,7 +449,7 @@ TEST(GarminSession, MissingAcknowledgementOfAnUpload) {
     Rig rig(c);
     ASSERT_EQ(rig.session.identify(), 0);
     // Replies after identification: ack of the count (4), acks of points...
-    rig.device.set_faults({.drop_reply = 5});
+    rig.device.set_faults(dropped(5));
     EXPECT_EQ(rig.session.upload_waypoints(sim::generated_waypoints(3)), -1);
     EXPECT_EQ(rig.reporter.last_error().text, "E402 Timeout while waiting for ack. packet");
     EXPECT_EQ(rig.reporter.last_error().title, "Upload waypoints");
