@@ -93,7 +93,7 @@ private:
             double metres = 0.0;
             if (parse_decimal(normalise_whitespace(*ele_), metres) != 0 || metres > 1e6 || metres < -1e6)
                 return fail("Bad height data for waypoint %d", number);
-            w.height = static_cast<int32_t>(metres + 0.5);
+            w.height = static_cast<int32_t>(round_half_away(metres));  // halves away from zero: -3 stays -3
         }
         if (!gpx_attribute_semicircles(attributes, "lat", true, w.latitude))
             return fail("Missing/bad latitude data in waypoint %d", number);

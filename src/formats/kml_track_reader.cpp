@@ -170,7 +170,7 @@ int parse_triple(std::string_view text, bool last, Triple& out) {
         double altitude = 0.0;
         // Beyond a million metres the value is no altitude, and x 10 would not fit.
         if (parse_decimal(text.substr(c2 + 1), altitude) != 0 || altitude > 1e6 || altitude < -1e6) return -1;
-        out.altitude = static_cast<int32_t>(altitude + 0.5);
+        out.altitude = static_cast<int32_t>(round_half_away(altitude));  // -1 must read back as -1
     }
     return 0;
 }

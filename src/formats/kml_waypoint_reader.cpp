@@ -107,7 +107,7 @@ private:
         }
         w.latitude = s.latitude;
         w.longitude = s.longitude;
-        w.height = static_cast<int32_t>(values[2] + 0.5);
+        w.height = static_cast<int32_t>(round_half_away(values[2]));
         w.time = time_now();
         w.airfield = 0;
         out_.push_back(std::move(w));

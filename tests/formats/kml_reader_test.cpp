@@ -104,6 +104,18 @@ TEST(KmlTrackReader, AnyChangedValueBreaksTheSignature) {
     EXPECT_TRUE(got.signature_valid);
 }
 
+TEST(KmlTrackReader, NegativeAltitudesKeepTheirMetres) {
+    auto fixes = track(5);
+    fixes[1].gps_altitude = -15;  // written as -1
+    fixes[2].gps_altitude = -26;  // written as -2
+    test::RecordingReporter r;
+    KmlTrack got;
+    ASSERT_EQ(read_kml_track(r, document(folder(fixes)), false, got), 5);
+    EXPECT_EQ(got.positions[1].gps_altitude, -10);
+    EXPECT_EQ(got.positions[2].gps_altitude, -20);
+    EXPECT_TRUE(got.signature_valid);
+}
+
 TEST(KmlTrackReader, UnsignedAndWithoutPressure) {
     test::RecordingReporter r;
     KmlTrack got;
