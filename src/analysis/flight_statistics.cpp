@@ -1,0 +1,169 @@
+#include "analysis/flight_statistics.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "analysis/track_filters.hpp"
+#include "core/geodesy.hpp"
+#include "core/report.hpp"
+
+namespace orlogix {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+struct Walk {
+    double distance = 0.0;
+    double start_height = 0.0;  // decimetres
+};
+
+// Walks back from n over `window` seconds of flight, stopping at a segment start.
+Walk walk_back(const std::vector<TrackPosition>& positions, std::size_t n, double window) {
+    Walk w;
+    w.start_height = positions[n].gps_altitude;
+    std::size_t ref = n;
+    double time = 0.0;
+    for (std::size_t i = n; i-- > 0;) {
+        const TrackPosition& p = positions[i];
+        if (p.time != positions[ref].time) {
+            const double dist = position_distance(p, positions[ref]);
+            const double dt = static_cast<double>(static_cast<uint32_t>(positions[ref].time - p.time));
+            ref = i;
+            if (time + dt < window) {
+                time += dt;
+                w.distance += dist;
+                w.start_height = p.gps_altitude;
+            } else {
+                const double f = (window - time) / dt;
+                w.distance += f * dist;
+                w.start_height += f * (p.gps_altitude - w.start_height);
+                break;
+            }
+        }
+        if (p.flags & kSegmentStart) break;
+    }
+    return w;
+}
+
+}  // namespace
+
+SpeedClimb mean_speed_climb_60s(const std::vector<TrackPosition>& positions, std::size_t n) {
+    if (n == 0 || n >= positions.size() || (positions[n].flags & kSegmentStart)) return {};
+    const Walk w = walk_back(positions, n, 60.0);
+    return {w.distance * 0.06, (positions[n].gps_altitude - w.start_height) * 0.001666667};
+}
+
+double top_speed_10s(const std::vector<TrackPosition>& positions, std::size_t n) {
+    if (n == 0 || n >= positions.size() || (positions[n].flags & kSegmentStart)) return 0.0;
+    return walk_back(positions, n, 10.0).distance * 0.36;
+}
+
+void fill_statistics(FlightStatistics& s, const TrackLogHeader& header, const CalendarTime& now) {
+    s.first_time = s.positions.empty() ? 0 : s.positions.front().time;
+    s.last_time = s.positions.empty() ? 0 : s.positions.back().time;
+    s.duration = s.last_time - s.first_time;
+    s.has_download_time = header.track_log_source == 1 ? 1 : 0;
+    s.download_time = now;
+    s.has_pilot_ids = 0;
+    s.times_in_utc = header.times_in_utc;
+    s.baro_present = header.baro_present;
+    compute_statistics(s);
+}
+
+void compute_statistics(FlightStatistics& s) {
+    const std::vector<TrackPosition>& p = s.positions;
+    int32_t lowest = 1000000, highest = -1000000;
+    double total = 0.0, top = 0.0, mean = 0.0, climb_lo = 0.0, climb_hi = 0.0;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        if (p[i].gps_altitude < lowest) lowest = p[i].gps_altitude;
+        if (p[i].gps_altitude > highest) highest = p[i].gps_altitude;
+        if (i == 0) continue;
+        total += position_distance(p[i - 1], p[i]);
+        // Signed, so that a fix stamped before the first does not count as late.
+        const int64_t since = int64_t{p[i].time} - int64_t{p[0].time};
+        if (since > 10) top = std::max(top, top_speed_10s(p, i));
+        if (since > 60) {
+            const SpeedClimb sc = mean_speed_climb_60s(p, i);
+            mean = std::max(mean, sc.speed);
+            climb_lo = std::min(climb_lo, sc.climb);
+            climb_hi = std::max(climb_hi, sc.climb);
+        }
+    }
+    s.lowest_altitude = (lowest + 5) / 10;
+    s.highest_altitude = (highest + 5) / 10;
+    s.total_distance = total;
+    s.top_speed = top;
+    s.best_mean_speed = mean;
+    // No duration, no average: a single time stamp must not divide by zero.
+    s.average_speed = s.duration > 0 ? total / s.duration * 3.6 : 0.0;
+    s.lowest_climb = std::clamp(climb_lo, -9999.0, 9999.0);
+    s.highest_climb = std::clamp(climb_hi, -9999.0, 9999.0);
+}
+
+StatisticsTexts statistics_texts(const FlightStatistics& s) {
+    StatisticsTexts t;
+    const CalendarTime a = calendar_from_time(s.first_time), b = calendar_from_time(s.last_time);
+    t.date = strformat("%4d-%02d-%02d", a.year, a.month, a.day);
+    t.start = strformat("%02d:%02d:%02d", a.hour, a.minute, a.second);
+    t.finish = strformat("%02d:%02d:%02d", b.hour, b.minute, b.second);
+    t.duration = strformat("%d : %02d : %02d", static_cast<int>(s.duration / 3600),
+                           static_cast<int>(s.duration / 60 % 60), static_cast<int>(s.duration % 60));
+    t.highest = strformat("%d m", s.highest_altitude);
+    t.lowest = strformat("%d m", s.lowest_altitude);
+    t.best_mean_speed = strformat("%d km/h", static_cast<int>(round_half_away(s.best_mean_speed)));
+    t.top_speed = strformat("%d km/h", static_cast<int>(round_half_away(s.top_speed)));
+    t.total_distance = strformat("%.1f km", s.total_distance * 0.001);
+    return t;
+}
+
+std::vector<std::string> result_texts(const OptimisationResults& r) {
+    const double metres[] = {r.two.total,          r.three.total, r.four.total, r.five.total,
+                             r.out_and_return.score, r.flat.score,  r.fai.score};
+    std::vector<std::string> out;
+    for (double m : metres) out.push_back(strformat("%.2f", m * 0.001));
+    return out;
+}
+
+std::string clipboard_text(const std::vector<TrackPosition>& positions) {
+    std::string text;
+    text.reserve(positions.size() * 80 + 1);
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        const TrackPosition& p = positions[i];
+        const CalendarTime c = calendar_from_time(p.time);
+        const GeoPosition g = semicircles_to_radians(p.latitude, p.longitude);
+        const int32_t h = p.gps_altitude;
+        const long long mag = std::llabs(static_cast<long long>(h));
+        text += strformat("%4d-%02d-%02d, %02d:%02d:%02d, %.6f, %.6f, %c%d.%d, %.1f\r\n", c.year, c.month, c.day, c.hour,
+                          c.minute, c.second, g.latitude * 57.29577951308, g.longitude * 57.29577951308,
+                          h < 0 ? '-' : ' ', static_cast<int>(mag / 10), static_cast<int>(mag % 10),
+                          mean_speed_climb_60s(positions, i).speed);
+    }
+    return text;
+}
+
+int rotate_positions(std::vector<TrackPosition>& positions, const GeoPosition& start, const GeoPosition& end) {
+    const RotationBase base = rotation_base(start, end);
+    std::vector<TrackPosition> out = positions;
+    for (TrackPosition& p : out) {
+        GeoPosition moved = rotate_position(base, semicircles_to_radians(p.latitude, p.longitude));
+        // Far side of the sphere: the longitude comes back beyond 180 degrees; wrap it.
+        if (moved.longitude > kPi) moved.longitude -= 2 * kPi;
+        if (moved.longitude < -kPi) moved.longitude += 2 * kPi;
+        SemicirclePair s;
+        if (radians_to_semicircles(moved, s) != 0) return -1;
+        p.latitude = s.latitude;
+        p.longitude = s.longitude;
+    }
+    positions.swap(out);
+    return 0;
+}
+
+void install_rotated(TrackLog& log, std::vector<TrackPosition> rotated) {
+    log.positions = std::move(rotated);
+    log.header.source_protocol_type = 0;
+    log.header.instrument_description.clear();
+}
+
+}  // namespace orlogix

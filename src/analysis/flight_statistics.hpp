@@ -1,0 +1,72 @@
+#pragma once
+// The flight statistics record and its computation: times, heights, speeds,
+// distance and climb rates, plus the optimisation results it carries for the
+// trip writer; also the text forms the statistics dialog and clipboard show.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "analysis/optimisation_results.hpp"
+#include "core/records.hpp"
+#include "core/units.hpp"
+
+namespace orlogix {
+
+struct FlightStatistics {
+    std::vector<TrackPosition> positions;  // the selection copy, after the filters
+    uint32_t first_time = 0;
+    uint32_t last_time = 0;
+    uint32_t duration = 0;          // seconds
+    int32_t has_download_time = 0;  // 1 when the log came from an instrument
+    CalendarTime download_time;     // present time then
+    int32_t has_pilot_ids = 0;      // filled only by competition mode
+    std::string competition_id;
+    std::string civl_id;
+    uint32_t times_in_utc = 0;
+    uint32_t baro_present = 0;
+    int32_t lowest_altitude = 0;    // GPS, whole metres
+    int32_t highest_altitude = 0;
+    double top_speed = 0.0;         // km/h, 10 s mean
+    double best_mean_speed = 0.0;   // km/h, 60 s mean
+    double total_distance = 0.0;    // metres
+    double average_speed = 0.0;     // km/h
+    double lowest_climb = 0.0;      // m/s, 60 s mean
+    double highest_climb = 0.0;
+    OptimisationResults results;
+};
+
+struct SpeedClimb {
+    double speed = 0.0;  // km/h
+    double climb = 0.0;  // m/s
+};
+
+// Mean speed and climb over the 60 s that end at position n (always divided by 60 s).
+SpeedClimb mean_speed_climb_60s(const std::vector<TrackPosition>& positions, std::size_t n);
+// Mean speed over the 10 s that end at position n.
+double top_speed_10s(const std::vector<TrackPosition>& positions, std::size_t n);
+
+// Times, flags and download time from the log header, then the statistics.
+void fill_statistics(FlightStatistics& s, const TrackLogHeader& header, const CalendarTime& now);
+// Heights, speeds, distance and climbs over s.positions (times must be set).
+void compute_statistics(FlightStatistics& s);
+
+// The dialog's field texts.
+struct StatisticsTexts {
+    std::string date, start, finish, duration, highest, lowest, best_mean_speed, top_speed, total_distance;
+};
+StatisticsTexts statistics_texts(const FlightStatistics& s);
+
+// The seven result lines of the optimisation, "%.2f" km each: 2, 3, 4, 5 points,
+// out-and-return, triangle, FAI triangle.
+std::vector<std::string> result_texts(const OptimisationResults& r);
+
+// One line per position: date, time, latitude, longitude, GPS height, 60 s speed; CR LF ends.
+std::string clipboard_text(const std::vector<TrackPosition>& positions);
+
+// Moves every position onto the base line from start to end (start to 0/0,
+// end on the equator). 0, or -1 when a result cannot be stored (positions unchanged).
+int rotate_positions(std::vector<TrackPosition>& positions, const GeoPosition& start, const GeoPosition& end);
+// Installs rotated positions in the track log: protocol type 0, no description.
+void install_rotated(TrackLog& log, std::vector<TrackPosition> rotated);
+
+}  // namespace orlogix
