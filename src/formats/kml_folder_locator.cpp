@@ -11,8 +11,9 @@ public:
     bool seen_start = false;
     int folders = 0;
 
+    // Only outermost folders count, so a folder holding folders is kept whole.
     int start_tag(const XmlToken& t, int depth) override {
-        if (t.name != "Folder") return 0;
+        if (t.name != "Folder" || folder_depth_ > 0) return 0;
         folder_depth_ = depth;
         if (!seen_start) {
             seen_start = true;
@@ -24,12 +25,13 @@ public:
         if (name == "Folder" && depth == folder_depth_) {
             last_end = t.end_offset;
             ++folders;
+            folder_depth_ = 0;
         }
         return 0;
     }
 
 private:
-    int folder_depth_ = -1;
+    int folder_depth_ = 0;  // depth of the open outermost folder, 0 when none
 };
 
 }  // namespace

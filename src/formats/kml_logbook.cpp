@@ -7,6 +7,7 @@
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
 #include "formats/kml_reader.hpp"
+#include "formats/xml_walker.hpp"
 
 namespace orlogix {
 
@@ -34,6 +35,15 @@ int merge_logbook(std::string_view existing, std::string_view folder, std::strin
     std::size_t begin = 0, end = 0;
     const int rc = locate_kml_folders(existing, begin, end);
     if (rc != 0) return rc;
+    // Folders at different levels would leave the kept slice unbalanced; it
+    // must nest on its own before it goes into the new logbook.
+    struct Ignore : XmlHandler {
+        int start_tag(const XmlToken&, int) override { return 0; }
+        int end_tag(std::string_view, const XmlToken&, int) override { return 0; }
+    } ignore;
+    std::string error;
+    const int slice = xml_walk(existing.substr(begin, end - begin), XmlWalkOptions{}, ignore, error);
+    if (slice != kXmlOk) return slice;
     document.clear();
     document.reserve(kKmlDocumentHead.size() + (end - begin) + folder.size() + kKmlDocumentTail.size() + 4);
     document += kKmlDocumentHead;

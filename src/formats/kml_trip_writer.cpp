@@ -159,7 +159,8 @@ std::vector<Kind> result_kinds(const OptimisationResults& r, uint32_t max_gap) {
              strformat("Out-and-return distance (max allowable gap %u)", max_gap), {o.start, o.turn, o.end},
              {o.leg, o.gap}, o.score};
     oar.loop = true;
-    oar.not_computed = "\r\n    <!---Out-and-return not computed--->\r\n";
+    // A comment may not end in "--->" or hold "--", so the markers keep one blank inside.
+    oar.not_computed = "\r\n    <!-- Out-and-return not computed -->\r\n";
     oar.geometry = Kind::Geometry::OutAndReturn;
     kinds.push_back(oar);
 
@@ -173,9 +174,9 @@ std::vector<Kind> result_kinds(const OptimisationResults& r, uint32_t max_gap) {
         return k;
     };
     kinds.push_back(triangle("distance_flat_triangle", "Flat triangle", "Flat triangle",
-                             "\r\n    <!---Flat triangle not computed--->\r\n", r.flat));
+                             "\r\n    <!-- Flat triangle not computed -->\r\n", r.flat));
     kinds.push_back(triangle("distance_fai_triangle", "FAI triangle", "FAI triangle",
-                             "\r\n    <!---FAI triangle not computed--->\r\n", r.fai));
+                             "\r\n    <!-- FAI triangle not computed -->\r\n", r.fai));
     return kinds;
 }
 

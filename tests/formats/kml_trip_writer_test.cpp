@@ -160,7 +160,7 @@ TEST(KmlTripWriter, LoopPlacemarksAndTheirOrder) {
               std::string::npos);
     EXPECT_NE(oar.find("<color>FFFF0000</color>"), std::string::npos);
     // Flat triangle not computed: the comment and nothing else of it.
-    EXPECT_NE(text.find("\r\n\r\n    <!---Flat triangle not computed--->\r\n\r\n    <Placemark>"), std::string::npos);
+    EXPECT_NE(text.find("\r\n\r\n    <!-- Flat triangle not computed -->\r\n\r\n    <Placemark>"), std::string::npos);
     EXPECT_EQ(text.find("distance_flat_triangle"), std::string::npos);
     // FAI triangle: TP1-TP2-TP3-TP1 and start-end, two blanks further in.
     const std::string fai = between(text, "type=\"distance_fai_triangle\"", "    </Placemark>");
