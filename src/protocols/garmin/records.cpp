@@ -310,8 +310,7 @@ std::vector<uint8_t> encode_track_point(const TrackPosition& p, int type) {
     if (l.depth) put_u32(d, 16, p.depth);
     if (type == 302) put_float(d, 20, kUnknownFloat);   // temperature unknown
     if (type == 304) put_float(d, 16, kUnknownFloat);   // distance unknown
-    if (type == 303) d[16] = 0xFF;                       // heart rate unknown
-    if (type == 304) d[20] = d[21] = 0xFF;
+    if (type == 304) d[21] = 0xFF;                       // cadence unknown; heart rate 0 is unknown
     if (l.segment_at >= 0 && (p.flags & kSegmentStart)) d[static_cast<std::size_t>(l.segment_at)] = 1;
     return d;
 }
