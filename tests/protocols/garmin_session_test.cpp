@@ -261,6 +261,26 @@ TEST(GarminSession, TrackLogWithHeaderAndProgress) {
     EXPECT_FALSE(rig.sent_command(kCmdTurnOff));
 }
 
+TEST(GarminSession, ProgressGoesToTheCommandLineCaller) {
+    std::vector<std::string> notes;
+    std::vector<uint32_t> times;
+    SessionOptions o;
+    o.notify = [&notes](std::string_view t) { notes.emplace_back(t); };
+    o.on_position = [&times](const TrackPosition& p) { times.push_back(p.time); };
+    GarminConfig c = with_track(10);
+    Rig rig(c, o);
+    ASSERT_EQ(rig.session.identify(), 0);
+    std::vector<TrackPosition> got;
+    ASSERT_EQ(rig.session.read_track_log(got), 0);
+    EXPECT_EQ(notes, (std::vector<std::string>{"Progress 5/11", "Progress 10/11"}));
+    ASSERT_EQ(times.size(), 10u);
+    EXPECT_EQ(times[9], c.track[9].time);
+
+    notes.clear();
+    ASSERT_EQ(rig.session.upload_waypoints(sim::generated_waypoints(2)), 0);
+    EXPECT_EQ(notes, (std::vector<std::string>{"Sent wpt 1/2", "Sent wpt 2/2"}));
+}
+
 TEST(GarminSession, EmptyTrackLogAndPowerOff) {
     Rig rig(with_track(0), with_power_off());
     rig.device.set_report_sink([&rig](std::string_view l) { rig.uploads.emplace_back(l); });

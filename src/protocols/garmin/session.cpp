@@ -230,6 +230,7 @@ int Session::read_track_log(std::vector<TrackPosition>& out) {
                 return fail(kCapReadTrack, "E206 Packet type/length mismatch");
             if (positions.empty()) p.flags |= kSegmentStart;
             positions.push_back(p);
+            if (options_.on_position) options_.on_position(p);
             send_ack(kPidTrackPoint);
         } else if (packet_.id == kPidTrackHeader) {
             if (protocol == 300) return fail(kCapReadTrack, "E208 Packet type/protocol mismatch");

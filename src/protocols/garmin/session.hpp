@@ -39,7 +39,10 @@ struct SessionOptions {
     bool power_off = false;           // after a track log read and a waypoint upload
     bool power_off_after_track_upload = false;   // only the command line's PWROFF asks for it
     std::function<bool()> aborted;    // the job's abort flag; empty: never
-    std::function<void(std::string_view)> notify;   // progress for the command line's caller
+    // Progress texts ("Progress %/%", "Sent wpt %/%", "Waypoint count %d") and
+    // each downloaded position, for the caller of a command line.
+    std::function<void(std::string_view)> notify;
+    std::function<void(const TrackPosition&)> on_position;
     std::function<uint32_t()> now;    // UTC time stamp for waypoints without one; empty: time_now()
 };
 
