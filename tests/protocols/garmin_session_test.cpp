@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "protocols/garmin/jobs.hpp"
 #include "protocols/garmin/session.hpp"
 #include "sim/garmin/garmin_receiver.hpp"
 #include "support/recording_reporter.hpp"
@@ -462,6 +463,23 @@ TEST(GarminSession, CtrOutlineUsesItsNumberAndName) {
     EXPECT_TRUE(rig.has_status("CTR 2: Sending point 5 of 5"));
     EXPECT_TRUE(rig.has_status("CTR 2: Point 5 of 5 sent"));
     EXPECT_TRUE(rig.sent_command(kCmdTurnOff));
+}
+
+TEST(GarminSession, AirspacesAreNumberedAndUnconvertedOnesReported) {
+    Rig rig(GarminConfig{});
+    ASSERT_EQ(rig.session.identify(), 0);
+    std::vector<CtrTrack> ctrs(3);
+    ctrs[0] = {"ALPHA", true, sim::generated_waypoints(5)};
+    ctrs[1] = {"BRAVO", false, {}};
+    ctrs[2] = {"CHARLIE", true, sim::generated_waypoints(5)};
+    EXPECT_EQ(upload_ctr_tracks(rig.session, rig.reporter, ctrs), 0);
+    EXPECT_TRUE(rig.has_status("CTR 1: Point 5 of 5 sent"));
+    EXPECT_TRUE(rig.has_status("CTR 3: Point 5 of 5 sent"));
+    EXPECT_FALSE(rig.has_status("CTR 2: Point 5 of 5 sent"));
+    EXPECT_NE(std::find(rig.uploads.begin(), rig.uploads.end(), "track header CHARLIE"), rig.uploads.end());
+    EXPECT_EQ(rig.reporter.last_error().text, "No points for CTR 2 sent");
+    EXPECT_EQ(rig.reporter.last_error().title, "Upload CTR");
+    EXPECT_EQ(rig.reporter.count("error"), 1);
 }
 
 TEST(GarminSession, MissingAcknowledgementOfAnUpload) {

@@ -117,8 +117,8 @@ int write_track_log_job(JobContext& ctx) {
             points.push_back(w);
         }
     }
-    const std::string* name = ctx.params.track_name.empty() ? nullptr : &ctx.params.track_name;
-    return session.upload_points_as_track(points, 0, name);
+    // A waypoint list's track is named after its first waypoint.
+    return session.upload_points_as_track(points);
 }
 
 int upload_ctr_tracks(Session& session, Reporter& reporter, const std::vector<CtrTrack>& ctrs) {
