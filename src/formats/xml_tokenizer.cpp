@@ -47,7 +47,9 @@ XmlToken XmlTokenizer::next() {
         t.name = inner;
         return t;
     }
-    if (!inner.empty() && inner.back() == '/') {
+    if (inner.size() > 1 && inner.front() == '?' && inner.back() == '?') {
+        inner.remove_suffix(1);  // "<?xml?>": the closing "?" is no part of the name
+    } else if (!inner.empty() && inner.back() == '/') {
         inner.remove_suffix(1);
         t.kind = XmlTokenKind::EmptyElement;
     }

@@ -175,6 +175,8 @@ TEST(XmlWalker, DeclarationRule) {
     EXPECT_EQ(walk("<gpx></gpx>", error, true), kXmlMissingDeclaration);
     EXPECT_EQ(error, "Missing opening tag '<?xml>'");
     EXPECT_EQ(walk("<gpx></gpx>", error, false), kXmlOk);
+    EXPECT_EQ(walk("<?xml?><gpx></gpx>", error, true), kXmlOk) << error;
+    EXPECT_EQ(walk("<?xml version=\"1.0\"?><gpx></gpx>", error, true), kXmlOk) << error;
 }
 
 TEST(XmlWalker, RandomBytesNeverCrashOrHang) {
