@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "access/debug_trace.hpp"
 #include "access/dispatch.hpp"
 #include "access/event_loop.hpp"
 #include "access/job_context.hpp"
@@ -89,7 +90,13 @@ TEST(GarminOverPty, DownloadsARealFlight) {
     c.track_point_type = 301;
     PtyRig rig(c);
     auto ctx = rig.context(AccessType::ReadTrackLog);
+    clear_trace();
     ASSERT_EQ(run_job_inline(*ctx, read_track_log_job), 0) << rig.reporter.last_error().text;
+
+    // The trace starts with the product request, followed by what came back.
+    const std::string trace = trace_snapshot();
+    EXPECT_EQ(trace.substr(0, 6), std::string("\x10\xFE\x00\x02\x10\x03", 6));
+    EXPECT_NE(trace.find("GPSMAP 76S"), std::string::npos);
 
     const TrackLog& log = ctx->result.track_log;
     ASSERT_EQ(log.positions.size(), flight.size());

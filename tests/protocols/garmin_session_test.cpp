@@ -31,6 +31,7 @@ public:
 
     int receive_packet(int timeout_ms, Packet& out) override {
         waits.push_back(timeout_ms);
+        if (read_error) return kReceiveError;
         for (;;) {
             if (rx_.process()) {
                 out = rx_.packet();
@@ -49,6 +50,7 @@ public:
 
     std::vector<Packet> sent;
     std::vector<int> waits;
+    bool read_error = false;
 
 private:
     sim::Instrument& device_;
@@ -191,6 +193,51 @@ TEST(GarminSession, SpoiledProductDataIsRetriedInTheNextAttempt) {
     rig.device.set_faults(corrupt(2));   // reply 1 acknowledges the request
     ASSERT_EQ(rig.session.identify(), 0);
     EXPECT_TRUE(rig.has_status("Requesting product info (14)"));
+}
+
+TEST(GarminSession, ReadErrorsAndAbortDuringIdentification) {
+    Rig broken(GarminConfig{});
+    broken.transport.read_error = true;
+    EXPECT_EQ(broken.session.identify(), -1);
+    EXPECT_EQ(broken.reporter.last_error().text, "COM port read error");
+    EXPECT_EQ(broken.reporter.last_error().title, "Requesting GPS product data");
+
+    SessionOptions o;
+    o.aborted = [] { return true; };
+    Rig aborted(GarminConfig{}, o);
+    EXPECT_EQ(aborted.session.identify(), -1);
+    EXPECT_EQ(aborted.reporter.statuses(), std::vector<std::string>{"Transfer aborted"});
+    EXPECT_EQ(aborted.reporter.count("error"), 0);
+    EXPECT_TRUE(aborted.transport.sent.empty());
+}
+
+TEST(GarminSession, ReadErrorDuringADownloadHasItsOwnText) {
+    Rig rig(with_track(5));
+    ASSERT_EQ(rig.session.identify(), 0);
+    rig.transport.read_error = true;
+    std::vector<TrackPosition> got;
+    EXPECT_EQ(rig.session.read_track_log(got), -1);
+    EXPECT_EQ(rig.reporter.last_error().text, "E200 COM port error while waiting for data packet");
+    EXPECT_TRUE(rig.sent_command(kCmdAbortTransfer));
+}
+
+TEST(GarminSession, DroppedAcknowledgementOfTheCommand) {
+    Rig rig(with_track(5));
+    ASSERT_EQ(rig.session.identify(), 0);
+    rig.device.set_faults(dropped(4));   // the acknowledgement of command 6
+    std::vector<TrackPosition> got;
+    EXPECT_EQ(rig.session.read_track_log(got), -1);
+    // The record count arrives where the acknowledgement belongs.
+    EXPECT_EQ(rig.reporter.last_error().text, "E201 Bad acknowledge packet type or format");
+    EXPECT_EQ(rig.reporter.last_error().title, "Read GPS track log");
+
+    GarminConfig silent_after = with_track(5);
+    Rig quiet(silent_after);
+    ASSERT_EQ(quiet.session.identify(), 0);
+    quiet.device.set_faults(silent());
+    EXPECT_EQ(quiet.session.read_track_log(got), -1);
+    EXPECT_EQ(quiet.reporter.last_error().text, "E200 Timeout while waiting for data packet");
+    EXPECT_EQ(quiet.transport.waits.back(), 5000);
 }
 
 TEST(GarminSession, NoCapabilityPacketFallsBackToTheBuiltInTable) {
