@@ -238,8 +238,15 @@ int JobFramework::abort_job() {
 
 void JobFramework::abort_transfer() {
     if (!busy()) return;
-    impl_->busy_job = 0;
-    abort_job();
+    Impl& s = *impl_;
+    s.busy_job = 0;
+    // A job that has just ended has nothing left to stop; clearing busy is
+    // enough to drop its results, so no "Port not in use" here.
+    std::lock_guard guard(s.lock);
+    if (s.current) {
+        job_status(s.current->context(), "Aborting transfer");
+        s.current->abort();
+    }
 }
 
 void JobFramework::shutdown() {

@@ -69,7 +69,7 @@ public:
     // "Port not in use" (title "Abort GPS access").
     int abort_job();
     // The Abort button and window closing: when busy, clear busy (so the
-    // results are dropped) and abort the job.
+    // results are dropped) and abort the job if it still runs.
     void abort_transfer();
     // Aborts and joins every job; their results are dropped. Safe to call twice.
     void shutdown();

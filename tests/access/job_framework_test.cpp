@@ -151,6 +151,20 @@ TEST_F(Jobs, ResultsOfAnAbortedTransferAreDropped) {
     EXPECT_EQ(data_.raw_igc.bytes, "AOLD\r\n");
 }
 
+TEST_F(Jobs, AbortAfterTheJobEndedButBeforeItsCompletionDropsTheResult) {
+    reg_.add(AccessType::ReadTrackLog, Routine::Garmin, [](JobContext& c) {
+        c.result.track_log.positions = positions({1, 2, 3, 4, 5});
+        return 0;
+    });
+    ASSERT_EQ(fw_->start_job(AccessType::ReadTrackLog, ProtocolType::GarminSerial, Completion::TrackLog), 0);
+    while (fw_->job_registered()) std::this_thread::sleep_for(5ms);
+    fw_->abort_transfer();
+    ASSERT_TRUE(loop_.run_one(5000ms));
+    EXPECT_EQ(ui_.count("error"), 0);
+    EXPECT_EQ(data_.track_log.positions.size(), 3u);
+    EXPECT_FALSE(fw_->failed());
+}
+
 TEST_F(Jobs, TrackLogIsInstalledOnTheMainLoopThread) {
     std::atomic<bool> routine_done{false};
     std::thread::id job_thread;
