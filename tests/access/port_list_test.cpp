@@ -112,3 +112,47 @@ TEST(PortNames, NineAndTenUseTheirOwnForms) {
 
 }  // namespace
 }  // namespace orlogix
+
+#include "access/user_port.hpp"
+#include "support/recording_reporter.hpp"
+
+namespace orlogix {
+namespace {
+
+TEST(UserPortField, NumbersFromOneToTwenty) {
+    test::RecordingReporter rep;
+    std::string name = "unchanged";
+    EXPECT_EQ(check_user_port(rep, "9", name), 1);
+    EXPECT_EQ(name, "COM9");
+    EXPECT_EQ(check_user_port(rep, " 20 ", name), 1);
+    EXPECT_EQ(name, "\\\\.\\COM20");
+    EXPECT_EQ(check_user_port(rep, "/dev/ttyACM0", name), 1);
+    EXPECT_EQ(name, "/dev/ttyACM0");
+    EXPECT_EQ(rep.count("error"), 0);
+    name = "kept";
+    EXPECT_EQ(check_user_port(rep, "", name), 0);
+    EXPECT_EQ(name, "kept");
+}
+
+TEST(UserPortField, RefusalsKeepTheDialogOpen) {
+    struct Case {
+        const char* field;
+        const char* text;
+    } cases[] = {{"21", "User port out of range (1-20)"},
+                 {"0", "User port out of range (1-20)"},
+                 {"99999999999999999999", "User port out of range (1-20)"},
+                 {"3a", "User port input error"},
+                 {"COM3", "User port input error"},
+                 {"-1", "User port input error"}};
+    for (const auto& c : cases) {
+        test::RecordingReporter rep;
+        std::string name = "kept";
+        EXPECT_LT(check_user_port(rep, c.field, name), 0) << c.field;
+        EXPECT_EQ(rep.last_error().text, c.text) << c.field;
+        EXPECT_EQ(rep.last_error().title, "Select COM port");
+        EXPECT_EQ(name, "kept");
+    }
+}
+
+}  // namespace
+}  // namespace orlogix
