@@ -56,7 +56,9 @@ TEST(OlcTriangles, ClosingGapOfExactlyTwentyPercentDoesNotQualify) {
         ASSERT_EQ(t.d(0, 1) + t.d(1, 2), 8000);
         const TriangleSearch s = search_triangles(t, ClosingRule::OneFifth, 0, 1, {});
         EXPECT_EQ(s.flat.found, end_x < 2000.0) << end_x;
-        if (s.flat.found) EXPECT_EQ(s.flat.score, 8000 + 1999 - 1999);
+        if (s.flat.found) {
+            EXPECT_EQ(s.flat.score, 8000 + 1999 - 1999);
+        }
     }
 }
 
