@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "access/debug_trace.hpp"
@@ -268,13 +269,13 @@ void JobFramework::shutdown() {
     s.current.reset();
 }
 
-void JobFramework::wait_for_job_end() {
-    std::shared_ptr<JobRunner> runner;
-    {
-        std::lock_guard guard(impl_->lock);
-        runner = impl_->current;
+bool JobFramework::wait_for_job_end(int timeout_ms) {
+    Deadline deadline(timeout_ms);
+    while (job_registered()) {
+        if (deadline.expired()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (runner) runner->join();
+    return true;
 }
 
 bool JobFramework::busy() const { return impl_->busy_job.load() != 0; }

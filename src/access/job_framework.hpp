@@ -73,8 +73,8 @@ public:
     void abort_transfer();
     // Aborts and joins every job; their results are dropped. Safe to call twice.
     void shutdown();
-    // Waits for the registered job's thread to end.
-    void wait_for_job_end();
+    // Waits at most timeout_ms for the registered job to end; false when it still runs.
+    bool wait_for_job_end(int timeout_ms = 2000);
 
     bool busy() const;
     bool failed() const;

@@ -402,6 +402,17 @@ TEST_F(Jobs, ShutdownAbortsAndJoinsBeforeDataAreReleased) {
     EXPECT_EQ(data_.track_log.positions.size(), 3u);
 }
 
+TEST_F(Jobs, WaitForJobEndIsBounded) {
+    EXPECT_TRUE(fw_->wait_for_job_end(0));
+    start_blocking();
+    EXPECT_FALSE(fw_->wait_for_job_end(100));
+    EXPECT_TRUE(fw_->job_registered());
+    fw_->abort_job();
+    EXPECT_TRUE(fw_->wait_for_job_end(5000));
+    ASSERT_TRUE(loop_.run_one(5000ms));
+    EXPECT_FALSE(fw_->busy());
+}
+
 TEST_F(Jobs, ReleasedRunnerNeverRunsItsRoutine) {
     std::atomic<bool> ran{false};
     auto ctx = std::make_shared<JobContext>(ui_, AccessType::ReadTrackLog, ProtocolType::GarminSerial);
