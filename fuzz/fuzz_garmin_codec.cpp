@@ -10,7 +10,9 @@
 // and record decoders are pure and depend on core alone, so they are
 // compiled into this target directly.
 #include "protocols/garmin/link_codec.cpp"
-#include "protocols/garmin/records.cpp"
+#include "protocols/garmin/capabilities.cpp"
+#include "protocols/garmin/track_records.cpp"
+#include "protocols/garmin/waypoint_records.cpp"
 
 using namespace orlogix;
 using namespace orlogix::garmin;
