@@ -46,6 +46,7 @@ struct JobHooks {
     std::function<void(int comp_id, int civl_id)> pilot_ids;
 };
 
+// Create it after the event loop and destroy it before: its jobs post there.
 class JobFramework {
 public:
     JobFramework(Reporter& ui, EventPoster& poster, CurrentData& data, const RoutineRegistry& routines = job_routines());

@@ -37,6 +37,7 @@ public:
     using EndStep = std::function<void(JobContext&)>;
 
     // Creates the thread, held at the gate. An empty routine runs routine_not_built.
+    // The poster must outlive the job: the thread posts to it as its last act.
     static std::shared_ptr<JobRunner> create(std::shared_ptr<JobContext> ctx, JobRoutine routine, EventPoster& poster,
                                              Finished finished, EndStep end_step = {});
     ~JobRunner();
