@@ -44,12 +44,17 @@ int Session::fail_aborted() {
     return -1;
 }
 
-int Session::expect_ack(uint8_t id, int timeout_ms, std::string_view caption, std::string_view timeout_text,
-                        std::string_view error_text, std::string_view bad_text, bool abort_on_bad) {
-    const int r = receive(timeout_ms);
+int Session::await_packet(std::string_view caption, std::string_view timeout_text, std::string_view error_text) {
+    const int r = receive(kTransferWaitMs);
     if (r == kReceiveAborted) return fail_aborted();
     if (r == kReceiveTimeout) return fail(caption, timeout_text);
     if (r < 0) return fail(caption, error_text);
+    return 0;
+}
+
+int Session::expect_ack(uint8_t id, std::string_view caption, std::string_view timeout_text,
+                        std::string_view error_text, std::string_view bad_text, bool abort_on_bad) {
+    if (await_packet(caption, timeout_text, error_text) < 0) return -1;
     if (!is_ack_of(packet_, id)) return fail(caption, bad_text, abort_on_bad);
     return 0;
 }

@@ -86,8 +86,11 @@ private:
     int fail(std::string_view caption, std::string_view text, bool abort_receiver = true);
     // The user's abort during a transfer: abort command, status only, -1.
     int fail_aborted();
+    // Waits for the next packet of a transfer: 0, or -1 after the abort, the
+    // time-out text or the read-error text.
+    int await_packet(std::string_view caption, std::string_view timeout_text, std::string_view error_text);
     // Receives an acknowledgement of id: 0, or -1 after reporting the coded error.
-    int expect_ack(uint8_t id, int timeout_ms, std::string_view caption, std::string_view timeout_text,
+    int expect_ack(uint8_t id, std::string_view caption, std::string_view timeout_text,
                    std::string_view error_text, std::string_view bad_text, bool abort_on_bad = true);
     int capability_exchange();
     int wait_product_data();

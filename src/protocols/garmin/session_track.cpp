@@ -34,20 +34,14 @@ int Session::read_track_log(std::vector<TrackPosition>& out) {
 
     status("Requesting track log download");
     send_command(kCmdTransferTrack);
-    {
-        const int r = receive(kTransferWaitMs);
-        if (r == kReceiveAborted) return fail_aborted();
-        if (r == kReceiveTimeout) return fail(kCapReadTrack, "E200 Timeout while waiting for data packet");
-        if (r < 0) return fail(kCapReadTrack, "E200 COM port error while waiting for data packet");
-        if (!is_ack_of(packet_, kPidCommand)) return fail(kCapReadTrack, coded("E201", kBadAck));
-    }
-    {
-        const int r = receive(kTransferWaitMs);
-        if (r == kReceiveAborted) return fail_aborted();
-        if (r == kReceiveTimeout) return fail(kCapReadTrack, "E202 Timeout while waiting for record count packet");
-        if (r < 0) return fail(kCapReadTrack, "E202 COM port error while waiting for count packet");
-        if (packet_.id != kPidRecords || packet_.size < 2) return fail(kCapReadTrack, "E203 Bad record count packet");
-    }
+    if (await_packet(kCapReadTrack, "E200 Timeout while waiting for data packet",
+                     "E200 COM port error while waiting for data packet") < 0)
+        return -1;
+    if (!is_ack_of(packet_, kPidCommand)) return fail(kCapReadTrack, coded("E201", kBadAck));
+    if (await_packet(kCapReadTrack, "E202 Timeout while waiting for record count packet",
+                     "E202 COM port error while waiting for count packet") < 0)
+        return -1;
+    if (packet_.id != kPidRecords || packet_.size < 2) return fail(kCapReadTrack, "E203 Bad record count packet");
     const std::size_t n = static_cast<std::size_t>(packet_u16(packet_));
     send_ack(kPidRecords);
     const int64_t start = tick_ms();
@@ -59,10 +53,9 @@ int Session::read_track_log(std::vector<TrackPosition>& out) {
         return fail(kCapReadTrack, "E204 Track log memory allocation");
     }
     for (std::size_t i = 1; i <= n; ++i) {
-        const int r = receive(kTransferWaitMs);
-        if (r == kReceiveAborted) return fail_aborted();
-        if (r == kReceiveTimeout) return fail(kCapReadTrack, "E205 Timeout while waiting for log data packet");
-        if (r < 0) return fail(kCapReadTrack, "E205 COM port error while waiting for log data packet");
+        if (await_packet(kCapReadTrack, "E205 Timeout while waiting for log data packet",
+                         "E205 COM port error while waiting for log data packet") < 0)
+            return -1;
         if (aborted()) return fail_aborted();
         if (packet_.id == kPidTrackPoint) {
             TrackPosition p;
@@ -85,15 +78,11 @@ int Session::read_track_log(std::vector<TrackPosition>& out) {
             notify(format_counts("Progress %/%", static_cast<long long>(i), static_cast<long long>(n)));
         }
     }
-    {
-        const int r = receive(kTransferWaitMs);
-        if (r == kReceiveAborted) return fail_aborted();
-        if (r == kReceiveTimeout)
-            return fail(kCapReadTrack, "E211 Timeout while waiting for transfer complete packet");
-        if (r < 0) return fail(kCapReadTrack, "E211 COM port error while waiting for transfer complete packet");
-        if (packet_.id != kPidTransferComplete || packet_.size < 2)
-            return fail(kCapReadTrack, "E210 Bad transfer complete packet type or format");
-    }
+    if (await_packet(kCapReadTrack, "E211 Timeout while waiting for transfer complete packet",
+                     "E211 COM port error while waiting for transfer complete packet") < 0)
+        return -1;
+    if (packet_.id != kPidTransferComplete || packet_.size < 2)
+        return fail(kCapReadTrack, "E210 Bad transfer complete packet type or format");
     send_ack(kPidTransferComplete);
     status(format_counts("% track positions read (", static_cast<long long>(positions.size())) +
            elapsed_seconds_text(tick_ms() - start) + " secs)");
@@ -113,7 +102,7 @@ int Session::upload_points_as_track(const std::vector<Waypoint>& points, int ctr
     // records that follow, so A302 receivers are not left waiting for one more.
     const bool header = protocol == 301;
     send(make_u16_packet(kPidRecords, static_cast<uint16_t>(count + (header ? 1 : 0))));
-    if (expect_ack(kPidRecords, kTransferWaitMs, caption, coded("E500", kAckTimeout), coded("E500", kAckError),
+    if (expect_ack(kPidRecords, caption, coded("E500", kAckTimeout), coded("E500", kAckError),
                    coded("E501", kBadAck)) < 0)
         return -1;
     if (header) {
@@ -122,7 +111,7 @@ int Session::upload_points_as_track(const std::vector<Waypoint>& points, int ctr
         d.insert(d.end(), track_name.begin(), track_name.end());
         d.push_back(0);
         send(make_packet(kPidTrackHeader, d));
-        if (expect_ack(kPidTrackHeader, kTransferWaitMs, caption, coded("E502", kAckTimeout),
+        if (expect_ack(kPidTrackHeader, caption, coded("E502", kAckTimeout),
                        coded("E502", kAckError), coded("E503", kBadAck)) < 0)
             return -1;
     }
@@ -140,14 +129,14 @@ int Session::upload_points_as_track(const std::vector<Waypoint>& points, int ctr
             d[4 + b] = static_cast<uint8_t>(static_cast<uint32_t>(w.longitude) >> (8 * b));
         }
         send(make_packet(kPidTrackPoint, d));
-        if (expect_ack(kPidTrackPoint, kTransferWaitMs, caption, coded("E504", kAckTimeout),
+        if (expect_ack(kPidTrackPoint, caption, coded("E504", kAckTimeout),
                        coded("E504", kAckError), coded("E505", kBadAck)) < 0)
             return -1;
     }
     status(ctr_number > 0 ? format_counts("CTR %: Point % of % sent", ctr_number, count, count)
                           : format_counts("Point % of % sent", count, count));
     send(make_u16_packet(kPidTransferComplete, kCmdTransferTrack));
-    if (expect_ack(kPidTransferComplete, kTransferWaitMs, caption, coded("E506", kAckTimeout),
+    if (expect_ack(kPidTransferComplete, caption, coded("E506", kAckTimeout),
                    coded("E506", kAckError), coded("E507", kBadAck), false) < 0)
         return -1;
     if (options_.power_off_after_track_upload) send_command(kCmdTurnOff);

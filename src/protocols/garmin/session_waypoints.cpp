@@ -20,18 +20,14 @@ int Session::read_waypoints(WaypointList* out, const IdentitySink& identity) {
 
     status("Requesting waypoint download");
     send_command(kCmdTransferWaypoints);
-    if (expect_ack(kPidCommand, kTransferWaitMs, kCapReadWaypoints, coded("E300", kAckTimeout),
+    if (expect_ack(kPidCommand, kCapReadWaypoints, coded("E300", kAckTimeout),
                    coded("E300", kAckError), coded("E301", kBadAck)) < 0)
         return -1;
-    {
-        const int r = receive(kTransferWaitMs);
-        if (r == kReceiveAborted) return fail_aborted();
-        if (r == kReceiveTimeout)
-            return fail(kCapReadWaypoints, "E302 Timeout while waiting for record count packet");
-        if (r < 0) return fail(kCapReadWaypoints, "E302 COM port error while waiting for count packet");
-        if (packet_.id != kPidRecords || packet_.size < 2)
-            return fail(kCapReadWaypoints, "E303 Bad record count packet");
-    }
+    if (await_packet(kCapReadWaypoints, "E302 Timeout while waiting for record count packet",
+                     "E302 COM port error while waiting for count packet") < 0)
+        return -1;
+    if (packet_.id != kPidRecords || packet_.size < 2)
+        return fail(kCapReadWaypoints, "E303 Bad record count packet");
     const std::size_t count = static_cast<std::size_t>(packet_u16(packet_));
     send_ack(kPidRecords);
     const int64_t start = tick_ms();
@@ -47,11 +43,9 @@ int Session::read_waypoints(WaypointList* out, const IdentitySink& identity) {
     }
     int64_t last_notice = -1000;
     for (std::size_t i = 1; i <= count; ++i) {
-        const int r = receive(kTransferWaitMs);
-        if (r == kReceiveAborted) return fail_aborted();
-        if (r == kReceiveTimeout)
-            return fail(kCapReadWaypoints, "E305 Timeout while waiting for wpt. data packet");
-        if (r < 0) return fail(kCapReadWaypoints, "E305 COM port error while waiting for wpt. data packet");
+        if (await_packet(kCapReadWaypoints, "E305 Timeout while waiting for wpt. data packet",
+                         "E305 COM port error while waiting for wpt. data packet") < 0)
+            return -1;
         if (aborted()) return fail_aborted();
         Waypoint w;
         const int decoded =
@@ -68,15 +62,11 @@ int Session::read_waypoints(WaypointList* out, const IdentitySink& identity) {
             status(format_counts("Waypoint % of % received", static_cast<long long>(i), static_cast<long long>(count)));
         if (out) received.push_back(std::move(w));
     }
-    {
-        const int r = receive(kTransferWaitMs);
-        if (r == kReceiveAborted) return fail_aborted();
-        if (r == kReceiveTimeout)
-            return fail(kCapReadWaypoints, "E308 Timeout while waiting for transfer complete packet");
-        if (r < 0) return fail(kCapReadWaypoints, "E308 COM port error while waiting for transfer complete packet");
-        if (packet_.id != kPidTransferComplete || packet_.size < 2)
-            return fail(kCapReadWaypoints, "E307 Bad transfer complete packet type or format");
-    }
+    if (await_packet(kCapReadWaypoints, "E308 Timeout while waiting for transfer complete packet",
+                     "E308 COM port error while waiting for transfer complete packet") < 0)
+        return -1;
+    if (packet_.id != kPidTransferComplete || packet_.size < 2)
+        return fail(kCapReadWaypoints, "E307 Bad transfer complete packet type or format");
     send_ack(kPidTransferComplete);
     if (out) {
         status(format_counts("% of % waypoints read (", static_cast<long long>(received.size()),
@@ -95,7 +85,7 @@ int Session::upload_waypoints(const std::vector<Waypoint>& waypoints) {
     const long long count = static_cast<long long>(std::min<std::size_t>(waypoints.size(), 0xFFFF));
 
     send(make_u16_packet(kPidRecords, static_cast<uint16_t>(count)));
-    if (expect_ack(kPidRecords, kTransferWaitMs, kCapUploadWaypoints, coded("E400", kAckTimeout),
+    if (expect_ack(kPidRecords, kCapUploadWaypoints, coded("E400", kAckTimeout),
                    coded("E400", kAckError), coded("E401", kBadAck)) < 0)
         return -1;
     for (long long i = 1; i <= count; ++i) {
@@ -103,13 +93,13 @@ int Session::upload_waypoints(const std::vector<Waypoint>& waypoints) {
         if (i % 5 == 0) status(format_counts("Sending waypoint % of %", i, count));
         send(make_packet(kPidWaypoint, encode_waypoint(waypoints[static_cast<std::size_t>(i - 1)], type)));
         notify(format_counts("Sent wpt %/%", i, count));
-        if (expect_ack(kPidWaypoint, kTransferWaitMs, kCapUploadWaypoints, coded("E402", kAckTimeout),
+        if (expect_ack(kPidWaypoint, kCapUploadWaypoints, coded("E402", kAckTimeout),
                        coded("E402", kAckError), coded("E403", kBadAck)) < 0)
             return -1;
     }
     status(format_counts("Waypoint % of % sent", count, count));
     send(make_u16_packet(kPidTransferComplete, kCmdTransferWaypoints));
-    if (expect_ack(kPidTransferComplete, kTransferWaitMs, kCapUploadWaypoints, coded("E404", kAckTimeout),
+    if (expect_ack(kPidTransferComplete, kCapUploadWaypoints, coded("E404", kAckTimeout),
                    coded("E404", kAckError), coded("E405", kBadAck), false) < 0)
         return -1;
     if (options_.power_off) send_command(kCmdTurnOff);
