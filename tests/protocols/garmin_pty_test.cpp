@@ -154,6 +154,18 @@ TEST(GarminOverPty, SilentReceiver) {
     EXPECT_EQ(count, 2u);
 }
 
+TEST(GarminOverPty, MissingPortEndsBeforeIdentification) {
+    test::RecordingReporter reporter;
+    JobContext ctx(reporter, AccessType::ReadTrackLog, ProtocolType::GarminSerial, "/dev/orlogix-no-such-port");
+    ctx.options.timeout_seconds = 2;
+    EXPECT_EQ(run_job_inline(ctx, read_track_log_job), -1);
+    const auto s = reporter.statuses();
+    EXPECT_TRUE(std::none_of(s.begin(), s.end(),
+                             [](const std::string& t) { return t.rfind("Requesting product info", 0) == 0; }));
+    EXPECT_EQ(reporter.count("error"), 1);
+    EXPECT_EQ(reporter.last_error().title, "Connecting to GPS on /dev/orlogix-no-such-port");
+}
+
 TEST(GarminOverPty, SpoiledChecksumIsRetriedThenFailsWithItsCode) {
     // Reply 2 is the product data: dropped by its checksum, asked for again.
     GarminConfig c;
