@@ -137,11 +137,6 @@ int upload_ctr_tracks(Session& session, Reporter& reporter, const std::vector<Ct
     return result;
 }
 
-namespace {
-// The program runs every family's registration once at start-up.
-[[maybe_unused]] const bool kRegistered = (add_family_registration(register_garmin_jobs), true);
-}  // namespace
-
 void register_garmin_jobs(RoutineRegistry& registry) {
     registry.add(AccessType::ReadTrackLog, Routine::Garmin, read_track_log_job);
     registry.add(AccessType::ReadWaypoints, Routine::Garmin, read_waypoints_job);
