@@ -6,14 +6,25 @@
 
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
+#include "formats/igc_reader.hpp"
 
 namespace orlogix::sim {
 
 namespace {
 
+// An IGC flight as the instrument's memory: UTC times and pressure altitudes.
+int read_igc_for_sim(Reporter& r, std::string_view bytes, TrackLog& out) {
+    RawIgcLog raw;
+    int n = read_igc_track(r, bytes, out.positions, raw);
+    if (n < 0) return n;
+    out.header.times_in_utc = 1;
+    out.header.baro_present = 1;
+    return n;
+}
+
 // One line per readable file type, added as the format readers arrive.
 constexpr TrackFileType kTrackFileTypes[] = {
-    {"", nullptr},
+    {".igc", read_igc_for_sim},
 };
 constexpr WaypointFileType kWaypointFileTypes[] = {
     {"", nullptr},

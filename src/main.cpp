@@ -1,9 +1,5 @@
-// orlogix: the program's entry point.
-#include <cstdio>
+// orlogix: the program's entry point. Until the main window exists every
+// command line runs headless.
+#include "control/headless_main.hpp"
 
-int main(int argc, char** argv) {
-    (void)argc;
-    (void)argv;
-    std::printf("orlogix %s\n", ORLOGIX_VERSION);
-    return 0;
-}
+int main(int argc, char** argv) { return orlogix::run_headless(argc, argv); }

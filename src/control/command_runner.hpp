@@ -1,0 +1,55 @@
+#pragma once
+// Runs one parsed command line: starts its job with the mapped protocol type,
+// notifies "Transfer started", and when the job has ended writes the output
+// file and notifies "Transfer completed" or "Transfer completed (error)".
+// Everything here runs on the main thread.
+#include <string>
+
+#include "control/command_line.hpp"
+
+namespace orlogix {
+
+class JobFramework;
+class Notifier;
+class Reporter;
+struct CurrentData;
+struct Settings;
+
+struct CommandEnvironment {
+    Reporter& reporter;
+    JobFramework& jobs;
+    CurrentData& data;
+    const Settings& settings;
+    Notifier& notifier;
+};
+
+class CommandRunner {
+public:
+    CommandRunner(const CommandLine& command, CommandEnvironment env);
+
+    // Starts the command. Commands without a job (or that failed before
+    // one started) are finished when this returns.
+    void start();
+    // The job's completion message (code 1) with its success.
+    void job_finished(bool success);
+
+    bool finished() const { return finished_; }
+    // 1 when the job or the output failed, else 0.
+    int exit_code() const;
+    const std::string& written_path() const { return written_path_; }
+
+private:
+    void finish(bool success);
+    void fail_now(const char* title, const std::string& text);
+    void start_download();
+    void open_log_file();
+    bool write_output();
+
+    CommandLine c_;
+    CommandEnvironment env_;
+    bool finished_ = false;
+    bool failed_ = false;
+    std::string written_path_;
+};
+
+}  // namespace orlogix

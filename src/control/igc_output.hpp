@@ -1,0 +1,24 @@
+#pragma once
+// IGC_LOG: the downloaded flight written as an IGC file into a folder (named
+// by date, serial and the first free flight number) or under a given name.
+#include <string>
+
+#include "control/command_line.hpp"
+#include "core/current_data.hpp"
+
+namespace orlogix {
+
+class Reporter;
+
+struct IgcOutputResult {
+    std::string path;   // the file written
+    int positions = 0;  // positions encoded; 0 for an instrument's own file
+};
+
+// 0 with the result, or -1 after reporting (every box titled "Save IGC log").
+int write_igc_output(Reporter& r, const CommandLine& c, const CurrentData& data, IgcOutputResult& result);
+
+// Families that deliver their own IGC file, which is written unchanged.
+bool delivers_own_igc(GpsType gps);
+
+}  // namespace orlogix

@@ -1,0 +1,25 @@
+#pragma once
+// The rules every command-line output file follows: "$date" in its name,
+// and what happens when it exists already.
+#include <cstdint>
+#include <string>
+
+namespace orlogix {
+
+class Reporter;
+
+// Every "$date" becomes the date of the time stamp as YYYYMMDD.
+std::string replace_date(std::string name, uint32_t time);
+
+enum class OutputDecision { Write, Skip, Fail };
+
+// OVERWRITE replaces an existing file; otherwise an existing file is kept
+// when no one can be asked (hidden window), else "File already exists,
+// overwrite ?" (title "File creation") decides. A folder or an unwritable
+// place fails with the system text titled "Error opening file".
+OutputDecision decide_output_file(Reporter& r, const std::string& path, bool overwrite, bool hidden);
+
+// The longest path the platform takes; longer generated names are refused.
+inline constexpr std::size_t kPathLimit = 4096;
+
+}  // namespace orlogix

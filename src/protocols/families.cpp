@@ -1,0 +1,16 @@
+#include "protocols/families.hpp"
+
+#include "access/dispatch.hpp"
+#include "protocols/garmin/jobs.hpp"
+
+namespace orlogix {
+
+void register_protocol_families() {
+    static const bool once = [] {
+        add_family_registration(garmin::register_garmin_jobs);
+        return true;
+    }();
+    (void)once;
+}
+
+}  // namespace orlogix
