@@ -18,18 +18,27 @@ int build_google_earth_document(Reporter& r, std::vector<TrackPosition>& positio
         r.error_box(kGoogleEarthTitle, "Too few track positions");
         return -1;
     }
-    TripStatistics stats;
-    stats.start_time = positions.front().time;
-    stats.end_time = positions.back().time;
-    stats.duration = stats.end_time - stats.start_time;
-    stats.download_time = -1;
-    stats.download_flag = options.download_flag;
-    stats.times_in_utc = options.times_in_utc;
-    stats.baro_present = options.baro_present;
-    if (!analyse || analyse(positions, stats) != 0) {
+    FlightStatistics record;
+    record.positions = positions;
+    record.first_time = positions.front().time;
+    record.last_time = positions.back().time;
+    record.duration = record.last_time - record.first_time;
+    record.times_in_utc = options.times_in_utc ? 1 : 0;
+    record.baro_present = options.baro_present ? 1 : 0;
+    if (!analyse || analyse(record) != 0) {
         r.error_box("Analysing track", "Memory allocation error");
         return -1;
     }
+    TripStatistics stats = trip_statistics(record);
+    // No download time and no pilot IDs here, whatever the analysis left.
+    stats.start_time = positions.front().time;
+    stats.end_time = positions.back().time;
+    stats.duration = stats.end_time - stats.start_time;
+    stats.download_flag = options.download_flag;
+    stats.download_time = -1;
+    stats.pilot_ids = false;
+    stats.times_in_utc = options.times_in_utc;
+    stats.baro_present = options.baro_present;
     stats.max_climb = std::clamp(stats.max_climb, -9999.0, 9999.0);
     stats.min_climb = std::clamp(stats.min_climb, -9999.0, 9999.0);
 

@@ -17,11 +17,12 @@ class Reporter;
 
 inline constexpr const char* kGoogleEarthTitle = "Write GoogleEarth file";
 
-// The flight analysis the file needs: fills the heights, speeds, total
-// distance, climb extremes and the optimisation results of stats for
-// positions. 0, or a negative value when its tables could not be had. The
-// analysis library provides it; the formats library does not link it.
-using TripAnalysis = std::function<int(const std::vector<TrackPosition>& positions, TripStatistics& stats)>;
+// The flight analysis the file needs: given a record with its positions,
+// times and flags, fills the heights, speeds, distance and climbs
+// (compute_statistics) and the optimisation results (optimise_track). 0, or a
+// negative value when the optimisation's tables could not be had. The
+// command line passes it in; the formats library does not link the analysis.
+using TripAnalysis = std::function<int(FlightStatistics& record)>;
 
 struct GoogleEarthOptions {
     bool download_flag = false;             // sign the track

@@ -117,4 +117,12 @@ int save_logbook_file(Reporter& r, const std::string& path, std::vector<TrackPos
     return 1;
 }
 
+int save_logbook_file(Reporter& r, const std::string& path, FlightStatistics& record, const TripTexts& texts,
+                      ExistingLogbook existing) {
+    TripStatistics t = trip_statistics(record);
+    const int rc = save_logbook_file(r, path, record.positions, t, texts, existing);
+    if (!t.times_in_utc) record.times_in_utc = 0;
+    return rc;
+}
+
 }  // namespace orlogix

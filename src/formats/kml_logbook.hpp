@@ -44,5 +44,8 @@ enum class ExistingLogbook { Ask, Append, Overwrite, Cancel };
 // reporting a failure.
 int save_logbook_file(Reporter& r, const std::string& path, std::vector<TrackPosition>& positions,
                       TripStatistics& stats, const TripTexts& texts, ExistingLogbook existing = ExistingLogbook::Ask);
+// The same for the statistics dialog's record.
+int save_logbook_file(Reporter& r, const std::string& path, FlightStatistics& record, const TripTexts& texts,
+                      ExistingLogbook existing = ExistingLogbook::Ask);
 
 }  // namespace orlogix

@@ -313,4 +313,49 @@ int write_trip_folder(TextBuffer& out, std::vector<TrackPosition>& positions, Tr
     return 0;
 }
 
+namespace {
+
+int32_t pilot_id(const std::string& text) {
+    const std::string t = normalise_whitespace(text);
+    if (t.empty() || t.size() > 9) return -1;
+    int32_t v = 0;
+    for (char c : t) {
+        if (c < '0' || c > '9') return -1;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+}  // namespace
+
+TripStatistics trip_statistics(const FlightStatistics& record) {
+    TripStatistics t;
+    t.times_in_utc = record.times_in_utc != 0;
+    t.baro_present = record.baro_present != 0;
+    t.start_time = record.first_time;
+    t.end_time = record.last_time;
+    t.duration = record.duration;
+    t.max_height = record.highest_altitude;
+    t.min_height = record.lowest_altitude;
+    t.max_mean_speed = record.best_mean_speed;
+    t.top_speed = record.top_speed;
+    t.max_climb = record.highest_climb;
+    t.min_climb = record.lowest_climb;
+    t.total_distance = record.total_distance;
+    t.download_flag = record.has_download_time != 0;
+    t.download_time = t.download_flag ? int64_t{time_from_calendar(record.download_time)} : -1;
+    t.pilot_ids = record.has_pilot_ids != 0;
+    t.comp_pilot_id = pilot_id(record.competition_id);
+    t.civl_pilot_id = pilot_id(record.civl_id);
+    t.results = record.results;
+    return t;
+}
+
+int write_trip_folder(TextBuffer& out, FlightStatistics& record, const TripTexts& texts) {
+    TripStatistics t = trip_statistics(record);
+    const int rc = write_trip_folder(out, record.positions, t, texts);
+    if (!t.times_in_utc) record.times_in_utc = 0;
+    return rc;
+}
+
 }  // namespace orlogix

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/flight_statistics.hpp"
 #include "analysis/optimisation_results.hpp"
 #include "core/records.hpp"
 #include "core/text_buffer.hpp"
@@ -55,6 +56,14 @@ inline constexpr int kTripNoPositions = -3;
 // negative codes above (out is then emptied).
 int write_trip_folder(TextBuffer& out, std::vector<TrackPosition>& positions, TripStatistics& stats,
                       const TripTexts& texts);
+
+// The writer's view of the analysis's statistics record: the download-time
+// flag signs the track and dates it, pilot IDs that are not whole numbers
+// count as absent.
+TripStatistics trip_statistics(const FlightStatistics& record);
+// The folder for the record's own positions (renumbered in place, and the
+// record's times_in_utc cleared, when a fix has no valid time).
+int write_trip_folder(TextBuffer& out, FlightStatistics& record, const TripTexts& texts);
 
 // "%.6f,%.6f,%d": longitude and latitude in degrees, GPS altitude in metres
 // ((decimetres + 5) / 10, truncated toward zero).

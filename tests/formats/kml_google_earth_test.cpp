@@ -20,15 +20,18 @@ namespace {
 namespace fs = std::filesystem;
 
 // Stands in for the analysis library: values the test can find in the text.
-int fake_analysis(const std::vector<TrackPosition>& positions, TripStatistics& s) {
-    s.max_height = 2222;
-    s.min_height = -3;
-    s.max_mean_speed = 30.4;
+int fake_analysis(FlightStatistics& s) {
+    s.highest_altitude = 2222;
+    s.lowest_altitude = -3;
+    s.best_mean_speed = 30.4;
     s.top_speed = 55.5;
-    s.max_climb = 12345.0;   // beyond the printable range
-    s.min_climb = -20000.0;
+    s.highest_climb = 12345.0;   // beyond the printable range
+    s.lowest_climb = -20000.0;
     s.total_distance = 98765.0;
-    const uint32_t last = static_cast<uint32_t>(positions.size() - 1);
+    s.has_download_time = 1;     // neither may reach the file
+    s.has_pilot_ids = 1;
+    s.civl_id = "77";
+    const uint32_t last = static_cast<uint32_t>(s.positions.size() - 1);
     s.results.two.index = {0, last};
     s.results.two.legs[0] = s.results.two.total = 5000.0;
     return 0;
@@ -66,6 +69,7 @@ TEST_F(KmlGoogleEarth, DocumentFromPositionsAlone) {
     EXPECT_NE(doc.find("Max/min climb rate   9999.00 / -9999.00 m/s over 60s"), std::string::npos);
     EXPECT_NE(doc.find("Total distance       98.77 km"), std::string::npos);
     EXPECT_EQ(doc.find("downloaded="), std::string::npos);
+    EXPECT_EQ(doc.find("pilot_id"), std::string::npos);
     EXPECT_NE(doc.find("hash=\""), std::string::npos);
     const CalendarTime a = calendar_from_time(fixes.front().time), b = calendar_from_time(fixes.back().time);
     EXPECT_NE(doc.find(strformat("Start/finish         %02d:%02d:%02d - %02d:%02d:%02d", a.hour, a.minute, a.second,
@@ -83,7 +87,7 @@ TEST_F(KmlGoogleEarth, Refusals) {
     EXPECT_EQ(r_.last_error().text, "Too few track positions");
     EXPECT_EQ(r_.last_error().title, "Write GoogleEarth file");
     auto fixes = flight();
-    EXPECT_EQ(build_google_earth_document(r_, fixes, {}, [](auto&, auto&) { return -1; }, doc), -1);
+    EXPECT_EQ(build_google_earth_document(r_, fixes, {}, [](FlightStatistics&) { return -1; }, doc), -1);
     EXPECT_EQ(r_.last_error().text, "Memory allocation error");
     EXPECT_EQ(r_.last_error().title, "Analysing track");
 
@@ -157,15 +161,14 @@ TEST_F(KmlGoogleEarth, CheckOfSignedAndTamperedFiles) {
 TEST_F(KmlGoogleEarth, WellFormedForXmllint) {
     if (!test::on_path("xmllint")) GTEST_SKIP() << "xmllint not installed";
     auto fixes = flight("fai.igc");
-    TripStatistics unused;
     GoogleEarthOptions o;
     o.download_flag = true;
     o.instrument = "Odd <\"instrument\"> & co";
     const std::string kml = path("fai.kml");
     // Every placemark kind, and a description with markup in it.
-    auto all = [](const std::vector<TrackPosition>& p, TripStatistics& s) {
-        fake_analysis(p, s);
-        const uint32_t n = static_cast<uint32_t>(p.size());
+    auto all = [](FlightStatistics& s) {
+        fake_analysis(s);
+        const uint32_t n = static_cast<uint32_t>(s.positions.size());
         s.results.five.index = {0, n / 5, 2 * n / 5, 3 * n / 5, n - 1};
         s.results.four.index = {0, n / 4, n / 2, n - 1};
         s.results.three.index = {0, n / 2, n - 1};

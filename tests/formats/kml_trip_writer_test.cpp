@@ -324,5 +324,38 @@ TEST(KmlTripWriter, Failures) {
     EXPECT_NE(ok.text().find("distance_4_point"), std::string::npos);
 }
 
+TEST(KmlTripWriter, FromTheStatisticsRecord) {
+    FlightStatistics record;
+    record.positions = five_fixes();
+    record.first_time = kT0;
+    record.last_time = kT0 + 20;
+    record.duration = 20;
+    record.has_download_time = 1;
+    record.download_time = calendar_from_time(kT0 + 3600);
+    record.has_pilot_ids = 1;
+    record.competition_id = "56";
+    record.civl_id = "n/a";
+    record.times_in_utc = 1;
+    record.highest_altitude = 1502;
+    record.lowest_altitude = -1;
+    record.highest_climb = 2.5;
+    record.lowest_climb = -0.5;
+    record.results = signed_stats().results;
+    TextBuffer out;
+    ASSERT_EQ(write_trip_folder(out, record, TripTexts{}), 0);
+    const std::string& text = out.text();
+    EXPECT_NE(text.find("Max./min. height     1502 / -1 m\r\n"), std::string::npos);
+    EXPECT_NE(text.find("Max/min climb rate   2.50 / -0.50 m/s over 60s\r\n"), std::string::npos);
+    EXPECT_NE(text.find("Z\"\r\n                comp_pilot_id=\"56\"\r\n"), std::string::npos);
+    EXPECT_NE(text.find("downloaded=\"2011-07-15T11:00:00Z\"\r\n                hash=\""), std::string::npos);
+    EXPECT_NE(text.find("type=\"distance_fai_triangle\""), std::string::npos);
+
+    record.positions[1].time = 0;
+    TextBuffer again;
+    ASSERT_EQ(write_trip_folder(again, record, TripTexts{}), 0);
+    EXPECT_EQ(record.times_in_utc, 0u);
+    EXPECT_EQ(record.positions[4].time, 20u);
+}
+
 }  // namespace
 }  // namespace orlogix
