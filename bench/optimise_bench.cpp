@@ -52,8 +52,11 @@ public:
             if (r.run_type != Run::RT_Iteration) continue;
             const std::string name = r.benchmark_name();
             const double ms = r.GetAdjustedRealTime();  // in the benchmark's unit (ms)
+            // "fast/<flight>/min_time:..." or "reference/<flight>/iterations:..."
             const std::size_t slash = name.find('/');
-            const std::string kind = name.substr(0, slash), flight = name.substr(slash + 1);
+            const std::size_t end = name.find('/', slash + 1);
+            const std::string kind = name.substr(0, slash);
+            const std::string flight = name.substr(slash + 1, end == std::string::npos ? std::string::npos : end - slash - 1);
             if (kind == "fast") g_rows[flight].fast_ms = ms;
             if (kind == "reference") g_rows[flight].reference_ms = ms;
         }

@@ -50,13 +50,33 @@ ProjectedTrack project_track(const std::vector<TrackPosition>& positions) {
     return out;
 }
 
+namespace {
+
+// First j in [lo, hi) holding the row's maximum, when that maximum is above 0.
+bool first_maximum(const int32_t* row, std::size_t lo, std::size_t hi, int32_t& best, uint32_t& at) {
+    if (lo >= hi) return false;
+    const int32_t top = max_value(row, static_cast<uint32_t>(lo), static_cast<uint32_t>(hi));
+    if (top <= 0) return false;
+    std::size_t j = lo;
+    while (row[j] != top) ++j;
+    best = top;
+    at = static_cast<uint32_t>(j);
+    return true;
+}
+
+unsigned worker_count(unsigned threads) {
+    if (threads == 0) threads = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
+    return threads;
+}
+
+}  // namespace
+
 int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken& halt, unsigned threads,
                           const std::function<void(std::size_t)>& row_done) {
     n_ = points.size();
     const std::size_t n = n_;
     std::vector<double> xs, ys;
     try {
-        d_.reset(new int32_t[n * n]);
         xs.resize(n);
         ys.resize(n);
         r_.assign(n, 0);
@@ -66,12 +86,13 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     } catch (const std::bad_alloc&) {
         return kOptimiseNoMemory;
     }
+    if (!d_.allocate(n * n)) return kOptimiseNoMemory;
     for (std::size_t i = 0; i < n; ++i) {
         xs[i] = points[i].x;
         ys[i] = points[i].y;
     }
-    if (threads == 0) threads = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
-    // Whole rows (both halves of the symmetric table), rows shared out between the threads.
+    // Whole rows (both halves of the symmetric table), shared out between the
+    // threads; each row also gives its R (later points) and C (earlier points).
     std::atomic<std::size_t> next{0}, done{0};
     std::atomic<bool> stopped{false};
     auto fill = [&] {
@@ -82,13 +103,20 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
                 stopped = true;
                 return;
             }
-            distance_row(xs.data(), ys.data(), i, n, &d_[i * n]);
-            const std::size_t finished = done.fetch_add(1, std::memory_order_relaxed) + 1;
-            (void)finished;
+            int32_t* di = &d_[i * n];
+            distance_row(xs.data(), ys.data(), i, n, di);
+            // Strictly greater replaces: ties keep the smallest index; nothing above 0 keeps the defaults.
+            r_[i] = 0;
+            ra_[i] = static_cast<uint32_t>(i + 1 < n ? i + 1 : n - 1);
+            first_maximum(di, i + 1, n, r_[i], ra_[i]);
+            c_[i] = 0;
+            ca_[i] = static_cast<uint32_t>(i > 0 ? i - 1 : 0);
+            first_maximum(di, 0, i, c_[i], ca_[i]);
+            done.fetch_add(1, std::memory_order_relaxed);
         }
     };
     std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) {
+    for (unsigned t = 1; t < worker_count(threads); ++t) {
         try {
             pool.emplace_back(fill);
         } catch (const std::system_error&) {
@@ -99,85 +127,53 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     for (std::thread& th : pool) th.join();
     if (stopped) return kOptimiseHalted;
     if (row_done) row_done(n);
-
-    for (std::size_t i = 0; i < n; ++i) {
-        const int32_t* di = &d_[i * n];
-        // R(i): farthest later point, the first of equals; Ra(i) = i + 1 while none is above 0.
-        int32_t best = 0;
-        uint32_t at = static_cast<uint32_t>(i + 1 < n ? i + 1 : n - 1);
-        for (std::size_t j = i + 1; j < n; ++j)
-            if (di[j] > best) { best = di[j]; at = static_cast<uint32_t>(j); }
-        r_[i] = best;
-        ra_[i] = at;
-        // C(i): farthest earlier point, the first of equals.
-        best = 0;
-        at = static_cast<uint32_t>(i > 0 ? i - 1 : 0);
-        for (std::size_t j = 0; j < i; ++j)
-            if (di[j] > best) { best = di[j]; at = static_cast<uint32_t>(j); }
-        c_[i] = best;
-        ca_[i] = at;
-    }
     return 0;
 }
 
 int DistanceTables::build_gaps(const HaltToken& halt) {
     const std::size_t n = n_;
+    const std::size_t cells = n * (n + 1) / 2;
+    // Rows of the bound tables are padded to whole groups of eight, so that
+    // the bound tests always read eight entries.
+    const std::size_t real_blocks = (n + kBlock - 1) / kBlock;
+    supers_ = (real_blocks + kBlocksPerSuper - 1) / kBlocksPerSuper;
+    blocks_ = supers_ * kBlocksPerSuper;
+    super_stride_ = (supers_ + 7) / 8 * 8;
     try {
         row_start_.assign(n, 0);
-        for (std::size_t k = 0; k < n; ++k) row_start_[k] = k * n - k * (k + 1) / 2;
-        const std::size_t cells = n * (n + 1) / 2;
-        g_.assign(cells, 0);
-        w_.assign(cells, 0);
-        colmax_.assign(cells, 0);
-    } catch (const std::bad_alloc&) {
-        return kOptimiseNoMemory;
-    }
-    if (n < 2) return 0;
-    // Row 0: running minimum from the right.
-    {
-        int32_t run = INT32_MAX;
-        uint32_t pair = 0;
-        for (std::size_t l = n - 1; l >= 1; --l) {
-            if (d(0, l) < run) { run = d(0, l); pair = static_cast<uint32_t>(l); }
-            g_[upper(0, l)] = run;
-            w_[upper(0, l)] = pair;
-        }
-    }
-    for (std::size_t k = 1; k + 2 <= n; ++k) {
-        if (halt.halted()) return kOptimiseHalted;
-        int32_t run = INT32_MAX;
-        uint32_t pair = 0;
-        for (std::size_t l = n - 1; l >= k + 1; --l) {
-            const int32_t dk = d(k, l);
-            if (dk < run) { run = dk; pair = static_cast<uint32_t>(k * 65536 + l); }
-            const int32_t up = g_[upper(k - 1, l)];
-            if (up < run) { run = up; pair = w_[upper(k - 1, l)]; }
-            g_[upper(k, l)] = run;
-            w_[upper(k, l)] = pair;
-        }
-    }
-    blocks_ = (n + kBlock - 1) / kBlock;
-    try {
         bmax_.assign(n * blocks_, 0);
         bmin_.assign(n * blocks_, 0);
-        supers_ = (blocks_ + kBlocksPerSuper - 1) / kBlocksPerSuper;
-        smax_.assign(n * supers_, 0);
-        smin_.assign(n * supers_, 0);
+        smax_.assign(n * super_stride_, 0);
+        smin_.assign(n * super_stride_, 0);
     } catch (const std::bad_alloc&) {
         return kOptimiseNoMemory;
     }
-    for (std::size_t i = 0; i < n; ++i) {
-        int32_t* hi = &bmax_[i * blocks_];
-        int32_t* lo = &bmin_[i * blocks_];
-        block_extremes(row(i), n, hi, lo);
-        for (std::size_t s = 0; s < supers_; ++s) {
-            const std::size_t from = s * kBlocksPerSuper, to = std::min(blocks_, from + kBlocksPerSuper);
-            smax_[i * supers_ + s] = *std::max_element(hi + from, hi + to);
-            smin_[i * supers_ + s] = *std::min_element(lo + from, lo + to);
+    if (!g_.allocate(cells) || !colmax_.allocate(cells)) return kOptimiseNoMemory;
+    for (std::size_t k = 0; k < n; ++k) row_start_[k] = k * n - k * (k + 1) / 2;
+    if (n < 2) return 0;
+    // G, row 0: running minimum from the right.
+    {
+        int32_t run = INT32_MAX;
+        int32_t* g0 = &g_[upper(0, 0)];
+        for (std::size_t l = n - 1; l >= 1; --l) {
+            run = std::min(run, d(0, l));
+            g0[l] = run;
         }
     }
-    // Column maxima: CM(k, l) = max D(m, l) over k < m < l, kept row by row like
-    // G so that the pair loop of a search reads it in order.
+    // Each later row from the right: the running value, D(k, l), then G(k-1, l).
+    for (std::size_t k = 1; k + 2 <= n; ++k) {
+        if (halt.halted()) return kOptimiseHalted;
+        const int32_t* dk = row(k);
+        const int32_t* above = &g_[upper(k - 1, 0)];
+        int32_t* gk = &g_[upper(k, 0)];
+        int32_t run = INT32_MAX;
+        for (std::size_t l = n - 1; l >= k + 1; --l) {
+            run = std::min(run, std::min(dk[l], above[l]));
+            gk[l] = run;
+        }
+    }
+    // Column maxima: CM(k, l) = max D(m, l) over k < m < l, kept row by row
+    // like G so that the pair loop of a search reads it in order.
     for (std::size_t k = n - 2; k-- > 0;) {
         if (halt.halted()) return kOptimiseHalted;
         const int32_t* next = row(k + 1);
@@ -186,7 +182,46 @@ int DistanceTables::build_gaps(const HaltToken& halt) {
         out[k + 2] = next[k + 2];
         for (std::size_t l = k + 3; l < n; ++l) out[l] = std::max(below[l], next[l]);
     }
+    for (std::size_t i = 0; i < n; ++i) {
+        int32_t* hi = &bmax_[i * blocks_];
+        int32_t* lo = &bmin_[i * blocks_];
+        block_extremes(row(i), n, hi, lo);
+        for (std::size_t s = 0; s < supers_; ++s) {
+            const std::size_t from = s * kBlocksPerSuper, to = std::min(real_blocks, from + kBlocksPerSuper);
+            smax_[i * super_stride_ + s] = *std::max_element(hi + from, hi + to);
+            smin_[i * super_stride_ + s] = *std::min_element(lo + from, lo + to);
+        }
+    }
     return 0;
+}
+
+uint32_t DistanceTables::w(std::size_t k, std::size_t l) const {
+    // G(k, l) depends only on rows 0..k and columns l..n-1, so the recurrence
+    // is run again over that corner, this time carrying the pairs: first the
+    // running value, then D(r, c), then the row above, strictly smaller replacing.
+    const std::size_t n = n_, width = n - l;
+    std::vector<int32_t> g(width), g_next(width);
+    std::vector<uint32_t> w(width), w_next(width);
+    int32_t run = INT32_MAX;
+    uint32_t pair = 0;
+    for (std::size_t c = n; c-- > l;) {
+        if (d(0, c) < run) { run = d(0, c); pair = static_cast<uint32_t>(c); }
+        g[c - l] = run;
+        w[c - l] = pair;
+    }
+    for (std::size_t r = 1; r <= k; ++r) {
+        run = INT32_MAX;
+        pair = 0;
+        for (std::size_t c = n; c-- > l;) {
+            if (d(r, c) < run) { run = d(r, c); pair = static_cast<uint32_t>(r * 65536 + c); }
+            if (g[c - l] < run) { run = g[c - l]; pair = w[c - l]; }
+            g_next[c - l] = run;
+            w_next[c - l] = pair;
+        }
+        g.swap(g_next);
+        w.swap(w_next);
+    }
+    return w[0];
 }
 
 }  // namespace orlogix

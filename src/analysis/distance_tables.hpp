@@ -1,11 +1,13 @@
 #pragma once
 // The projected points of a track and the integer-metre tables every search
-// works on: D (distances), G/W (best closing gap and its pair), R/Ra, C/Ca.
+// works on: D (distances), G/W (best closing gap and its pair), R/Ra, C/Ca,
+// and the bounds of the pruned searches.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+#include "analysis/large_table.hpp"
 #include "analysis/optimisation_results.hpp"
 #include "core/geodesy.hpp"
 #include "core/records.hpp"
@@ -30,7 +32,7 @@ public:
     // threads: 0 one per core (at most 2). row_done is called with the rows finished so far.
     int build(const std::vector<PlanePoint>& points, const HaltToken& halt, unsigned threads = 0,
               const std::function<void(std::size_t rows_done)>& row_done = {});
-    // Fills G/W (and the column maxima the pruned searches use). 0, or an error as above.
+    // Fills G (and the column maxima and block bounds the pruned searches use). 0, or an error as above.
     int build_gaps(const HaltToken& halt);
 
     std::size_t size() const { return n_; }
@@ -38,7 +40,9 @@ public:
     int32_t d(std::size_t i, std::size_t j) const { return d_[i * n_ + j]; }
     const int32_t* row(std::size_t i) const { return &d_[i * n_]; }
     int32_t g(std::size_t k, std::size_t l) const { return g_[upper(k, l)]; }
-    uint32_t w(std::size_t k, std::size_t l) const { return w_[upper(k, l)]; }
+    // W(k, l): the pair (a x 65536 + b) that gives G(k, l). Only the winners
+    // of a search need it, so it is worked out again on demand rather than kept.
+    uint32_t w(std::size_t k, std::size_t l) const;
     // max over k < m < l of D(m, l), for k + 2 <= l.
     int32_t column_max_after(std::size_t k, std::size_t l) const { return colmax_[upper(k, l)]; }
 
@@ -47,11 +51,13 @@ public:
     const int32_t* block_min(std::size_t i) const { return &bmin_[i * blocks_]; }
     std::size_t blocks() const { return blocks_; }
     // The same over super-blocks of kBlocksPerSuper blocks.
-    const int32_t* super_max(std::size_t i) const { return &smax_[i * supers_]; }
-    const int32_t* super_min(std::size_t i) const { return &smin_[i * supers_]; }
+    const int32_t* super_max(std::size_t i) const { return &smax_[i * super_stride_]; }
+    const int32_t* super_min(std::size_t i) const { return &smin_[i * super_stride_]; }
     std::size_t supers() const { return supers_; }
 
     int32_t r(std::size_t i) const { return r_[i]; }
+    const int32_t* r_data() const { return r_.data(); }
+    const int32_t* c_data() const { return c_.data(); }
     uint32_t ra(std::size_t i) const { return ra_[i]; }
     int32_t c(std::size_t j) const { return c_[j]; }
     uint32_t ca(std::size_t j) const { return ca_[j]; }
@@ -61,12 +67,12 @@ private:
 
     std::size_t n_ = 0;
     std::size_t blocks_ = 0;
-    std::unique_ptr<int32_t[]> d_;
+    LargeTable d_;
     std::size_t supers_ = 0;
+    std::size_t super_stride_ = 0;
     std::vector<int32_t> bmax_, bmin_, smax_, smin_;
-    std::vector<int32_t> g_;
-    std::vector<uint32_t> w_;
-    std::vector<int32_t> colmax_;
+    LargeTable g_;
+    LargeTable colmax_;
     std::vector<std::size_t> row_start_;
     std::vector<int32_t> r_, c_;
     std::vector<uint32_t> ra_, ca_;

@@ -1,5 +1,7 @@
 #include "analysis/free_distance.hpp"
 
+#include "analysis/loop_kernels.hpp"
+
 namespace orlogix {
 
 // Every comparison is greater-or-equal, so among equal lengths the last
@@ -34,17 +36,18 @@ MatrixPath free_distance_3(const DistanceTables& t) {
 
 MatrixPath free_distance_4(const DistanceTables& t) {
     MatrixPath out;
-    const std::size_t n = t.size();
+    const uint32_t n = static_cast<uint32_t>(t.size());
     if (n < 4) return out;
-    for (std::size_t b = 1; b + 3 <= n; ++b) {
+    const int32_t* r = t.r_data();
+    for (uint32_t b = 1; b + 3 <= n; ++b) {
+        // The inner loop's winner: the last c with the greatest D(b, c) + R(c).
         const int32_t* db = t.row(b);
-        const int64_t cb = t.c(b);
-        for (std::size_t c = b + 1; c + 2 <= n; ++c) {
-            const int64_t v = cb + db[c] + t.r(c);
-            if (v >= out.length) {
-                out.length = v;
-                out.point = {t.ca(b), static_cast<uint32_t>(b), static_cast<uint32_t>(c), t.ra(c)};
-            }
+        const int32_t best_c = max_pair_sum(db, r, b + 1, n - 1);
+        const int64_t v = int64_t{t.c(b)} + best_c;
+        if (v >= out.length) {
+            const uint32_t c = last_pair_sum(db, r, b + 1, n - 1, best_c);
+            out.length = v;
+            out.point = {t.ca(b), b, c, t.ra(c)};
         }
     }
     return out;
@@ -52,24 +55,19 @@ MatrixPath free_distance_4(const DistanceTables& t) {
 
 MatrixPath free_distance_5(const DistanceTables& t) {
     MatrixPath out;
-    const std::size_t n = t.size();
+    const uint32_t n = static_cast<uint32_t>(t.size());
     if (n < 5) return out;
-    for (std::size_t c = 2; c + 3 <= n; ++c) {
+    const int32_t* r = t.r_data();
+    const int32_t* cc = t.c_data();
+    for (uint32_t c = 2; c + 3 <= n; ++c) {
         const int32_t* dc = t.row(c);
-        int64_t left = -1, right = -1;
-        std::size_t bb = 0, bd = 0;
-        for (std::size_t b = 1; b < c; ++b) {
-            const int64_t v = int64_t{t.c(b)} + dc[b];
-            if (v >= left) { left = v; bb = b; }
-        }
-        for (std::size_t d = c + 1; d + 2 <= n; ++d) {
-            const int64_t v = int64_t{dc[d]} + t.r(d);
-            if (v >= right) { right = v; bd = d; }
-        }
-        if (left + right >= out.length) {
-            out.length = left + right;
-            out.point = {t.ca(bb), static_cast<uint32_t>(bb), static_cast<uint32_t>(c), static_cast<uint32_t>(bd),
-                         t.ra(bd)};
+        const int32_t left = max_pair_sum(cc, dc, 1, c);
+        const int32_t right = max_pair_sum(dc, r, c + 1, n - 1);
+        if (int64_t{left} + right >= out.length) {
+            const uint32_t b = last_pair_sum(cc, dc, 1, c, left);
+            const uint32_t d = last_pair_sum(dc, r, c + 1, n - 1, right);
+            out.length = int64_t{left} + right;
+            out.point = {t.ca(b), b, c, d, t.ra(d)};
         }
     }
     return out;

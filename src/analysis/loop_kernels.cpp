@@ -1,5 +1,6 @@
 #include "analysis/loop_kernels.hpp"
 
+#include <climits>
 #include <cmath>
 
 // These loops carry almost all of the optimisation's time; let them use the
@@ -13,6 +14,13 @@
 #endif
 
 namespace orlogix {
+
+ORLOGIX_KERNEL
+int32_t max_value(const int32_t* a, uint32_t lo, uint32_t hi) {
+    int32_t best = INT32_MIN;
+    for (uint32_t m = lo; m < hi; ++m) best = a[m] > best ? a[m] : best;
+    return best;
+}
 
 ORLOGIX_KERNEL
 int32_t max_pair_sum(const int32_t* a, const int32_t* b, uint32_t lo, uint32_t hi) {
@@ -68,25 +76,27 @@ void block_extremes(const int32_t* row, std::size_t n, int32_t* hi, int32_t* lo)
     }
 }
 
-// Short ranges (at most a super-block's eight blocks): plain code with the
-// most selective tests first does better than vectors here.
-uint32_t flag_blocks(const int32_t* kmax, const int32_t* kmin, const int32_t* lmax, const int32_t* lmin,
-                     uint32_t first, uint32_t last, const BlockNeeds& need, uint8_t* flags) {
+ORLOGIX_KERNEL
+uint32_t flag_blocks8(const int32_t* kmax, const int32_t* kmin, const int32_t* lmax, const int32_t* lmin,
+                      uint32_t first, uint32_t last, const BlockNeeds& need, int32_t* flags) {
     const int32_t d = need.d, flat_sum = need.flat_sum, fai_sum = need.fai_sum;
-    uint32_t count = 0;
-    for (uint32_t b = first; b <= last; ++b) {
+    int32_t count = 0;
+    // Fixed width and no branches, so that the eight tests run side by side.
+    for (int32_t b = 0; b < 8; ++b) {
         const int32_t top = kmax[b] + lmax[b];
-        uint8_t f = top >= flat_sum ? 1 : 0;
+        const int32_t flat = top >= flat_sum;
         // An FAI turn point m has every side at least 7/25 of P = a + b + d,
         // so none above 11/25 of P plus rounding: 14 a <= 11 (b + d) + 48.
-        if (top >= fai_sum && 14 * kmin[b] <= 11 * (lmax[b] + d) + 48 && 14 * lmin[b] <= 11 * (kmax[b] + d) + 48) {
-            const int32_t least = static_cast<int32_t>(static_cast<uint32_t>(kmin[b] + lmin[b] + d) * 7u / 25u);
-            if (kmax[b] >= least && lmax[b] >= least && d >= least) f |= 2;
-        }
+        const int32_t least = static_cast<int32_t>(static_cast<uint32_t>(kmin[b] + lmin[b] + d) * 7u / 25u);
+        const int32_t fai = (top >= fai_sum) & (14 * kmin[b] <= 11 * (lmax[b] + d) + 48) &
+                            (14 * lmin[b] <= 11 * (kmax[b] + d) + 48) & (kmax[b] >= least) & (lmax[b] >= least) &
+                            (d >= least);
+        const int32_t in = (b >= static_cast<int32_t>(first)) & (b <= static_cast<int32_t>(last));
+        const int32_t f = (flat | (fai << 1)) & -in;
         flags[b] = f;
         count += f != 0;
     }
-    return count;
+    return static_cast<uint32_t>(count);
 }
 
 }  // namespace orlogix

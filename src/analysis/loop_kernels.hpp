@@ -5,6 +5,8 @@
 
 namespace orlogix {
 
+// max over m in [lo, hi) of a[m]; INT32_MIN for an empty range.
+int32_t max_value(const int32_t* a, uint32_t lo, uint32_t hi);
 // max over m in [lo, hi) of a[m] + b[m]; -1 for an empty range.
 int32_t max_pair_sum(const int32_t* a, const int32_t* b, uint32_t lo, uint32_t hi);
 // Last m in [lo, hi) with a[m] + b[m] == sum (lo when there is none).
@@ -27,8 +29,9 @@ struct BlockNeeds {
     int32_t fai_sum;   // a + b an FAI candidate must reach (INT32_MAX: no FAI search)
     int32_t d;
 };
-uint32_t flag_blocks(const int32_t* kmax, const int32_t* kmin, const int32_t* lmax, const int32_t* lmin,
-                     uint32_t first, uint32_t last, const BlockNeeds& need, uint8_t* flags);
+// Exactly eight blocks are read; only first..last (0..7) may be flagged.
+uint32_t flag_blocks8(const int32_t* kmax, const int32_t* kmin, const int32_t* lmax, const int32_t* lmin,
+                      uint32_t first, uint32_t last, const BlockNeeds& need, int32_t* flags);
 
 inline constexpr std::size_t kBlock = 32;
 inline constexpr std::size_t kBlocksPerSuper = 8;  // super-blocks of 256 turn points

@@ -51,8 +51,7 @@ struct SharedFloor {
 class TriangleWorker {
 public:
     TriangleWorker(const DistanceTables& t, ClosingRule rule, uint32_t gap, SharedFloor& floor)
-        : t_(t), rule_(rule), gap_(gap), floor_(floor), prefix_(t.size(), 0), flags_(t.blocks() + 1, 0),
-          super_flags_(t.supers() + 1, 0) {}
+        : t_(t), rule_(rule), gap_(gap), floor_(floor), prefix_(t.size(), 0) {}
 
     // Every pair (k, l) of one first turn point k, l in steps of `stride` from k + 2.
     void first_turn_point(uint32_t k, uint32_t stride) {
@@ -102,40 +101,48 @@ private:
         auto clamp = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, -1, INT32_MAX)); };
         const BlockNeeds needs{try_flat ? clamp(need_flat) : INT32_MAX, try_fai ? clamp(need_fai) : INT32_MAX,
                                static_cast<int32_t>(d)};
-        // Super-blocks first, then the blocks inside those that may hold a candidate.
+        // Super-blocks first (eight at a time), then the blocks inside those
+        // that may hold a candidate.
         const uint32_t first_super = first_block / kBlocksPerSuper, last_super = last_block / kBlocksPerSuper;
-        if (flag_blocks(t_.super_max(k), t_.super_min(k), t_.super_max(l), t_.super_min(l), first_super, last_super,
-                        needs, super_flags_.data()) == 0)
-            return;
         int32_t best_sum = -1, best_p = -1;
         uint32_t sum_at = 0, p_at = 0;
-        for (uint32_t sup = first_super; sup <= last_super; ++sup) {
-          if (super_flags_[sup] == 0) continue;
-          const uint32_t b0 = std::max<uint32_t>(first_block, sup * kBlocksPerSuper);
-          const uint32_t b1 = std::min<uint32_t>(last_block, sup * kBlocksPerSuper + kBlocksPerSuper - 1);
-          if (flag_blocks(t_.block_max(k), t_.block_min(k), t_.block_max(l), t_.block_min(l), b0, b1, needs,
-                          flags_.data()) == 0)
-              continue;
-          for (uint32_t blk = b0; blk <= b1; ++blk) {
-            const uint8_t f = flags_[blk] & super_flags_[sup];
-            if (f == 0) continue;
-            const uint32_t from = std::max<uint32_t>(lo, blk * kBlock);
-            const uint32_t to = std::min<uint32_t>(hi, blk * kBlock + kBlock);
-            if (f & 1) {
-                const int32_t s = max_pair_sum(dk, dl, from, to);
-                if (s >= best_sum) {  // a later block wins a tie
-                    best_sum = s;
-                    sum_at = last_pair_sum(dk, dl, from, to, s);
+        for (uint32_t group = first_super / 8; group <= last_super / 8; ++group) {
+            const uint32_t base = group * 8;
+            const uint32_t fs = std::max(first_super, base) - base, ls = std::min(last_super, base + 7) - base;
+            if (flag_blocks8(t_.super_max(k) + base, t_.super_min(k) + base, t_.super_max(l) + base,
+                             t_.super_min(l) + base, fs, ls, needs, super_flags_) == 0)
+                continue;
+            for (uint32_t s8 = fs; s8 <= ls; ++s8) {
+                const int32_t sf = super_flags_[s8];
+                if (sf == 0) continue;
+                const uint32_t bbase = (base + s8) * kBlocksPerSuper;
+                const uint32_t fb = std::max(first_block, bbase) - bbase;
+                const uint32_t lb = std::min(last_block, bbase + 7) - bbase;
+                if (flag_blocks8(t_.block_max(k) + bbase, t_.block_min(k) + bbase, t_.block_max(l) + bbase,
+                                 t_.block_min(l) + bbase, fb, lb, needs, flags_) == 0)
+                    continue;
+                for (uint32_t b8 = fb; b8 <= lb; ++b8) {
+                    const int32_t f = flags_[b8] & sf;
+                    if (f == 0) continue;
+                    const uint32_t blk = bbase + b8;
+                    const uint32_t from = std::max<uint32_t>(lo, blk * kBlock);
+                    const uint32_t to = std::min<uint32_t>(hi, blk * kBlock + kBlock);
+                    if (f & 1) {
+                        const int32_t s = max_pair_sum(dk, dl, from, to);
+                        if (s >= best_sum) {  // a later block wins a tie
+                            best_sum = s;
+                            sum_at = last_pair_sum(dk, dl, from, to, s);
+                        }
+                    }
+                    if (f & 2) {
+                        const int32_t p = max_fai_perimeter(dk, dl, static_cast<int32_t>(d), from, to);
+                        if (p >= 0 && p >= best_p) {
+                            best_p = p;
+                            p_at = last_fai(dk, dl, static_cast<int32_t>(d), from, to, p);
+                        }
+                    }
                 }
             }
-            if (f & 2) {
-                const int32_t p = max_fai_perimeter(dk, dl, static_cast<int32_t>(d), from, to);
-                if (p >= 0 && p >= best_p) {
-                    best_p = p;
-                    p_at = last_fai(dk, dl, static_cast<int32_t>(d), from, to, p);
-                }
-            }
-        }
         }
         // Blocks left out lie strictly below the need, so a maximum at or
         // above it is the maximum of the whole range.
@@ -160,7 +167,8 @@ private:
     uint32_t gap_;
     SharedFloor& floor_;
     std::vector<int32_t> prefix_;
-    std::vector<uint8_t> flags_, super_flags_;
+    int32_t flags_[8] = {};
+    int32_t super_flags_[8] = {};
 };
 
 void merge(LoopCandidate& into, const LoopCandidate& from) {
