@@ -41,7 +41,8 @@ struct Kind {
     std::vector<uint32_t> index;     // A, B, ...
     std::vector<double> distance;    // at B, C, ... (metres)
     double sum = 0.0;
-    bool show_sum = true;
+    bool show_sum = true;            // every kind but the open distance
+    const char* color = "FFFF0000";  // the open distance stands out in red
     bool loop = false;               // out-and-return or triangle: may be "not computed"
     const char* not_computed = "";
     enum class Geometry { Line, OutAndReturn, Triangle } geometry = Geometry::Line;
@@ -105,7 +106,7 @@ public:
         }
         line("      <Style>");
         line("        <LineStyle>");
-        line(std::string(k.show_sum ? "          <color>FFFF0000</color>" : "          <color>FF0000FF</color>"));
+        line(strformat("          <color>%s</color>", k.color));
         line("        </LineStyle>");
         line("      </Style>");
         line("    </Placemark>");
@@ -152,6 +153,7 @@ std::vector<Kind> result_kinds(const OptimisationResults& r, uint32_t max_gap) {
     kinds.push_back(path("distance_3_point", "Distance over 3 points", "Greatest distance using 3 points", r.three, 3));
     Kind open = path("distance_open", "Open distance", "Greatest distance between any 2 points", r.two, 2);
     open.show_sum = false;
+    open.color = "FF0000FF";
     kinds.push_back(open);
 
     const auto& o = r.out_and_return;

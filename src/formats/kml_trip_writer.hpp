@@ -53,7 +53,7 @@ inline constexpr int kTripNoPositions = -3;
 // Appends the folder to out. When any fix has no valid time, every time in
 // positions is replaced by its index x 5 and stats.times_in_utc is cleared.
 // Results whose indices fall outside positions are left out. 0, or one of the
-// negative codes above (out is then emptied).
+// negative codes above (after kTripNoMemory the buffer is released).
 int write_trip_folder(TextBuffer& out, std::vector<TrackPosition>& positions, TripStatistics& stats,
                       const TripTexts& texts);
 

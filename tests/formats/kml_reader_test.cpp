@@ -169,6 +169,10 @@ TEST(KmlTrackReader, TrackErrors) {
         const char* message;
     } cases[] = {
         {"<Document></Document>", "No track log found"},
+        {good.substr(0, good.find("<coordinates>") + 5), "End-of-file encountered within a tag"},
+        {good.substr(0, good.rfind("</Folder>")), "Nesting level not zero at end-of-file"},
+        {good + "trailing", "Data found after last tag"},
+        {change(good, "type=\"track\"", "</Metadata>", "</Meta>"), "Tag <Metadata> is terminated by <Meta>"},
         {change(good, "", seconds, "<SecondsFromTimeOfFirstPoint>\r\n  \r\n"), "No track log time offsets found"},
         {change(good, "", coords, "<coordinates>\r\n"), "No track log positions found"},
         {change(good, "", "time_of_first_point=\"2012", "time_of_first_point=\"20x2"), "Bad time_of_first_point"},
