@@ -55,8 +55,15 @@ public:
 
     // Every pair (k, l) of one first turn point k, l in steps of `stride` from k + 2.
     void first_turn_point(uint32_t k, uint32_t stride) {
-        const uint32_t n = static_cast<uint32_t>(t_.size());
+        uint32_t n = static_cast<uint32_t>(t_.size());
         const int32_t* dk = t_.row(k);
+        if (rule_ == ClosingRule::GapLimit) {
+            // G(k, l) never falls as l grows (fewer ends to choose from), so the
+            // ends that close within the gap form a run from k + 2.
+            uint32_t end = k + 2;
+            while (end < n && int64_t{t_.g(k, end)} < int64_t{gap_}) ++end;
+            n = end;
+        }
         // prefix_[l] = max D(k, m) over k < m < l.
         int32_t run = -1;
         for (uint32_t l = k + 1; l < n; ++l) {
