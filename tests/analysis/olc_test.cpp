@@ -8,6 +8,7 @@
 
 #include "analysis/distance_tables.hpp"
 #include "analysis/loop_search.hpp"
+#include "analysis/olc_display.hpp"
 #include "analysis/olc_form.hpp"
 #include "analysis/olc_search.hpp"
 #include "core/text_buffer.hpp"
@@ -234,6 +235,34 @@ TEST(OlcForm, FileWithAndWithoutIgcWrittenWhole) {
     EXPECT_EQ(olc_file_name(rep, std::string(300, 'a')), "");
     EXPECT_EQ(rep.last_error().text, "Too long file name");
     std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace orlogix
+
+namespace orlogix {
+namespace {
+
+TEST(OlcDisplay, PointLinesLegsAndClosingCheck) {
+    std::vector<TrackPosition> t;
+    for (int i = 0; i < 6; ++i) t.push_back(test::fix_at(45.5 + 0.01 * i, 6.25, 10758 * 86400u + 3600u * 13 + 60u * i));
+    OlcScore s;
+    s.found = true;
+    s.index = {0, 1, 2, 4, 5};
+    s.legs = {10000, 8000, 6000, 1200};
+    s.total = 22800;
+    s.points = 45.6;
+    const auto lines = olc_score_lines(t, s, OlcKind::FaiTriangle);
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[0], "A  1  13:00:00  N 45  30  00.00  E 006  15  00.00");
+    EXPECT_EQ(lines[3].substr(0, 9), "D  5  13:");
+    EXPECT_EQ(lines[5], "BC 10.00  CD 8.00  DB 6.00");
+    EXPECT_EQ(lines[6], "DE= 1.20  5.00 %");
+    EXPECT_EQ(lines[7], "22.80 km");
+    EXPECT_EQ(lines[8], "45.60 points");
+    s.found = false;
+    EXPECT_TRUE(olc_score_lines(t, s, OlcKind::FaiTriangle).empty());
+    EXPECT_EQ(olc_heading(OlcKind::OutAndReturn), "OUT-AND-RETURN (Start point A, end point C)  (Not an OLC parameter)");
 }
 
 }  // namespace
