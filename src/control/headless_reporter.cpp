@@ -73,6 +73,9 @@ void HeadlessReporter::status(std::string_view text) {
             progress_open_ = true;
         }
     }
+}
+
+void HeadlessReporter::notify(std::string_view text) {
     if (notifier_) notifier_->send(text);
 }
 

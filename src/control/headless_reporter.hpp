@@ -2,8 +2,8 @@
 // The Reporter of the headless runner: boxes go to standard error as
 // "Title: text"; questions are asked on the terminal when there is one and
 // otherwise take the refusing answer; status texts of a running transfer
-// show as one updating progress line on a terminal. Every status text is
-// also passed to the notification channel.
+// show as one updating progress line on a terminal. Progress texts go to
+// the notification channel.
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -32,6 +32,7 @@ public:
     void status(std::string_view text) override;
     void product(std::string_view text) override;
     int choose(std::string_view title, const std::vector<std::string>& items, int default_index) override;
+    void notify(std::string_view text) override;
     void progress_waypoints(int count) override;
     void progress_position(uint32_t time, int32_t latitude, int32_t longitude, int32_t gps_altitude_dm) override;
 

@@ -1,6 +1,7 @@
 #include "control/notifier.hpp"
 
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -29,6 +30,10 @@ bool Notifier::open(const std::string& path, bool has_session, uint32_t session)
         ::close(fd);
         return false;
     }
+    // Like a synchronous message: the sender waits for a slow receiver, but
+    // never longer than a moment, so a hung caller cannot stop a transfer.
+    timeval wait{2, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
     fd_ = fd;
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
     tag_ = has_session ? session : static_cast<uint32_t>(ms);
@@ -40,8 +45,8 @@ void Notifier::send(std::string_view text) {
     std::string datagram = std::to_string(tag_);
     datagram += ' ';
     datagram.append(text);
-    // A receiver that went away or is slow never stops the transfer.
-    (void)::send(fd_, datagram.data(), datagram.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    // A receiver that went away never stops the transfer.
+    (void)::send(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL);
 }
 
 void Notifier::waypoint_count(int count, Clock::time_point now) {

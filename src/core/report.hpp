@@ -30,8 +30,10 @@ public:
     virtual void product(std::string_view text) = 0;
     virtual void job_error(std::string_view text, std::string_view title) { error_box(title, text); }
 
-    // Download progress for a caller watching the transfer (command-line
-    // notifications); jobs call these freely, receivers throttle them.
+    // Progress for a caller watching the transfer (command-line
+    // notifications): the protocol's own progress texts, and counts and
+    // positions that the receiver throttles.
+    virtual void notify(std::string_view text) { (void)text; }
     virtual void progress_waypoints(int count) { (void)count; }
     virtual void progress_bytes(long long count) { (void)count; }
     virtual void progress_position(uint32_t time, int32_t latitude, int32_t longitude, int32_t gps_altitude_dm) {

@@ -60,6 +60,11 @@ SessionOptions session_options(const JobContext& ctx) {
     o.power_off = ctx.options.power_off;
     o.power_off_after_track_upload = ctx.options.power_off && ctx.options.origin == JobOrigin::CommandLine;
     o.aborted = [&ctx] { return ctx.aborted(); };
+    Reporter& reporter = ctx.reporter;
+    o.notify = [&reporter](std::string_view text) { reporter.notify(text); };
+    o.on_position = [&reporter](const TrackPosition& p) {
+        reporter.progress_position(p.time, p.latitude, p.longitude, p.gps_altitude);
+    };
     return o;
 }
 

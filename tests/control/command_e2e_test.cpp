@@ -1,0 +1,228 @@
+// The program as a user runs it: the orlogix executable with a command line,
+// against a simulated Garmin receiver on a pseudo-terminal.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+#include "core/text_buffer.hpp"
+#include "formats/igc_reader.hpp"
+#include "formats/igc_verify.hpp"
+#include "sim/garmin/garmin_receiver.hpp"
+#include "sim/harness.hpp"
+#include "support/subprocess.hpp"
+
+namespace orlogix {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::vector<TrackPosition> load_flight(const std::string& name) {
+    std::string bytes;
+    EXPECT_EQ(read_file(std::string(ORLOGIX_TEST_DATA) + "/flights/" + name, bytes), 0);
+    IgcParsed parsed;
+    IgcParseError err;
+    EXPECT_GT(parse_igc(bytes, parsed, err), 0) << err.text;
+    return parsed.positions;
+}
+
+class CommandLineRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("orlogix-e2e-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "out");
+        // Keep the user's settings out of it.
+        ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    void start_receiver(std::vector<TrackPosition> track, sim::FaultSettings faults = {}) {
+        sim::GarminConfig config;
+        config.track = std::move(track);
+        harness_ = std::make_unique<sim::Harness>(std::make_unique<sim::GarminReceiver>(config));
+        harness_->instrument().set_faults(faults);
+        ASSERT_EQ(harness_->start(), 0);
+    }
+
+    // Runs orlogix with the arguments; the exit code.
+    int run(const std::vector<std::string>& args, std::string* out = nullptr) {
+        test::Subprocess p;
+        EXPECT_EQ(p.start(test::built_program("ORLOGIX_BIN", "orlogix"), args), 0);
+        std::string line, all;
+        while (p.read_line(line, 30s)) all += line + "\n";
+        int code = p.wait(30s);
+        stderr_ = p.error_output();
+        if (out) *out = all;
+        return code;
+    }
+
+    std::vector<fs::path> igc_files() {
+        std::vector<fs::path> files;
+        for (auto& e : fs::directory_iterator(dir_ / "out")) files.push_back(e.path());
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+
+    fs::path dir_;
+    std::unique_ptr<sim::Harness> harness_;
+    std::string stderr_;
+};
+
+TEST_F(CommandLineRun, DownloadsARealFlightIntoASignedIgcFile) {
+    std::vector<TrackPosition> flight = load_flight("tri.igc");
+    ASSERT_GT(flight.size(), 4000u);
+    start_receiver(flight);
+    std::string out;
+    int code = run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/IGC_LOG=" + (dir_ / "out").string() + "/",
+                    "/PILOT=Jo Example", "/WIN=0", "/EXIT"},
+                   &out);
+    ASSERT_EQ(code, 0) << stderr_;
+    auto files = igc_files();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].filename(), "2019-06-15-xqv-000-01.igc");
+    EXPECT_NE(out.find("4514 positions written"), std::string::npos) << out;
+
+    std::string bytes;
+    ASSERT_EQ(read_file(files[0].string(), bytes), 0);
+    EXPECT_NE(bytes.find("HOPLTPILOT: Jo Example\r\n"), std::string::npos);
+    EXPECT_EQ(verify_igc(bytes), IgcSecurity::Passed);
+    IgcParsed back;
+    IgcParseError err;
+    ASSERT_EQ(parse_igc(bytes, back, err), static_cast<int>(flight.size())) << err.text;
+    for (std::size_t i = 0; i < flight.size(); ++i) {
+        ASSERT_EQ(back.positions[i].time, flight[i].time) << i;
+        ASSERT_EQ(back.positions[i].latitude, flight[i].latitude) << i;
+        ASSERT_EQ(back.positions[i].longitude, flight[i].longitude) << i;
+        ASSERT_EQ(back.positions[i].gps_altitude, flight[i].gps_altitude) << i;
+    }
+}
+
+TEST_F(CommandLineRun, SecondDownloadTakesTheNextFreeFlightNumber) {
+    start_receiver(sim::generated_track(50));
+    std::vector<std::string> args = {"/GPS=garmin", "/COM=" + harness_->device_path(),
+                                     "/IGC_LOG=" + (dir_ / "out").string() + "/", "/WIN=0", "/EXIT"};
+    ASSERT_EQ(run(args), 0) << stderr_;
+    ASSERT_EQ(run(args), 0) << stderr_;
+    auto files = igc_files();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_NE(files[0].string().find("-01.igc"), std::string::npos);
+    EXPECT_NE(files[1].string().find("-02.igc"), std::string::npos);
+}
+
+TEST_F(CommandLineRun, SilentReceiverFailsWithExitCodeOneAndWritesNothing) {
+    sim::FaultSettings silent;
+    silent.silent = true;
+    start_receiver(sim::generated_track(10), silent);
+    int code = run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/IGC_LOG=" + (dir_ / "out").string() + "/",
+                    "/TIMEOUT=2", "/WIN=0", "/EXIT"});
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(igc_files().empty());
+    EXPECT_FALSE(stderr_.empty());
+}
+
+TEST_F(CommandLineRun, MissingPortFailsAfterTheConnectAttempts) {
+    int code = run({"/GPS=GARMIN", "/COM=/dev/orlogix-no-such-port", "/IGC_LOG=" + (dir_ / "out").string() + "/",
+                    "/TIMEOUT=1", "/WIN=0", "/EXIT"});
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(stderr_.find("Could not open serial port (sure it's the right one ?)"), std::string::npos) << stderr_;
+}
+
+TEST_F(CommandLineRun, ParseErrorsAreReportedAndFail) {
+    EXPECT_EQ(run({"/GPS=GARMIN", "/WIN=3"}), 2);
+    EXPECT_NE(stderr_.find("Parsing command line: Bad window size"), std::string::npos) << stderr_;
+    EXPECT_EQ(run({"/GPS=FLYMASTER", "/USB", "/KML_LOG=x.kml"}), 2);
+    EXPECT_NE(stderr_.find("USB is not supported"), std::string::npos) << stderr_;
+}
+
+TEST_F(CommandLineRun, NotBuiltOperationsFailPlainly) {
+    EXPECT_EQ(run({"/GPS=GARMIN", "/MPS_LOG=x.mps", "/WIN=0", "/EXIT"}), 1);
+    EXPECT_NE(stderr_.find("not available yet"), std::string::npos) << stderr_;
+}
+
+TEST_F(CommandLineRun, OpensAnIgcFileGivenAsTheOnlyArgument) {
+    std::string path = std::string(ORLOGIX_TEST_DATA) + "/flights/d3p.igc";
+    std::string out;
+    ASSERT_EQ(run({path}, &out), 0) << stderr_;
+    EXPECT_EQ(out, "2527 positions read (Signature ignored)\n");
+    EXPECT_EQ(run({(dir_ / "nothing.igc").string()}), 2);  // not a file: read as a keyword
+}
+
+// The calling program's notification socket, read on its own thread while
+// the program runs (the program waits for a receiver that reads slowly).
+class NotifyReceiver {
+public:
+    explicit NotifyReceiver(const std::string& path) : path_(path) {
+        fd_ = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+        EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        reader_ = std::thread([this] {
+            char buf[512];
+            pollfd p{fd_, POLLIN, 0};
+            while (!stop_) {
+                if (::poll(&p, 1, 50) != 1) continue;
+                ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+                if (n > 0) notes_.emplace_back(buf, static_cast<std::size_t>(n));
+            }
+        });
+    }
+    ~NotifyReceiver() {
+        stop();
+        ::close(fd_);
+        ::unlink(path_.c_str());
+    }
+    // Everything received; call once the program has ended.
+    std::vector<std::string> notes() {
+        stop();
+        return notes_;
+    }
+
+private:
+    void stop() {
+        if (reader_.joinable()) {
+            ::usleep(100000);  // the last datagrams are in the queue already
+            stop_ = true;
+            reader_.join();
+        }
+    }
+    std::string path_;
+    int fd_ = -1;
+    std::atomic<bool> stop_{false};
+    std::thread reader_;
+    std::vector<std::string> notes_;
+};
+
+TEST_F(CommandLineRun, NotifiesStartStatusPositionsAndCompletion) {
+    start_receiver(sim::generated_track(40));
+    NotifyReceiver rx((dir_ / "n.sock").string());
+    ASSERT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/IGC_LOG=" + (dir_ / "out").string() + "/",
+                   "/NOTIFY=" + (dir_ / "n.sock").string(), "/SESSION=9", "/SENDLOG=60", "/WIN=0", "/EXIT"}),
+              0)
+        << stderr_;
+    auto notes = rx.notes();
+    ASSERT_GE(notes.size(), 3u);
+    EXPECT_EQ(notes.front(), "9 Transfer started");
+    EXPECT_EQ(notes.back(), "9 Transfer completed");
+    int positions = 0, progress = 0;
+    for (const auto& n : notes) {
+        EXPECT_EQ(n.rfind("9 ", 0), 0u) << n;
+        positions += n.rfind("9 Pos=", 0) == 0;
+        progress += n.rfind("9 Progress ", 0) == 0;
+    }
+    EXPECT_EQ(progress, 8);  // every fifth of the 40 track points
+    // 40 fixes 5 s apart span 195 s: one position every 60 s of track time.
+    EXPECT_EQ(positions, 4);
+}
+
+}  // namespace
+}  // namespace orlogix
