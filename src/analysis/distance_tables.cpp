@@ -145,6 +145,8 @@ int DistanceTables::build_gaps(const HaltToken& halt) {
         bmin_.assign(n * blocks_, 0);
         smax_.assign(n * super_stride_, 0);
         smin_.assign(n * super_stride_, 0);
+        pbmax_.assign(blocks_ * blocks_, 0);
+        pbmin_.assign(blocks_ * blocks_, 0);
     } catch (const std::bad_alloc&) {
         return kOptimiseNoMemory;
     }
@@ -190,6 +192,17 @@ int DistanceTables::build_gaps(const HaltToken& halt) {
             const std::size_t from = s * kBlocksPerSuper, to = std::min(real_blocks, from + kBlocksPerSuper);
             smax_[i * super_stride_ + s] = *std::max_element(hi + from, hi + to);
             smin_[i * super_stride_ + s] = *std::min_element(lo + from, lo + to);
+        }
+    }
+    // Extremes of D over a block of ends times a block of turn points.
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t lb = i / kBlock;
+        for (std::size_t mb = 0; mb < real_blocks; ++mb) {
+            int32_t& hi = pbmax_[lb * blocks_ + mb];
+            int32_t& lo = pbmin_[lb * blocks_ + mb];
+            const int32_t bh = bmax_[i * blocks_ + mb], bl = bmin_[i * blocks_ + mb];
+            if (i % kBlock == 0 || bh > hi) hi = bh;
+            if (i % kBlock == 0 || bl < lo) lo = bl;
         }
     }
     return 0;

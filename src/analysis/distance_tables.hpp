@@ -54,6 +54,9 @@ public:
     const int32_t* super_max(std::size_t i) const { return &smax_[i * super_stride_]; }
     const int32_t* super_min(std::size_t i) const { return &smin_[i * super_stride_]; }
     std::size_t supers() const { return supers_; }
+    // Extremes of D(l, m) over l in block lb and m in block mb, as a row per lb.
+    const int32_t* pair_block_max(std::size_t lb) const { return &pbmax_[lb * blocks_]; }
+    const int32_t* pair_block_min(std::size_t lb) const { return &pbmin_[lb * blocks_]; }
 
     int32_t r(std::size_t i) const { return r_[i]; }
     const int32_t* r_data() const { return r_.data(); }
@@ -70,7 +73,7 @@ private:
     LargeTable d_;
     std::size_t supers_ = 0;
     std::size_t super_stride_ = 0;
-    std::vector<int32_t> bmax_, bmin_, smax_, smin_;
+    std::vector<int32_t> bmax_, bmin_, smax_, smin_, pbmax_, pbmin_;
     LargeTable g_;
     LargeTable colmax_;
     std::vector<std::size_t> row_start_;

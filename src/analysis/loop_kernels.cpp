@@ -89,6 +89,7 @@ uint32_t flag_blocks8(const int32_t* kmax, const int32_t* kmin, const int32_t* l
         // so none above 11/25 of P plus rounding: 14 a <= 11 (b + d) + 48.
         const int32_t least = static_cast<int32_t>(static_cast<uint32_t>(kmin[b] + lmin[b] + d) * 7u / 25u);
         const int32_t fai = (top >= fai_sum) & (14 * kmin[b] <= 11 * (lmax[b] + d) + 48) &
+                            (14 * d <= 11 * top + 48) &
                             (14 * lmin[b] <= 11 * (kmax[b] + d) + 48) & (kmax[b] >= least) & (lmax[b] >= least) &
                             (d >= least);
         const int32_t in = (b >= static_cast<int32_t>(first)) & (b <= static_cast<int32_t>(last));
@@ -97,6 +98,21 @@ uint32_t flag_blocks8(const int32_t* kmax, const int32_t* kmin, const int32_t* l
         count += f != 0;
     }
     return static_cast<uint32_t>(count);
+}
+
+ORLOGIX_KERNEL
+bool fai_possible(const int32_t* kmax, const int32_t* kmin, const int32_t* emax, const int32_t* emin, uint32_t first,
+                  uint32_t last, int32_t need, int32_t dmin, int32_t dmax) {
+    int32_t any = 0;
+    // The tests of flag_blocks8, each side taken at its most favourable end.
+    for (uint32_t b = first; b <= last; ++b) {
+        const int32_t top = kmax[b] + emax[b];
+        const int32_t least = static_cast<int32_t>(static_cast<uint32_t>(kmin[b] + emin[b] + dmin) * 7u / 25u);
+        any |= (top >= need) & (14 * kmin[b] <= 11 * (emax[b] + dmax) + 48) &
+               (14 * emin[b] <= 11 * (kmax[b] + dmax) + 48) & (14 * dmin <= 11 * top + 48) & (kmax[b] >= least) &
+               (emax[b] >= least) & (dmax >= least);
+    }
+    return any != 0;
 }
 
 }  // namespace orlogix

@@ -33,6 +33,13 @@ struct BlockNeeds {
 uint32_t flag_blocks8(const int32_t* kmax, const int32_t* kmin, const int32_t* lmax, const int32_t* lmin,
                       uint32_t first, uint32_t last, const BlockNeeds& need, int32_t* flags);
 
+// Whether a block of ends may hold any FAI triangle with first turn point k:
+// for turn points in blocks first..last, a from row k's block extremes, b from
+// the extremes over the end block, d between dmin and dmax; sides a + b must
+// reach `need`.
+bool fai_possible(const int32_t* kmax, const int32_t* kmin, const int32_t* emax, const int32_t* emin, uint32_t first,
+                  uint32_t last, int32_t need, int32_t dmin, int32_t dmax);
+
 inline constexpr std::size_t kBlock = 32;
 inline constexpr std::size_t kBlocksPerSuper = 8;  // super-blocks of 256 turn points
 

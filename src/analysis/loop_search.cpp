@@ -70,12 +70,33 @@ public:
             prefix_[l] = run;
             if (dk[l] > run) run = dk[l];
         }
-        for (uint32_t l = k + 2; l < n; l += stride) pair(k, l, dk);
+        uint32_t checked_block = UINT32_MAX;
+        for (uint32_t l = k + 2; l < n; l += stride) {
+            const uint32_t lb = l / kBlock;
+            if (lb != checked_block) {
+                checked_block = lb;
+                fai_block_ = fai_in_end_block(k, l, lb);
+            }
+            pair(k, l, dk);
+        }
     }
 
     LoopCandidate flat, fai;
 
 private:
+    // Whether any end from l to the end of block lb can give an FAI triangle
+    // above the best so far; lets whole blocks of ends skip the FAI tests.
+    bool fai_in_end_block(uint32_t k, uint32_t l, uint32_t lb) const {
+        const int64_t fai_floor = std::max(fai.score, floor_.fai.load(std::memory_order_relaxed));
+        const int64_t g = t_.g(k, l);  // the smallest gap of the block: G grows with l
+        const int32_t dmax = t_.block_max(k)[lb], dmin = t_.block_min(k)[lb];
+        int64_t need = fai_floor + g - dmax;
+        if (rule_ == ClosingRule::OneFifth) need = std::max(need, 5 * g - dmax + 1);
+        need = std::clamp<int64_t>(need, -1, INT32_MAX);
+        return fai_possible(t_.block_max(k), t_.block_min(k), t_.pair_block_max(lb), t_.pair_block_min(lb),
+                            (k + 1) / kBlock, lb, static_cast<int32_t>(need), dmin, dmax);
+    }
+
     void pair(uint32_t k, uint32_t l, const int32_t* dk) {
         const int64_t g = t_.g(k, l);
         if (rule_ == ClosingRule::GapLimit && g >= int64_t{gap_}) return;
@@ -92,7 +113,7 @@ private:
         // Skip only when the bound is strictly below the best: an equal score
         // later in the loop order still wins.
         const bool try_flat = most - g >= flat_floor;
-        const bool try_fai = fai_most - g >= fai_floor;
+        const bool try_fai = fai_block_ && fai_most - g >= fai_floor;
         if (!try_flat && !try_fai) return;
 
         const int32_t* dl = t_.row(l);
@@ -174,6 +195,7 @@ private:
     uint32_t gap_;
     SharedFloor& floor_;
     std::vector<int32_t> prefix_;
+    bool fai_block_ = true;
     int32_t flags_[8] = {};
     int32_t super_flags_[8] = {};
 };
