@@ -9,7 +9,12 @@
 #include "core/current_data.hpp"
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
+#include "analysis/track_filters.hpp"
+#include "control/trip_analysis.hpp"
+#include "formats/gpx_reader.hpp"
 #include "formats/igc_reader.hpp"
+#include "formats/kml_check.hpp"
+#include "formats/kml_reader.hpp"
 #include "settings/settings.hpp"
 
 namespace orlogix {
@@ -27,7 +32,6 @@ bool is_waypoint_download(CommandOperation op) {
 // Operations whose files or instruments this build cannot handle yet.
 const char* not_yet_built(CommandOperation op) {
     switch (op) {
-        case CommandOperation::KmlLog: return "Writing KML files is not available yet";
         case CommandOperation::OziLog: return "Writing OziExplorer track files is not available yet";
         case CommandOperation::MpsLog: return "Writing MapSource files is not available yet";
         case CommandOperation::ReadWaypoints:
@@ -37,9 +41,7 @@ const char* not_yet_built(CommandOperation op) {
         case CommandOperation::WriteCtr: return "Reading OpenAir files is not available yet";
         case CommandOperation::CompLog: return "Competition downloads are not available yet";
         case CommandOperation::UserName: return "Writing Flymaster pilot data is not available yet";
-        case CommandOperation::IgcToKml: return "Converting IGC files to KML is not available yet";
         case CommandOperation::DatToKml: return "Converting .dat files to KML is not available yet";
-        case CommandOperation::CheckKml: return "Checking KML files is not available yet";
         default: return nullptr;
     }
 }
@@ -63,6 +65,19 @@ void CommandRunner::start() {
     }
     if (c_.operation == CommandOperation::LogFile) {
         open_log_file();
+        return;
+    }
+    if (c_.operation == CommandOperation::IgcToKml) {
+        GoogleEarthOptions options;
+        options.max_gap = loop_gap();
+        options.overwrite = c_.overwrite;
+        failed_ = convert_igc_to_kml(env_.reporter, c_.file_name, options, make_trip_analysis(loop_gap(), c_.no_loop_opt)) != 0;
+        finished_ = true;
+        return;
+    }
+    if (c_.operation == CommandOperation::CheckKml) {
+        failed_ = check_kml_file(env_.reporter, c_.file_name) != 0;
+        finished_ = true;
         return;
     }
     if (is_track_download(c_.operation) || is_waypoint_download(c_.operation)) {
@@ -111,8 +126,54 @@ void CommandRunner::finish(bool success) {
     finished_ = true;
 }
 
+uint32_t CommandRunner::loop_gap() const { return static_cast<uint32_t>(env_.settings.loop_flight_gap); }
+
+// The split-log choice without a window: every part is kept unless someone
+// at a terminal picks one.
+bool CommandRunner::choose_parts(std::vector<TrackPosition>& positions) {
+    const std::string& product = env_.data.track_log.header.product_name;
+    PartChooser chooser = [this](const std::string& title, const std::vector<std::string>& lines,
+                                 std::vector<bool>& chosen) {
+        std::vector<std::string> items = lines;
+        items.push_back("All parts");
+        int pick = env_.reporter.choose(title, items, static_cast<int>(lines.size()));
+        if (pick < 0) return false;
+        for (std::size_t i = 0; i < chosen.size(); ++i) chosen[i] = pick == static_cast<int>(lines.size()) || pick == static_cast<int>(i);
+        return true;
+    };
+    SplitChoice split = gap_split_choice(static_cast<uint32_t>(env_.settings.track_gap_time), c_.no_split,
+                                         split_title(product, ""), chooser);
+    return !split || split(positions);
+}
+
+bool CommandRunner::write_kml_output() {
+    Reporter& r = env_.reporter;
+    const TrackLog& log = env_.data.track_log;
+    if (log.positions.empty()) {
+        r.error_box("Download track log", "No positions");
+        return false;
+    }
+    std::vector<TrackPosition> positions = copy_all_positions(log, nullptr);
+    if (!choose_parts(positions) || positions.empty()) return true;  // cancelled: nothing written
+    std::string path = replace_date(c_.file_name, positions.front().time);
+    switch (decide_output_file(r, path, c_.overwrite, c_.window_mode == WindowMode::Hidden)) {
+        case OutputDecision::Skip: return true;
+        case OutputDecision::Fail: return false;
+        case OutputDecision::Write: break;
+    }
+    const int count = static_cast<int>(positions.size());
+    if (write_google_earth_file(r, path, std::move(positions), google_earth_options(log.header, loop_gap()),
+                                make_trip_analysis(loop_gap(), c_.no_loop_opt)) != 0)
+        return false;
+    written_path_ = path;
+    env_.data.track_log.header.saved = 1;
+    r.status(strformat("%s: %d positions written", path.c_str(), count));
+    return true;
+}
+
 bool CommandRunner::write_output() {
     Reporter& r = env_.reporter;
+    if (c_.operation == CommandOperation::KmlLog) return write_kml_output();
     if (c_.operation == CommandOperation::IgcLog) {
         IgcOutputResult out;
         if (write_igc_output(r, c_, env_.data, out) != 0) return false;
@@ -135,9 +196,9 @@ void CommandRunner::open_log_file() {
         return;
     }
     std::string ext = name.substr(dot);
-    if (ext != ".igc") {
-        const bool later = ext == ".kml" || ext == ".plt" || ext == ".dat" || ext == ".tnc" || ext == ".mps" ||
-                           ext == ".log" || ext == ".csv" || ext == ".gpx";
+    if (ext != ".igc" && ext != ".kml" && ext != ".gpx") {
+        const bool later = ext == ".plt" || ext == ".dat" || ext == ".tnc" || ext == ".mps" || ext == ".log" ||
+                           ext == ".csv";
         fail_now(kParseTitle, later ? "Reading " + ext + " track log files is not available yet"
                                     : std::string("Unsupported track log file extension"));
         return;
@@ -153,17 +214,33 @@ void CommandRunner::open_log_file() {
         return;
     }
     std::vector<TrackPosition> positions;
+    TrackLogHeader header;
     RawIgcLog raw;
-    if (read_igc_track(r, bytes, positions, raw) < 0) {
+    bool keep_raw = false;
+    int count = 0;
+    if (ext == ".igc") {
+        count = read_igc_track(r, bytes, positions, raw);
+        header.baro_present = 1;
+        keep_raw = count > 0;
+    } else if (ext == ".kml") {
+        KmlTrack track;
+        count = read_kml_track(r, bytes, false, track);
+        positions = std::move(track.positions);
+        header.times_in_utc = track.times_in_utc;
+        header.baro_present = track.baro_present;
+    } else {
+        count = read_gpx_track(r, bytes, positions);
+        header.times_in_utc = 1;
+    }
+    if (count <= 0) {
         failed_ = finished_ = true;
         return;
     }
     TrackLog& log = env_.data.track_log;
     log.positions = std::move(positions);
-    log.header = TrackLogHeader{};
-    log.header.baro_present = 1;
-    log.header.download_time = calendar_now();
-    env_.data.raw_igc = std::move(raw);
+    header.download_time = calendar_now();
+    log.header = std::move(header);
+    if (keep_raw) env_.data.raw_igc = std::move(raw);
     r.status(log.positions.empty() ? std::string("No positions found")
                                    : strformat("%d positions read (Signature ignored)",
                                                static_cast<int>(log.positions.size())));

@@ -3,7 +3,11 @@
 // notifies "Transfer started", and when the job has ended writes the output
 // file and notifies "Transfer completed" or "Transfer completed (error)".
 // Everything here runs on the main thread.
+#include <cstdint>
 #include <string>
+#include <vector>
+
+#include "core/records.hpp"
 
 #include "control/command_line.hpp"
 
@@ -44,6 +48,9 @@ private:
     void start_download();
     void open_log_file();
     bool write_output();
+    bool write_kml_output();
+    bool choose_parts(std::vector<TrackPosition>& positions);
+    uint32_t loop_gap() const;
 
     CommandLine c_;
     CommandEnvironment env_;

@@ -226,3 +226,64 @@ TEST_F(CommandLineRun, NotifiesStartStatusPositionsAndCompletion) {
 
 }  // namespace
 }  // namespace orlogix
+
+namespace orlogix {
+namespace {
+
+TEST_F(CommandLineRun, KmlLogWritesASignedTripThatChecksAndOpens) {
+    std::vector<TrackPosition> flight = load_flight("d3p.igc");
+    start_receiver(flight);
+    const std::string kml = (dir_ / "out" / "$date.kml").string();
+    std::string out;
+    ASSERT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/KML_LOG=" + kml, "/WIN=0", "/EXIT"}, &out), 0)
+        << stderr_;
+    auto files = igc_files();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].filename().string().size(), std::string("20190615.kml").size());
+    EXPECT_EQ(files[0].extension(), ".kml");
+
+    ASSERT_EQ(run({"/CHKKML=" + files[0].string(), "/WIN=0", "/EXIT"}, &out), 0) << stderr_;
+    EXPECT_EQ(out, std::to_string(flight.size()) + " positions read (Signature OK)\n");
+    ASSERT_EQ(run({files[0].string()}, &out), 0) << stderr_;
+    EXPECT_EQ(out, std::to_string(flight.size()) + " positions read (Signature ignored)\n");
+
+    // One changed fix in the signed track breaks the check.
+    std::string text;
+    ASSERT_EQ(read_file(files[0].string(), text), 0);
+    std::size_t at = text.find("time_of_first_point");
+    ASSERT_NE(at, std::string::npos);
+    at = text.find("<coordinates>", at);
+    ASSERT_NE(at, std::string::npos);
+    at = text.find_first_of("123456789", at + 20);
+    text[at] = text[at] == '9' ? '8' : static_cast<char>(text[at] + 1);
+    ASSERT_EQ(write_file_atomic(files[0].string(), text), 0);
+    EXPECT_EQ(run({"/CHKKML=" + files[0].string(), "/WIN=0", "/EXIT"}), 1);
+}
+
+TEST_F(CommandLineRun, ExistingKmlIsKeptInHiddenModeWithoutOverwrite) {
+    start_receiver(sim::generated_track(30));
+    const std::string kml = (dir_ / "out" / "f.kml").string();
+    ASSERT_EQ(write_file_atomic(kml, "keep me"), 0);
+    EXPECT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/KML_LOG=" + kml, "/WIN=0", "/EXIT"}), 0);
+    std::string text;
+    ASSERT_EQ(read_file(kml, text), 0);
+    EXPECT_EQ(text, "keep me");
+    EXPECT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/KML_LOG=" + kml, "/OVERWRITE", "/WIN=0",
+                   "/EXIT"}),
+              0)
+        << stderr_;
+    ASSERT_EQ(read_file(kml, text), 0);
+    EXPECT_NE(text.find("<Document>"), std::string::npos);
+}
+
+TEST_F(CommandLineRun, IgcToKmlConvertsARealFlight) {
+    fs::copy_file(std::string(ORLOGIX_TEST_DATA) + "/flights/line.igc", dir_ / "out" / "line.igc");
+    ASSERT_EQ(run({"/IGC2KML=" + (dir_ / "out" / "line.igc").string()}), 0) << stderr_;
+    std::string text;
+    ASSERT_EQ(read_file((dir_ / "out" / "line.kml").string(), text), 0);
+    EXPECT_NE(text.find("<Document>"), std::string::npos);
+    EXPECT_EQ(run({"/IGC2KML=" + (dir_ / "out" / "missing.igc").string()}), 1);
+}
+
+}  // namespace
+}  // namespace orlogix
