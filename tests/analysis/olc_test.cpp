@@ -267,3 +267,30 @@ TEST(OlcDisplay, PointLinesLegsAndClosingCheck) {
 
 }  // namespace
 }  // namespace orlogix
+
+namespace orlogix {
+namespace {
+
+// Real flights named after their shape score as that shape.
+TEST(OlcSearch, RealFlightsPickTheirShape) {
+    const std::pair<const char*, OlcBest> cases[] = {{"trifai-xcontest-189.65.igc", OlcBest::FaiTriangle},
+                                                     {"line.igc", OlcBest::FreeDistance},
+                                                     {"flat-xcontest-106.82.igc", OlcBest::FreeTriangle}};
+    for (const auto& [name, shape] : cases) {
+        const auto track = test::load_igc_fixes(test::flight_path(name));
+        OlcResults r;
+        ASSERT_EQ(olc_search(track, r, {}, {}), 0) << name;
+        EXPECT_EQ(r.best, shape) << name << ": " << r.best_text;
+        // Every triangle found keeps its closing gap strictly below a fifth of its sides.
+        for (const OlcScore* s : {&r.free_triangle, &r.fai_triangle}) {
+            if (!s->found) continue;
+            EXPECT_LT(5 * s->legs[3], s->legs[0] + s->legs[1] + s->legs[2]) << name;
+            for (int i = 0; i < 4; ++i) EXPECT_LT(s->index[i], s->index[i + 1]) << name;
+        }
+        const double least = 0.28 * (r.fai_triangle.legs[0] + r.fai_triangle.legs[1] + r.fai_triangle.legs[2]);
+        for (int i = 0; i < 3; ++i) EXPECT_GE(r.fai_triangle.legs[i], least) << name;
+    }
+}
+
+}  // namespace
+}  // namespace orlogix
