@@ -166,4 +166,24 @@ void install_rotated(TrackLog& log, std::vector<TrackPosition> rotated) {
     log.header.instrument_description.clear();
 }
 
+int rotate_track(Reporter& r, TrackLog& log, std::vector<TrackPosition> selection, const GeoPosition& start,
+                 const GeoPosition& end) {
+    static constexpr const char* kTitle = "Rotate track log";
+    if (log.positions.empty()) {
+        r.error_box(kTitle, "No positions loaded");
+        return -1;
+    }
+    if (selection.empty()) {
+        r.error_box(kTitle, "No position(s) selected");
+        return -1;
+    }
+    if (selection.size() == 1 && r.yes_no_box(kTitle, "Only one position selected, continue ?") != kBoxYes) return -1;
+    if (rotate_positions(selection, start, end) != 0) {
+        r.error_box(kTitle, "Position out of range");
+        return -1;
+    }
+    install_rotated(log, std::move(selection));
+    return 0;
+}
+
 }  // namespace orlogix

@@ -12,6 +12,8 @@
 
 namespace orlogix {
 
+class Reporter;
+
 struct FlightStatistics {
     std::vector<TrackPosition> positions;  // the selection copy, after the filters
     uint32_t first_time = 0;
@@ -68,5 +70,10 @@ std::string clipboard_text(const std::vector<TrackPosition>& positions);
 int rotate_positions(std::vector<TrackPosition>& positions, const GeoPosition& start, const GeoPosition& end);
 // Installs rotated positions in the track log: protocol type 0, no description.
 void install_rotated(TrackLog& log, std::vector<TrackPosition> rotated);
+// The "Rotate Track" command after its dialog: checks the log and the
+// selection copy (asking on a single position), rotates and installs it.
+// 0 when the log was changed, -1 otherwise (reported, caption "Rotate track log").
+int rotate_track(Reporter& r, TrackLog& log, std::vector<TrackPosition> selection, const GeoPosition& start,
+                 const GeoPosition& end);
 
 }  // namespace orlogix

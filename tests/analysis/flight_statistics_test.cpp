@@ -8,6 +8,7 @@
 #include "analysis/track_filters.hpp"
 #include "core/geodesy.hpp"
 #include "core/report.hpp"
+#include "support/recording_reporter.hpp"
 #include "track_builder.hpp"
 
 namespace orlogix {
@@ -184,6 +185,32 @@ TEST(Rotate, StartGoesToOriginAndEndToTheEquator) {
     EXPECT_EQ(log.positions.size(), 3u);
     EXPECT_EQ(log.header.source_protocol_type, 0);
     EXPECT_EQ(log.header.instrument_description, "");
+}
+
+}  // namespace
+}  // namespace orlogix
+
+namespace orlogix {
+namespace {
+
+TEST(Rotate, CommandChecksAndAsksOnASinglePosition) {
+    TrackLog log;
+    test::RecordingReporter rep;
+    const GeoPosition s{0.8, 0.12}, e{0.801, 0.125};
+    EXPECT_EQ(rotate_track(rep, log, {fix_at(46, 7, 1)}, s, e), -1);
+    EXPECT_EQ(rep.last_error().text, "No positions loaded");
+    log.positions = {fix_at(46, 7, 1), fix_at(46.1, 7, 2)};
+    EXPECT_EQ(rotate_track(rep, log, {}, s, e), -1);
+    EXPECT_EQ(rep.last_error().text, "No position(s) selected");
+    // A single position: No keeps the log, Yes rotates it.
+    rep.queue_answer(kBoxNo);
+    EXPECT_EQ(rotate_track(rep, log, {fix_at(46, 7, 1)}, s, e), -1);
+    EXPECT_EQ(log.positions.size(), 2u);
+    EXPECT_EQ(rep.boxes().back().text, "Only one position selected, continue ?");
+    rep.queue_answer(kBoxYes);
+    EXPECT_EQ(rotate_track(rep, log, {fix_at(46, 7, 1)}, s, e), 0);
+    EXPECT_EQ(log.positions.size(), 1u);
+    EXPECT_NE(log.positions[0].latitude, test::degrees_to_semicircles(46));
 }
 
 }  // namespace
