@@ -50,11 +50,11 @@ private:
 };
 
 // Attempts of an identification exchange: the budget (TIMEOUT seconds, 30 by
-// default) divided into one attempt every 2 seconds.
+// default) with one attempt every 2 seconds, an odd second counting as one
+// more attempt (15 for 30 s, 3 for 5 s).
 inline int identification_attempts(int timeout_seconds) {
     int seconds = timeout_seconds > 0 ? timeout_seconds : 30;
-    int n = seconds / 2;
-    return n > 0 ? n : 1;
+    return (seconds + 1) / 2;
 }
 
 }  // namespace orlogix

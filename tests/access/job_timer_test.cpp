@@ -62,6 +62,9 @@ TEST(JobTimer, IdentificationAttemptsEveryTwoSeconds) {
     EXPECT_EQ(identification_attempts(-3), 15);
     EXPECT_EQ(identification_attempts(10), 5);
     EXPECT_EQ(identification_attempts(1), 1);
+    // An odd budget rounds up: TIMEOUT=5 gives three attempts.
+    EXPECT_EQ(identification_attempts(5), 3);
+    EXPECT_EQ(identification_attempts(3), 2);
 }
 
 TEST(HeadlessEventLoop, RunsPostedWorkOnTheLoopThread) {
