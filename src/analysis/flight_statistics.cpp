@@ -61,9 +61,6 @@ double top_speed_10s(const std::vector<TrackPosition>& positions, std::size_t n)
 }
 
 void fill_statistics(FlightStatistics& s, const TrackLogHeader& header, const CalendarTime& now) {
-    s.first_time = s.positions.empty() ? 0 : s.positions.front().time;
-    s.last_time = s.positions.empty() ? 0 : s.positions.back().time;
-    s.duration = s.last_time - s.first_time;
     s.has_download_time = header.track_log_source == 1 ? 1 : 0;
     s.download_time = now;
     s.has_pilot_ids = 0;
@@ -74,6 +71,9 @@ void fill_statistics(FlightStatistics& s, const TrackLogHeader& header, const Ca
 
 void compute_statistics(FlightStatistics& s) {
     const std::vector<TrackPosition>& p = s.positions;
+    s.first_time = p.empty() ? 0 : p.front().time;
+    s.last_time = p.empty() ? 0 : p.back().time;
+    s.duration = s.last_time - s.first_time;
     int32_t lowest = 1000000, highest = -1000000;
     double total = 0.0, top = 0.0, mean = 0.0, climb_lo = 0.0, climb_hi = 0.0;
     for (std::size_t i = 0; i < p.size(); ++i) {

@@ -49,7 +49,7 @@ double top_speed_10s(const std::vector<TrackPosition>& positions, std::size_t n)
 
 // Times, flags and download time from the log header, then the statistics.
 void fill_statistics(FlightStatistics& s, const TrackLogHeader& header, const CalendarTime& now);
-// Heights, speeds, distance and climbs over s.positions (times must be set).
+// Times, heights, speeds, distance and climbs over s.positions.
 void compute_statistics(FlightStatistics& s);
 
 // The dialog's field texts.
