@@ -100,6 +100,16 @@ TEST(Statistics, SpeedsDistanceAndClimbs) {
     EXPECT_EQ(x.total_distance, strformat("%.1f km", s.total_distance / 1000));
 }
 
+TEST(Statistics, ComputeAloneTakesTheTimesFromThePositions) {
+    FlightStatistics s;
+    s.positions = climbing_line(7, 100, 10, 0);
+    compute_statistics(s);
+    EXPECT_EQ(s.first_time, 1000000000u);
+    EXPECT_EQ(s.duration, 60u);
+    EXPECT_NEAR(s.average_speed, s.total_distance / 60 * 3.6, 1e-9);
+    EXPECT_GT(s.average_speed, 35.0);
+}
+
 TEST(Statistics, ClimbsAreClampedAndSingleTimeHasNoAverage) {
     std::vector<TrackPosition> t{fix_at(45, 6, 1000, 0), fix_at(45, 6, 1061, 0), fix_at(45, 6, 1062, 2000000000)};
     FlightStatistics s;
