@@ -157,7 +157,7 @@ bool CommandRunner::write_kml_output() {
     if (!choose_parts(positions) || positions.empty()) return true;  // cancelled: nothing written
     std::string path = replace_date(c_.file_name, positions.front().time);
     switch (decide_output_file(r, path, c_.overwrite, c_.window_mode == WindowMode::Hidden)) {
-        case OutputDecision::Skip: return true;
+        case OutputDecision::Declined: return true;  // the user's choice: nothing written
         case OutputDecision::Fail: return false;
         case OutputDecision::Write: break;
     }

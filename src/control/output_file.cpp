@@ -33,9 +33,12 @@ OutputDecision decide_output_file(Reporter& r, const std::string& path, bool ove
         return OutputDecision::Fail;
     }
     if (!exists || overwrite) return OutputDecision::Write;
-    if (hidden) return OutputDecision::Skip;
+    if (hidden) {
+        r.error_box("File creation", "File already exists: " + path);
+        return OutputDecision::Fail;
+    }
     return r.question_box("File creation", "File already exists, overwrite ?") == kBoxOk ? OutputDecision::Write
-                                                                                       : OutputDecision::Skip;
+                                                                                       : OutputDecision::Declined;
 }
 
 }  // namespace orlogix

@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "core/report.hpp"
 #include "core/text_buffer.hpp"
+#include "core/time.hpp"
 #include "formats/igc_reader.hpp"
 #include "formats/igc_verify.hpp"
 #include "sim/garmin/garmin_receiver.hpp"
@@ -118,12 +120,47 @@ TEST_F(CommandLineRun, SecondDownloadTakesTheNextFreeFlightNumber) {
     EXPECT_NE(files[1].string().find("-02.igc"), std::string::npos);
 }
 
+TEST_F(CommandLineRun, FlightNumbersOneAndTwoPresentGiveThree) {
+    std::vector<TrackPosition> track = sim::generated_track(20);
+    start_receiver(track);
+    CalendarTime day = calendar_from_time(track.front().time);
+    for (int flight : {1, 2}) {
+        std::string name = strformat("%d-%02d-%02d-xqv-000-%02d.igc", day.year, day.month, day.day, flight);
+        ASSERT_EQ(write_file_atomic((dir_ / "out" / name).string(), "taken"), 0);
+    }
+    ASSERT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/IGC_LOG=" + (dir_ / "out").string() + "/",
+                   "/WIN=0", "/EXIT"}),
+              0)
+        << stderr_;
+    auto files = igc_files();
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_NE(files[2].string().find("-03.igc"), std::string::npos);
+    std::string first;
+    ASSERT_EQ(read_file(files[0].string(), first), 0);
+    EXPECT_EQ(first, "taken");
+}
+
+TEST_F(CommandLineRun, CommandLineLeavesStoredSettingsByteIdentical) {
+    fs::create_directories(dir_ / "config" / "orlogix");
+    const std::string file = (dir_ / "config" / "orlogix" / "settings.ini").string();
+    const std::string stored = "[Orlogix]\nPortName=/dev/ttyS7\nTrackGapTime=600\nIgcPilotName=Kept\n";
+    ASSERT_EQ(write_file_atomic(file, stored), 0);
+    start_receiver(sim::generated_track(20));
+    ASSERT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/IGC_LOG=" + (dir_ / "out").string() + "/",
+                   "/WIN=0", "/EXIT"}),
+              0)
+        << stderr_;
+    std::string after;
+    ASSERT_EQ(read_file(file, after), 0);
+    EXPECT_EQ(after, stored);
+}
+
 TEST_F(CommandLineRun, SilentReceiverFailsWithExitCodeOneAndWritesNothing) {
     sim::FaultSettings silent;
     silent.silent = true;
     start_receiver(sim::generated_track(10), silent);
     int code = run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/IGC_LOG=" + (dir_ / "out").string() + "/",
-                    "/TIMEOUT=2", "/WIN=0", "/EXIT"});
+                    "/TIMEOUT=3", "/WIN=0", "/EXIT"});
     EXPECT_EQ(code, 1);
     EXPECT_TRUE(igc_files().empty());
     EXPECT_FALSE(stderr_.empty());
@@ -260,11 +297,12 @@ TEST_F(CommandLineRun, KmlLogWritesASignedTripThatChecksAndOpens) {
     EXPECT_EQ(run({"/CHKKML=" + files[0].string(), "/WIN=0", "/EXIT"}), 1);
 }
 
-TEST_F(CommandLineRun, ExistingKmlIsKeptInHiddenModeWithoutOverwrite) {
+TEST_F(CommandLineRun, ExistingKmlIsKeptAndTheRunFailsInHiddenModeWithoutOverwrite) {
     start_receiver(sim::generated_track(30));
     const std::string kml = (dir_ / "out" / "f.kml").string();
     ASSERT_EQ(write_file_atomic(kml, "keep me"), 0);
-    EXPECT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/KML_LOG=" + kml, "/WIN=0", "/EXIT"}), 0);
+    EXPECT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/KML_LOG=" + kml, "/WIN=0", "/EXIT"}), 1);
+    EXPECT_NE(stderr_.find("File already exists"), std::string::npos) << stderr_;
     std::string text;
     ASSERT_EQ(read_file(kml, text), 0);
     EXPECT_EQ(text, "keep me");

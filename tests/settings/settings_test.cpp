@@ -138,3 +138,48 @@ TEST_F(SettingsTest, UnusableStoreIsReportedOnceAndNeverWritten) {
 
 }  // namespace
 }  // namespace orlogix
+
+namespace orlogix {
+namespace {
+
+TEST(SettingsText, CorruptOrTruncatedStoreGivesDefaultsForWhatCannotBeRead) {
+    Settings stored = default_settings("/h");
+    stored.track_gap_time = 3000;
+    stored.igc_save_mask = 2;
+    std::string good = settings_to_text(stored);
+    const std::size_t gap_line = good.find("TrackGapTime=");
+    const std::size_t mask_line = good.find("IgcSaveMask=");
+    // Cut anywhere: values whose lines were lost keep their defaults.
+    for (std::size_t cut = 0; cut < good.size(); cut += 3) {
+        Settings s = default_settings("/h");
+        settings_from_text(good.substr(0, cut), s);
+        if (cut <= gap_line + 13) EXPECT_EQ(s.track_gap_time, 1200) << cut;
+        if (cut <= mask_line + 12) EXPECT_EQ(s.igc_save_mask, 5) << cut;
+        if (cut == good.size() - 1) EXPECT_EQ(s.igc_save_mask, 2);
+    }
+    // Random bytes with NULs and no line ends.
+    std::string junk;
+    for (int i = 0; i < 5000; ++i) junk += static_cast<char>((i * 7919) % 256);
+    Settings s = default_settings("/h");
+    settings_from_text(junk, s);
+    settings_from_text("TrackGapTime\nLoopFlightGap=\n=5\nVarioFilter= 3\n", s);
+    EXPECT_EQ(s.loop_flight_gap, 800);
+    EXPECT_EQ(s.vario_filter, 0);
+    // A value cut short reads as far as it goes.
+    settings_from_text("PortName=/dev/tty", s);
+    EXPECT_EQ(s.port_name, "/dev/tty");
+}
+
+TEST(SettingsText, EveryValueIsWrittenSoADefaultSticks) {
+    Settings s = default_settings("/h");
+    std::string text = settings_to_text(s);
+    for (const auto& e : settings_table()) EXPECT_NE(text.find(std::string(e.name) + "="), std::string::npos);
+    Settings back = default_settings("/other");
+    back.track_gap_time = 60;
+    settings_from_text(text, back);
+    EXPECT_EQ(back.track_gap_time, 1200);
+    EXPECT_EQ(back.igc_dir, "/h");
+}
+
+}  // namespace
+}  // namespace orlogix
