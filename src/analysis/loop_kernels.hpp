@@ -17,7 +17,7 @@ int32_t max_fai_perimeter(const int32_t* a, const int32_t* b, int32_t d, uint32_
 // One row of the distance table: out[j] = planar distance from (x[i], y[i]) to (x[j], y[j])
 // in whole metres (0.5 added, then truncated), j in [0, n).
 void distance_row(const double* x, const double* y, std::size_t i, std::size_t n, int32_t* out);
-// hi[b] / lo[b] = max / min of row[b*32 .. b*32+31] (within n), for each block b.
+// hi[b] / lo[b] = max / min of the b-th block of kBlock entries of row (within n).
 void block_extremes(const int32_t* row, std::size_t n, int32_t* hi, int32_t* lo);
 
 // Which blocks [first, last] of turn points may hold a triangle on the corners
@@ -40,7 +40,7 @@ uint32_t flag_blocks8(const int32_t* kmax, const int32_t* kmin, const int32_t* l
 bool fai_possible(const int32_t* kmax, const int32_t* kmin, const int32_t* emax, const int32_t* emin, uint32_t first,
                   uint32_t last, int32_t need, int32_t dmin, int32_t dmax);
 
-inline constexpr std::size_t kBlock = 32;
-inline constexpr std::size_t kBlocksPerSuper = 8;  // super-blocks of 256 turn points
+inline constexpr std::size_t kBlock = 16;
+inline constexpr std::size_t kBlocksPerSuper = 8;  // super-blocks of 128 turn points
 
 }  // namespace orlogix
