@@ -101,6 +101,13 @@ uint32_t flag_blocks8(const int32_t* kmax, const int32_t* kmin, const int32_t* l
 }
 
 ORLOGIX_KERNEL
+bool sum_possible(const int32_t* kmax, const int32_t* emax, uint32_t first, uint32_t last, int32_t need) {
+    int32_t any = 0;
+    for (uint32_t b = first; b <= last; ++b) any |= kmax[b] + emax[b] >= need;
+    return any != 0;
+}
+
+ORLOGIX_KERNEL
 bool fai_possible(const int32_t* kmax, const int32_t* kmin, const int32_t* emax, const int32_t* emin, uint32_t first,
                   uint32_t last, int32_t need, int32_t dmin, int32_t dmax) {
     int32_t any = 0;

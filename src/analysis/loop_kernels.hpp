@@ -40,6 +40,9 @@ uint32_t flag_blocks8(const int32_t* kmax, const int32_t* kmin, const int32_t* l
 bool fai_possible(const int32_t* kmax, const int32_t* kmin, const int32_t* emax, const int32_t* emin, uint32_t first,
                   uint32_t last, int32_t need, int32_t dmin, int32_t dmax);
 
+// Whether some turn point block first..last may reach sums a + b of `need`.
+bool sum_possible(const int32_t* kmax, const int32_t* emax, uint32_t first, uint32_t last, int32_t need);
+
 inline constexpr std::size_t kBlock = 16;
 inline constexpr std::size_t kBlocksPerSuper = 8;  // super-blocks of 128 turn points
 

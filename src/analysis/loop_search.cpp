@@ -76,6 +76,7 @@ public:
             if (lb != checked_block) {
                 checked_block = lb;
                 fai_block_ = fai_in_end_block(k, l, lb);
+                flat_block_ = flat_in_end_block(k, l, lb);
             }
             pair(k, l, dk);
         }
@@ -97,6 +98,17 @@ private:
                             (k + 1) / kBlock, lb, static_cast<int32_t>(need), dmin, dmax);
     }
 
+    // The same for any triangle at all.
+    bool flat_in_end_block(uint32_t k, uint32_t l, uint32_t lb) const {
+        const int64_t flat_floor = std::max(flat.score, floor_.flat.load(std::memory_order_relaxed));
+        const int64_t g = t_.g(k, l);
+        const int32_t dmax = t_.block_max(k)[lb];
+        int64_t need = flat_floor + g - dmax;
+        if (rule_ == ClosingRule::OneFifth) need = std::max(need, 5 * g - dmax + 1);
+        need = std::clamp<int64_t>(need, -1, INT32_MAX);
+        return sum_possible(t_.block_max(k), t_.pair_block_max(lb), (k + 1) / kBlock, lb, static_cast<int32_t>(need));
+    }
+
     void pair(uint32_t k, uint32_t l, const int32_t* dk) {
         const int64_t g = t_.g(k, l);
         if (rule_ == ClosingRule::GapLimit && g >= int64_t{gap_}) return;
@@ -112,7 +124,7 @@ private:
             std::min({most, fai_perimeter_cap(d), fai_perimeter_cap(a), fai_perimeter_cap(b)});
         // Skip only when the bound is strictly below the best: an equal score
         // later in the loop order still wins.
-        const bool try_flat = most - g >= flat_floor;
+        const bool try_flat = flat_block_ && most - g >= flat_floor;
         const bool try_fai = fai_block_ && fai_most - g >= fai_floor;
         if (!try_flat && !try_fai) return;
 
@@ -196,6 +208,7 @@ private:
     SharedFloor& floor_;
     std::vector<int32_t> prefix_;
     bool fai_block_ = true;
+    bool flat_block_ = true;
     int32_t flags_[8] = {};
     int32_t super_flags_[8] = {};
 };
