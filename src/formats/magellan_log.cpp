@@ -35,8 +35,12 @@ bool six_digits(std::string_view s, int& value) {
 bool angle(std::string_view value, std::string_view hemisphere, Axis axis, int32_t& out) {
     double radians = 0;
     if (parse_ddmm(value, radians) != 0) return false;
-    const double limit = axis == Axis::Latitude ? 90.0 : 180.0;
-    if (radians * kRadiansToDegrees >= limit) return false;
+    // Whole degrees from the digits before the point: 9000.000 is 90 degrees.
+    const int limit = axis == Axis::Latitude ? 90 : 180;
+    int ddmm = 0;
+    for (char c : value.substr(0, value.find('.')))
+        if (c >= '0' && c <= '9' && ddmm < 100000) ddmm = ddmm * 10 + (c - '0');
+    if (ddmm / 100 >= limit) return false;
     const char positive = axis == Axis::Latitude ? 'N' : 'E';
     const char negative = axis == Axis::Latitude ? 'S' : 'W';
     if (hemisphere.size() != 1 || (hemisphere[0] != positive && hemisphere[0] != negative)) return false;
@@ -56,7 +60,7 @@ Fix decode_track_point(std::string_view text, TrackPosition& p) {
     int32_t altitude = 0;
     if (parse_int32(f[5], altitude) != 0 || altitude < -100000 || altitude > 100000) return Fix::Bad;
     if (f[6] == "M") p.gps_altitude = altitude * 10;
-    else if (f[6] == "F") p.gps_altitude = static_cast<int32_t>(std::lround(altitude * 30.48));
+    else if (f[6] == "F") p.gps_altitude = static_cast<int32_t>(std::lround(altitude * 3.048));
     else return Fix::Bad;
     int seconds_of_day = 0;
     double fraction = 0;
