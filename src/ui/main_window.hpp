@@ -1,0 +1,182 @@
+#pragma once
+// The program's main window: menu bar and quick buttons from the command
+// table, two status lines, the list of the current view mode, and the
+// commands that read, show, analyse and save the current data.
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "access/job_framework.hpp"
+#include "control/command_line.hpp"
+#include "control/notifier.hpp"
+#include "core/current_data.hpp"
+#include "settings/settings.hpp"
+#include "ui/list_views.hpp"
+#include "ui/qt_reporter.hpp"
+#include "ui/track_drawing.hpp"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+
+namespace orlogix {
+class CommandRunner;
+}
+
+namespace orlogix::ui {
+
+class SplitLogDialog;
+
+struct MainWindowOptions {
+    SettingsPaths settings_paths = default_settings_paths();
+    std::optional<CommandLine> command;  // runs in the window once it is set up
+    std::function<int(const BoxRequest&)> box_handler;  // answers boxes instead of a user
+};
+
+// What a file dialog is asked; tests answer it instead of a user.
+struct FileRequest {
+    bool save = false;
+    std::string title;
+    std::vector<std::string> filters;
+    int filter_index = 0;   // in: the remembered filter; out: the chosen one
+    std::string folder;     // the remembered folder
+};
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(MainWindowOptions options = {}, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Runs a command of the table (menu entry, button or accelerator). False for an unknown id.
+    bool command(int id);
+    // 0, or -1 after "Busy GPS driver" (title "Change view mode").
+    int show_view(int mode, bool force);
+    // 0 when not busy and mode is shown; else -1 after the message titled title.
+    int require_view(int mode, const char* title);
+    // 0 small, 1 default, 2 large.
+    int set_list_size(int size);
+    void set_utm(bool on);
+    // The window's closing: aborts a job, waits for it, saves the settings.
+    void close_main_window();
+
+    // Opens a track file as "&Open log" does after its dialog. 0 or -1.
+    int open_track_file(const std::string& path);
+    // The selected rows of the list, in list order.
+    std::vector<std::size_t> selected_rows() const;
+
+    // The split-log choice with the dialog: may reduce positions; false when cancelled.
+    bool choose_log_parts(std::vector<TrackPosition>& positions);
+
+    // For tests and scripts.
+    void set_file_dialog_handler(std::function<std::string(FileRequest&)> h) { file_handler_ = std::move(h); }
+    void set_split_dialog_handler(std::function<int(SplitLogDialog&)> h) { split_handler_ = std::move(h); }
+    int view_mode() const { return view_mode_; }
+    bool utm() const { return utm_display_; }
+    ListModel* model() const { return model_; }
+    QTableView* list() const { return list_; }
+    QString status_text() const;
+    QString product_text() const;
+    QAction* action(int id) const;
+    QPushButton* button(int id) const;
+    JobFramework& jobs() { return *jobs_; }
+    CurrentData& data() { return data_; }
+    Settings& settings() { return settings_; }
+    QtReporter& reporter() { return *reporter_; }
+    int rebuild_count() const { return rebuilds_; }
+    int height_units() const { return height_units_; }
+    TrackViewWindow* track_view() const { return track_view_; }
+    bool closing() const { return closing_; }
+    // 1 when the last job failed, else 0 (the program's exit code).
+    int exit_code() const;
+    void refresh_title();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void build_menus();
+    void build_controls();
+    void build_list();
+    void place_controls();
+    void setup_descriptors();
+    bool entry_built(int id) const;
+    void start_command_line();
+    void completion_message(int code, int param);
+
+    // Commands.
+    void read_log(int protocol, int baud);
+    void read_waypoints(int protocol);
+    void send_waypoints(int protocol, int naming);
+    void open_log();
+    void save_log_as();
+    void save_log_igc();
+    void save_raw_igc();
+    void verify_igc();
+    void show_track();
+    void select_all();
+    void copy_track();
+    void choose_font();
+    void about();
+    void dump_debug();
+    void flight_statistics();
+    void olc_statistics(bool igc_buffer);
+    void set_port();
+    void rotate_track();
+    void set_gap_time();
+    void set_vario_filter();
+    void set_loop_gap();
+    void toggle(int id);
+    std::string file_dialog(FileRequest& request);
+    JobOptions window_job_options() const;
+    double du_x() const;
+    double du_y() const;
+
+    MainWindowOptions options_;
+    Settings settings_;
+    SettingsStore store_;
+    CurrentData data_;
+    QtReporter* reporter_;
+    QtEventPoster poster_;
+    std::unique_ptr<JobFramework> jobs_;
+    Notifier notifier_;
+    std::unique_ptr<CommandRunner> runner_;
+
+    std::array<ListViewDescriptor, 4> descriptors_;
+    ListModel* model_ = nullptr;
+    QTableView* list_ = nullptr;
+    QLabel* status_ = nullptr;
+    QLabel* product_ = nullptr;
+    QLabel* select_label_ = nullptr;
+    QCheckBox* utm_box_ = nullptr;
+    QPushButton* abort_ = nullptr;
+    QPushButton* exit_ = nullptr;
+    QPushButton* save_log_ = nullptr;
+    std::map<int, QPushButton*> buttons_;
+    std::map<int, QAction*> actions_;
+    QFont user_font_;
+
+    int view_mode_ = 0;
+    bool utm_display_ = false;
+    int height_units_ = 310;
+    int rebuilds_ = 0;
+    bool closing_ = false;
+    bool dash_mode_ = false;
+    bool power_off_ = false;
+    bool check_wpts_ = false;
+    QPointer<TrackViewWindow> track_view_;
+    std::function<std::string(FileRequest&)> file_handler_;
+    std::function<int(SplitLogDialog&)> split_handler_;
+};
+
+}  // namespace orlogix::ui

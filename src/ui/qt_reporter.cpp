@@ -1,0 +1,139 @@
+#include "ui/qt_reporter.hpp"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPointer>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+namespace orlogix::ui {
+
+void QtEventPoster::post(std::function<void()> fn) {
+    QMetaObject::invokeMethod(context_, std::move(fn), Qt::QueuedConnection);
+}
+
+QtReporter::QtReporter(QWidget* window) : window_(window) {}
+
+namespace {
+
+QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+int show_box(QWidget* parent, const BoxRequest& b) {
+    if (b.kind == "choose") {
+        QDialog d(parent);
+        d.setWindowTitle(q(b.title));
+        auto* layout = new QVBoxLayout(&d);
+        auto* list = new QListWidget(&d);
+        for (const std::string& item : b.items) list->addItem(q(item));
+        if (b.default_index >= 0) list->setCurrentRow(b.default_index);
+        layout->addWidget(list);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &d);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
+        layout->addWidget(buttons);
+        if (d.exec() != QDialog::Accepted) return -1;
+        return list->currentRow();
+    }
+    if (b.kind == "question")
+        return QMessageBox::question(parent, q(b.title), q(b.text), QMessageBox::Ok | QMessageBox::Cancel) ==
+                       QMessageBox::Ok
+                   ? kBoxOk
+                   : kBoxCancel;
+    if (b.kind == "yesno")
+        return QMessageBox::question(parent, q(b.title), q(b.text), QMessageBox::Yes | QMessageBox::No) ==
+                       QMessageBox::Yes
+                   ? kBoxYes
+                   : kBoxNo;
+    if (b.kind == "error") QMessageBox::critical(parent, q(b.title), q(b.text));
+    else if (b.kind == "warning") QMessageBox::warning(parent, q(b.title), q(b.text));
+    else QMessageBox::information(parent, q(b.title), q(b.text));
+    return kBoxOk;
+}
+
+}  // namespace
+
+int QtReporter::box(BoxRequest request) {
+    int refusal = request.kind == "question" ? kBoxCancel : request.kind == "yesno" ? kBoxNo : kBoxOk;
+    if (request.kind == "choose") refusal = request.default_index;
+    if (QThread::currentThread() == thread()) return handler_ ? handler_(request) : show_box(window_, request);
+    // A job thread waits for the answer, but never past the window's closing:
+    // shutdown joins the job and must not wait for a box nobody will answer.
+    struct Pending {
+        std::mutex mutex;
+        std::condition_variable done_cv;
+        bool done = false;
+        int answer = 0;
+    };
+    auto pending = std::make_shared<Pending>();
+    QMetaObject::invokeMethod(
+        this,
+        [this, pending, request] {
+            int a = handler_ ? handler_(request) : show_box(window_, request);
+            std::lock_guard<std::mutex> lock(pending->mutex);
+            pending->answer = a;
+            pending->done = true;
+            pending->done_cv.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock<std::mutex> lock(pending->mutex);
+    while (!pending->done) {
+        if (closing_.load()) return refusal;
+        pending->done_cv.wait_for(lock, std::chrono::milliseconds(50));
+    }
+    return pending->answer;
+}
+
+void QtReporter::error_box(std::string_view title, std::string_view text) {
+    box({"error", std::string(title), std::string(text), {}, -1});
+}
+void QtReporter::notice_box(std::string_view title, std::string_view text) {
+    box({"notice", std::string(title), std::string(text), {}, -1});
+}
+void QtReporter::warning_box(std::string_view title, std::string_view text) {
+    box({"warning", std::string(title), std::string(text), {}, -1});
+}
+int QtReporter::question_box(std::string_view title, std::string_view text) {
+    return box({"question", std::string(title), std::string(text), {}, -1});
+}
+int QtReporter::yes_no_box(std::string_view title, std::string_view text) {
+    return box({"yesno", std::string(title), std::string(text), {}, -1});
+}
+int QtReporter::choose(std::string_view title, const std::vector<std::string>& items, int default_index) {
+    return box({"choose", std::string(title), std::string(), items, default_index});
+}
+
+void QtReporter::set_label(QLabel* label, std::string_view text) {
+    if (!label) return;
+    QPointer<QLabel> guard(label);
+    QString t = q(text);
+    if (QThread::currentThread() == thread()) {
+        label->setText(t);
+        return;
+    }
+    QMetaObject::invokeMethod(this, [guard, t] { if (guard) guard->setText(t); }, Qt::QueuedConnection);
+}
+
+void QtReporter::status(std::string_view text) {
+    set_label(status_, text);
+    if (forward_) forward_->status(text);
+}
+
+void QtReporter::product(std::string_view text) {
+    set_label(product_, text);
+    if (forward_) forward_->product(text);
+}
+
+void QtReporter::notify(std::string_view text) {
+    if (forward_) forward_->notify(text);
+}
+
+}  // namespace orlogix::ui

@@ -1,0 +1,73 @@
+#pragma once
+// The window's Reporter and EventPoster. Job threads call both; every call
+// that touches a widget is passed to the GUI thread (boxes and choices wait
+// for the answer there, status texts are queued).
+#include <QObject>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "access/event_loop.hpp"
+#include "core/report.hpp"
+
+class QLabel;
+class QWidget;
+
+namespace orlogix::ui {
+
+class QtEventPoster : public EventPoster {
+public:
+    explicit QtEventPoster(QObject* context) : context_(context) {}
+    void post(std::function<void()> fn) override;
+
+private:
+    QObject* context_;
+};
+
+// One box or choice as the window would show it; tests answer these instead of a user.
+struct BoxRequest {
+    std::string kind;   // "error", "notice", "warning", "question", "yesno", "choose"
+    std::string title;
+    std::string text;
+    std::vector<std::string> items;  // for "choose"
+    int default_index = -1;
+};
+
+class QtReporter : public QObject, public Reporter {
+    Q_OBJECT
+public:
+    explicit QtReporter(QWidget* window);
+
+    void set_status_labels(QLabel* status, QLabel* product) { status_ = status; product_ = product; }
+    // Boxes go to answer instead of modal message boxes (tests, scripted runs).
+    void set_box_handler(std::function<int(const BoxRequest&)> answer) { handler_ = std::move(answer); }
+    // Forwards notifications too (a command line's notifier).
+    void set_forward(Reporter* forward) { forward_ = forward; }
+    // From now on job threads get the refusing answer instead of waiting.
+    void stop_waiting() { closing_ = true; }
+
+    void error_box(std::string_view title, std::string_view text) override;
+    void notice_box(std::string_view title, std::string_view text) override;
+    void warning_box(std::string_view title, std::string_view text) override;
+    int question_box(std::string_view title, std::string_view text) override;
+    int yes_no_box(std::string_view title, std::string_view text) override;
+    void status(std::string_view text) override;
+    void product(std::string_view text) override;
+    int choose(std::string_view title, const std::vector<std::string>& items, int default_index) override;
+    void notify(std::string_view text) override;
+
+private:
+    int box(BoxRequest request);
+    void set_label(QLabel* label, std::string_view text);
+
+    QWidget* window_;
+    QLabel* status_ = nullptr;
+    QLabel* product_ = nullptr;
+    std::function<int(const BoxRequest&)> handler_;
+    Reporter* forward_ = nullptr;
+    std::atomic<bool> closing_{false};
+};
+
+}  // namespace orlogix::ui

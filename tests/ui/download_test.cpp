@@ -1,0 +1,142 @@
+// Downloads from the simulated Garmin through the menu, the busy flag, abort
+// and the window's closing.
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+
+#include "core/text_buffer.hpp"
+#include "settings/settings.hpp"
+#include "sim/garmin/garmin_receiver.hpp"
+#include "sim/harness.hpp"
+#include "ui/menu_table.hpp"
+#include "window_fixture.hpp"
+
+namespace orlogix::ui {
+namespace {
+
+class Download : public test::WindowTest {
+protected:
+    void start_receiver(std::vector<TrackPosition> track, bool silent = false) {
+        sim::GarminConfig config;
+        config.track = std::move(track);
+        harness_ = std::make_unique<sim::Harness>(std::make_unique<sim::GarminReceiver>(config));
+        sim::FaultSettings faults;
+        faults.silent = silent;
+        harness_->instrument().set_faults(faults);
+        ASSERT_EQ(harness_->start(), 0);
+    }
+    MainWindow& window_on_receiver() {
+        MainWindow& w = open_window();
+        w.settings().port_name = harness_->device_path();
+        w.jobs().set_port_name(harness_->device_path());
+        return w;
+    }
+    void TearDown() override {
+        window_.reset();
+        harness_.reset();
+        test::WindowTest::TearDown();
+    }
+    std::unique_ptr<sim::Harness> harness_;
+};
+
+TEST_F(Download, ReadGarminFromTheMenuFillsTheListAndStatusLines) {
+    std::vector<TrackPosition> track = sim::generated_track(120);
+    start_receiver(track);
+    MainWindow& w = window_on_receiver();
+    w.action(40029)->trigger();
+    EXPECT_EQ(w.view_mode(), kViewTrackLog);
+    ASSERT_TRUE(pump_until([&] { return !w.jobs().busy(); }));
+    ASSERT_EQ(w.model()->rowCount(), static_cast<int>(track.size()));
+    EXPECT_EQ(w.data().track_log.positions[5].time, track[5].time);
+    EXPECT_EQ(cell(0, 6), "START");
+    EXPECT_NE(w.product_text().toStdString().find("SIMGPS"), std::string::npos) << w.product_text().toStdString();
+    EXPECT_NE(w.status_text().toStdString(), "Status");
+    EXPECT_FALSE(w.status_text().isEmpty());
+    EXPECT_EQ(w.exit_code(), 0);
+}
+
+TEST_F(Download, SwitchingViewWhileBusyIsRefusedAndAbortKeepsTheOldLog) {
+    start_receiver(sim::generated_track(10), true);
+    MainWindow& w = window_on_receiver();
+    ASSERT_GT(w.open_track_file(test::flight_path("line.igc")), 0);
+    const std::size_t old_count = w.data().track_log.positions.size();
+    w.data().track_log.header.saved = 1;  // no question about the unsaved log
+    w.command(40029);
+    ASSERT_TRUE(w.jobs().busy());
+    boxes_.clear();
+    EXPECT_EQ(w.show_view(kViewWaypoints, false), -1);
+    EXPECT_EQ(w.view_mode(), kViewTrackLog);
+    ASSERT_FALSE(boxes_.empty());
+    EXPECT_EQ(boxes_.back().title, "Change view mode");
+    EXPECT_EQ(boxes_.back().text, "Busy GPS driver");
+    w.command(40133);
+    EXPECT_EQ(boxes_.back().title, "Set list size");
+    EXPECT_EQ(w.rebuild_count(), 0);
+    w.command(40029);
+    EXPECT_EQ(boxes_.back().title, "Download track log");
+    w.button(kIdAbortButton)->click();
+    EXPECT_FALSE(w.jobs().busy());
+    ASSERT_TRUE(pump_until([&] { return !w.jobs().job_registered(); }));
+    // The aborted download left the log it was meant to replace.
+    EXPECT_EQ(w.data().track_log.positions.size(), old_count);
+    EXPECT_EQ(w.model()->rowCount(), static_cast<int>(old_count));
+}
+
+TEST_F(Download, UnsavedLogAsksFirstAndCancelStartsNothing) {
+    start_receiver(sim::generated_track(10));
+    MainWindow& w = window_on_receiver();
+    ASSERT_GT(w.open_track_file(test::flight_path("line.igc")), 0);
+    answers_.push_back(kBoxCancel);
+    w.command(40029);
+    EXPECT_TRUE(has_box("Unsaved track log", "Continue without saving current track log ?"));
+    EXPECT_FALSE(w.jobs().busy());
+}
+
+TEST_F(Download, AbortWithoutAJobDoesNothing) {
+    MainWindow& w = open_window();
+    w.button(kIdAbortButton)->click();
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_FALSE(w.jobs().busy());
+}
+
+TEST_F(Download, ClosingSavesTheSettings) {
+    MainWindow& w = open_window();
+    w.settings().track_gap_time = 777;
+    w.settings().log_import_ext = 6;
+    w.close();
+    std::string text;
+    ASSERT_EQ(read_file(paths_.user_file, text), 0);
+    Settings back = default_settings(paths_.home);
+    settings_from_text(text, back);
+    EXPECT_EQ(back.track_gap_time, 777);
+    EXPECT_EQ(back.log_import_ext, 6);
+}
+
+TEST_F(Download, ClosingDuringAJobAbortsItAndStillSaves) {
+    start_receiver(sim::generated_track(10), true);
+    MainWindow& w = window_on_receiver();
+    w.command(40029);
+    ASSERT_TRUE(w.jobs().busy());
+    w.close_main_window();
+    EXPECT_TRUE(w.closing());
+    EXPECT_FALSE(w.jobs().busy());
+    // The job has ended within the shutdown wait.
+    EXPECT_FALSE(w.jobs().job_registered());
+    std::string text;
+    EXPECT_EQ(read_file(paths_.user_file, text), 0);
+    EXPECT_NE(text.find(harness_->device_path()), std::string::npos);
+}
+
+TEST_F(Download, ACommandLineRunsInTheWindow) {
+    CommandLine c;
+    c.operation = CommandOperation::LogFile;
+    c.file_name = test::flight_path("line.igc");
+    c.window_mode = WindowMode::Minimised;
+    MainWindow& w = open_window(c);
+    EXPECT_EQ(w.view_mode(), kViewTrackLog);
+    EXPECT_GT(w.model()->rowCount(), 0);
+    EXPECT_EQ(w.model()->rowCount(), static_cast<int>(w.data().track_log.positions.size()));
+}
+
+}  // namespace
+}  // namespace orlogix::ui

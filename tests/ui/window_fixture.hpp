@@ -1,0 +1,99 @@
+#pragma once
+// A main window per test, offscreen, with its own settings folder; boxes are
+// recorded and answered from a queue instead of waiting for a user.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "access/dispatch.hpp"
+#include "protocols/families.hpp"
+#include "ui/main_window.hpp"
+
+namespace orlogix::ui::test {
+
+inline QApplication& application() {
+    static int argc = 1;
+    static char name[] = "test_ui";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        auto* a = new QApplication(argc, argv);
+        register_protocol_families();
+        register_all_families();
+        return a;
+    }();
+    return *app;
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        application();
+        namespace fs = std::filesystem;
+        dir_ = fs::temp_directory_path() /
+               ("orlogix-ui-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "config");
+        paths_.user_file = (dir_ / "config" / "settings.ini").string();
+        paths_.defaults_file = (dir_ / "no-defaults.ini").string();
+        paths_.home = dir_.string();
+    }
+    void TearDown() override {
+        window_.reset();
+        std::filesystem::remove_all(dir_);
+    }
+
+    MainWindow& open_window(std::optional<CommandLine> command = std::nullopt) {
+        MainWindowOptions options;
+        options.settings_paths = paths_;
+        options.command = std::move(command);
+        options.box_handler = [this](const BoxRequest& b) {
+            boxes_.push_back(b);
+            if (!answers_.empty()) {
+                int a = answers_.front();
+                answers_.pop_front();
+                return a;
+            }
+            return b.kind == "question" ? kBoxCancel : b.kind == "yesno" ? kBoxNo : kBoxOk;
+        };
+        window_ = std::make_unique<MainWindow>(options);
+        return *window_;
+    }
+
+    // Runs the event loop until done() or the time-out; done()'s last value.
+    template <class F>
+    bool pump_until(F done, int timeout_ms = 20000) {
+        return QTest::qWaitFor(done, timeout_ms);
+    }
+
+    bool has_box(const std::string& title, const std::string& text) const {
+        for (const BoxRequest& b : boxes_)
+            if (b.title == title && b.text == text) return true;
+        return false;
+    }
+
+    std::string header(int column) const {
+        return window_->model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString().toStdString();
+    }
+    std::string cell(int row, int column) const {
+        return window_->model()->data(window_->model()->index(row, column), Qt::DisplayRole).toString().toStdString();
+    }
+
+    std::filesystem::path dir_;
+    SettingsPaths paths_;
+    std::unique_ptr<MainWindow> window_;
+    std::vector<BoxRequest> boxes_;
+    std::deque<int> answers_;
+};
+
+inline std::string flight_path(const char* name) { return std::string(ORLOGIX_TEST_DATA) + "/flights/" + name; }
+
+}  // namespace orlogix::ui::test
