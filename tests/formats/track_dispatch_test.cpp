@@ -1,0 +1,322 @@
+// The track file dispatch: the filter tables, extensions, reading by type and
+// by extension with the file messages, installing or appending a new log,
+// and "Save log &As..." for every save type with a round trip through it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "core/time.hpp"
+#include "formats/track_open.hpp"
+#include "formats/track_read.hpp"
+#include "formats/track_types.hpp"
+#include "formats/track_write.hpp"
+#include "track_test_util.hpp"
+
+namespace orlogix {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(TrackTypes, FilterTables) {
+    EXPECT_EQ(track_save_filters(),
+              (std::vector<std::string>{"Ozi files (*.plt)", "MapSource files (*.mps)", "TopNavigator files (*.tnc)",
+                                        "GPX files (*.gpx)", "CSV files (*.csv)", "Ozi files (*.*)",
+                                        "MapSource files (*.*)", "TopNavigator files (*.*)", "GPX files (*.*)",
+                                        "CSV files (*.*)"}));
+    const auto read = track_read_filters();
+    ASSERT_EQ(read.size(), 18u);
+    EXPECT_EQ(read[2], "DezuvaDar (old) files (*.dat)");
+    EXPECT_EQ(read[5], "Magellan files (*.log)");
+    EXPECT_EQ(read[17], "CSV files (*.*)");
+    EXPECT_EQ(track_save_type_for_filter(7), TrackSaveType::MapSource);
+    EXPECT_EQ(track_save_type_for_filter(11), TrackSaveType::Ozi);   // out of range: the first
+    EXPECT_EQ(track_save_type_for_filter(0), TrackSaveType::Ozi);
+    EXPECT_EQ(track_read_type_for_filter(16), TrackReadType::Igc);
+    EXPECT_EQ(track_read_type_for_filter(9), TrackReadType::Csv);
+}
+
+TEST(TrackTypes, ExtensionsAppendedOnlyForTypeFilters) {
+    test::RecordingReporter r;
+    std::string p = "/tmp/x/flight";
+    ASSERT_EQ(complete_track_path(r, p, 2, true), 0);
+    EXPECT_EQ(p, "/tmp/x/flight.mps");
+    p = "/tmp/x.y/flight";
+    ASSERT_EQ(complete_track_path(r, p, 6, false), 0);   // "Magellan files (*.log)"
+    EXPECT_EQ(p, "/tmp/x.y/flight.log");
+    p = "/tmp/x/flight";
+    ASSERT_EQ(complete_track_path(r, p, 7, true), 0);    // a "*.*" filter
+    EXPECT_EQ(p, "/tmp/x/flight");
+    p = "flight.txt";
+    ASSERT_EQ(complete_track_path(r, p, 1, true), 0);
+    EXPECT_EQ(p, "flight.txt");
+    p = std::string(253, 'a');
+    EXPECT_EQ(complete_track_path(r, p, 1, true), -1);
+    EXPECT_EQ(r.last_error().text, "Too long file name");
+    EXPECT_EQ(r.last_error().title, "Error opening file");
+    EXPECT_EQ(p.size(), 253u);
+}
+
+TEST(TrackTypes, ReaderByExtension) {
+    EXPECT_EQ(track_read_type_for_path("a/b.plt"), TrackReadType::Ozi);
+    EXPECT_EQ(track_read_type_for_path("b.dat"), TrackReadType::DezuvaDarOld);
+    EXPECT_EQ(track_read_type_for_path("b.log"), TrackReadType::Magellan);
+    EXPECT_EQ(track_read_type_for_path("b.tnc"), TrackReadType::TopNavigator);
+    EXPECT_FALSE(track_read_type_for_path("b.PLT"));   // compared exactly in lower case
+    EXPECT_FALSE(track_read_type_for_path("a.plt/b"));
+    EXPECT_FALSE(track_read_type_for_path("b.txt"));
+}
+
+class TrackFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = test::scratch_dir("tracks");
+        flight_ = test::igc_flight("tri.igc");
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    fs::path dir_;
+    std::vector<TrackPosition> flight_;
+    test::RecordingReporter r_;
+};
+
+TEST_F(TrackFiles, EverySaveTypeReadsBackThroughTheDispatch) {
+    struct Case {
+        TrackSaveType type;
+        const char* name;
+        test::Tolerance tol;
+    };
+    const Case cases[] = {
+        {TrackSaveType::Ozi, "a.plt", {test::kMicroDegree, 4, 0}},
+        {TrackSaveType::MapSource, "a.mps", {0, 0, 0}},
+        {TrackSaveType::Gpx, "a.gpx", {test::kMicroDegree, 0, 0}},
+        {TrackSaveType::Csv, "a.csv", {test::kMicroDegree, 5, 0}},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(write_track_file(r_, path(c.name), c.type, flight_), static_cast<int>(flight_.size())) << c.name;
+        TrackFileRead back;
+        ASSERT_EQ(read_track_file(r_, path(c.name), back), static_cast<int>(flight_.size()))
+            << c.name << ": " << r_.last_error().text;
+        test::expect_same_points(flight_, back.positions, c.tol);
+    }
+}
+
+TEST_F(TrackFiles, ReadFailuresAndTheMissingTopNavigatorReader) {
+    TrackFileRead out;
+    EXPECT_EQ(read_track_file(r_, path("none.plt"), out), -1);
+    EXPECT_EQ(r_.last_error().title, "Error opening file");
+    ASSERT_EQ(write_file_atomic(path("empty.csv"), ""), 0);
+    EXPECT_EQ(read_track_file(r_, path("empty.csv"), out), -1);
+    EXPECT_EQ(r_.last_error().text, "File is empty");
+    EXPECT_EQ(r_.last_error().title, "Read track log");
+    fs::create_directory(dir_ / "folder.gpx");
+    EXPECT_EQ(read_track_file(r_, path("folder.gpx"), out), -1);
+    EXPECT_EQ(r_.last_error().title, "Error opening track log file");
+    ASSERT_EQ(write_file_atomic(path("log.tnc"), "bytes"), 0);
+    EXPECT_EQ(read_track_file(r_, path("log.tnc"), out), -1);
+    EXPECT_EQ(r_.last_error().text, "Reading Top Navigator logs is not available yet");
+    EXPECT_EQ(read_track_file(r_, path("noextension"), out), -1);
+    EXPECT_EQ(r_.last_error().text, "Missing track log file extension");
+    EXPECT_EQ(read_track_file(r_, path("x.txt"), out), -1);
+    EXPECT_EQ(r_.last_error().text, "Unsupported track log file extension");
+    EXPECT_EQ(r_.last_error().title, "Parsing command line");
+}
+
+TEST_F(TrackFiles, IgcKeepsItsBytesAndBarometricHeights) {
+    const std::string bytes = test::data_file("flights/tri.igc");
+    ASSERT_EQ(write_file_atomic(path("f.igc"), bytes), 0);
+    TrackFileRead out;
+    ASSERT_EQ(read_track_file(r_, path("f.igc"), out), static_cast<int>(flight_.size()));
+    EXPECT_TRUE(out.baro_present);
+    EXPECT_TRUE(out.has_raw_igc);
+    EXPECT_EQ(out.raw_igc.bytes, bytes);
+}
+
+CurrentData loaded_data() {
+    CurrentData d;
+    TrackPosition p;
+    p.time = 100;
+    p.flags = kSegmentStart;
+    d.track_log.positions = {p, p};
+    d.track_log.positions[1].time = 200;
+    d.track_log.positions[1].flags = 0;
+    d.track_log.header.instrument_description = "Flymaster F1, V1.2, S/N 7";
+    d.track_log.header.instrument_family = InstrumentFamily::Flymaster;
+    d.track_log.header.track_log_source = 1;
+    d.track_log.header.times_in_utc = 1;
+    d.track_log.header.baro_present = 1;
+    d.track_log.header.saved = 1;
+    return d;
+}
+
+TrackFileRead incoming(std::initializer_list<uint32_t> times) {
+    TrackFileRead read;
+    for (uint32_t t : times) {
+        TrackPosition p;
+        p.time = t;
+        p.flags = read.positions.empty() ? kSegmentStart : 0;
+        read.positions.push_back(p);
+    }
+    return read;
+}
+
+TEST_F(TrackFiles, FailedOpenLeavesTheLoadedLogAndItsDescription) {
+    CurrentData d = loaded_data();
+    ASSERT_EQ(write_file_atomic(path("bad.plt"), "not a track\n"), 0);
+    EXPECT_EQ(open_track_file(r_, d, path("bad.plt"), TrackReadType::Ozi, {}), -1);
+    EXPECT_EQ(d.track_log.header.instrument_description, "Flymaster F1, V1.2, S/N 7");
+    EXPECT_EQ(d.track_log.positions.size(), 2u);
+    EXPECT_EQ(d.track_log.header.track_log_source, 1u);
+}
+
+TEST_F(TrackFiles, OverwriteInstallsTheNewLog) {
+    CurrentData d = loaded_data();
+    ASSERT_EQ(write_track_file(r_, path("n.plt"), TrackSaveType::Ozi, flight_), static_cast<int>(flight_.size()));
+    TrackOpenSteps steps;
+    int asked = 0;
+    steps.new_log = [&](const std::vector<TrackPosition>& current, const std::vector<TrackPosition>& in) {
+        ++asked;
+        EXPECT_EQ(current.size(), 2u);
+        EXPECT_EQ(in.size(), flight_.size());
+        return NewTrackChoice::Overwrite;
+    };
+    ASSERT_EQ(open_track_file(r_, d, path("n.plt"), TrackReadType::Ozi, steps), static_cast<int>(flight_.size()));
+    EXPECT_EQ(asked, 1);
+    const TrackLogHeader& h = d.track_log.header;
+    EXPECT_EQ(h.instrument_description, "");
+    EXPECT_EQ(h.instrument_family, InstrumentFamily::File);
+    EXPECT_EQ(h.track_log_source, 0u);
+    EXPECT_EQ(h.times_in_utc, 0u);
+    EXPECT_EQ(h.baro_present, 0u);
+    EXPECT_EQ(h.saved, 0u);
+    EXPECT_EQ(r_.statuses().back(), strformat("%d positions read", static_cast<int>(flight_.size())));
+}
+
+TEST_F(TrackFiles, CancelAtTheNewLogDialogKeepsEverything) {
+    CurrentData d = loaded_data();
+    TrackFileRead read = incoming({300, 301});
+    TrackOpenSteps steps;
+    steps.new_log = [](const auto&, const auto&) { return NewTrackChoice::Cancel; };
+    EXPECT_EQ(install_track(r_, d, read, steps), -1);
+    EXPECT_EQ(d.track_log.positions.size(), 2u);
+    EXPECT_EQ(d.track_log.header.instrument_description, "Flymaster F1, V1.2, S/N 7");
+}
+
+TEST_F(TrackFiles, AppendBehindTheCurrentLog) {
+    CurrentData d = loaded_data();
+    TrackFileRead read = incoming({201, 202});
+    read.signature_valid = true;
+    read.times_in_utc = true;
+    read.baro_present = true;
+    TrackOpenSteps steps;
+    steps.new_log = [](const auto&, const auto&) { return NewTrackChoice::Append; };
+    ASSERT_EQ(install_track(r_, d, read, steps), 4);
+    const auto& p = d.track_log.positions;
+    EXPECT_EQ(p[2].time, 201u);
+    EXPECT_EQ(p[2].flags, 0u);   // joined to the current track
+    EXPECT_EQ(p[0].flags, kSegmentStart);
+    EXPECT_EQ(d.track_log.header.times_in_utc, 0u);
+    EXPECT_EQ(d.track_log.header.baro_present, 1u);
+    EXPECT_EQ(r_.statuses().back(), "4 positions read");   // the signature no longer holds
+}
+
+TEST_F(TrackFiles, AppendThatOverlapsIsRefused) {
+    CurrentData d = loaded_data();
+    TrackFileRead read = incoming({200, 300});   // starts when the current one ends
+    TrackOpenSteps steps;
+    steps.new_log = [](const auto&, const auto&) { return NewTrackChoice::Append; };
+    EXPECT_EQ(install_track(r_, d, read, steps), -1);
+    EXPECT_EQ(r_.last_error().text, "New track overlaps current one");
+    EXPECT_EQ(r_.last_error().title, "Append track");
+    EXPECT_EQ(d.track_log.positions.size(), 2u);
+    EXPECT_EQ(d.track_log.header.instrument_description, "Flymaster F1, V1.2, S/N 7");
+}
+
+TEST_F(TrackFiles, BackwardsQuestion) {
+    CurrentData d;
+    TrackOpenSteps steps;
+    std::string asked;
+    int removed = 0;
+    steps.remove_backwards = [&](std::vector<TrackPosition>& p) {
+        ++removed;
+        p.erase(p.begin() + 2);
+    };
+    steps.backwards = [&](const std::string& text) {
+        asked = text;
+        return kBoxYes;
+    };
+    TrackFileRead read = incoming({10, 20, 15, 30});
+    read.signature_valid = true;
+    ASSERT_EQ(install_track(r_, d, read, steps), 3);
+    EXPECT_EQ(asked, "One or more positions (the first at pos. 3) go backwards in time. Remove ?");
+    EXPECT_EQ(removed, 1);
+    EXPECT_EQ(r_.statuses().back(), "3 positions read");   // no "(Signature ok)" after removing
+
+    CurrentData keep;
+    steps.backwards = [](const std::string&) { return kBoxNo; };
+    TrackFileRead again = incoming({10, 20, 15, 30});
+    again.signature_valid = true;
+    ASSERT_EQ(install_track(r_, keep, again, steps), 4);
+    EXPECT_EQ(removed, 1);
+    EXPECT_EQ(r_.statuses().back(), "4 positions read (Signature ok)");
+
+    CurrentData cancelled = loaded_data();
+    steps.backwards = [](const std::string&) { return kBoxCancel; };
+    TrackFileRead third = incoming({10, 5});
+    EXPECT_EQ(install_track(r_, cancelled, third, steps), -1);
+    EXPECT_EQ(r_.statuses().back(), "Operation aborted");
+    EXPECT_EQ(cancelled.track_log.header.instrument_description, "Flymaster F1, V1.2, S/N 7");
+}
+
+TEST_F(TrackFiles, EmptyFileShowsNoPositionsFound) {
+    CurrentData d = loaded_data();
+    TrackFileRead read;
+    EXPECT_EQ(install_track(r_, d, read, {}), 0);
+    EXPECT_EQ(r_.statuses().back(), "No positions found");
+    EXPECT_EQ(d.track_log.positions.size(), 2u);
+}
+
+TEST(TrackOpen, SpanTexts) {
+    std::vector<TrackPosition> p(2);
+    p[0].time = time_from_calendar(2011, 5, 1, 9, 8, 7);
+    p[1].time = p[0].time + 3 * 3600 + 62;
+    const TrackSpanTexts t = track_span_texts(p);
+    EXPECT_EQ(t.first, "2011-05-01  09:08:07");
+    EXPECT_EQ(t.last, "2011-05-01  12:09:09");
+    EXPECT_EQ(t.duration, "03:01:02");
+}
+
+TEST_F(TrackFiles, SaveLogAs) {
+    TrackLogHeader header;
+    RawTopNavLog topnav;
+    std::string p = path("saved");
+    ASSERT_EQ(save_track_log(r_, p, 5, flight_, header, topnav, false), static_cast<int>(flight_.size()));
+    EXPECT_EQ(p, path("saved.csv"));
+    EXPECT_EQ(header.saved, 1u);
+    EXPECT_EQ(r_.statuses().back(), p + strformat(": %d positions written", static_cast<int>(flight_.size())));
+    EXPECT_EQ(r_.boxes().back().text, "File written");
+
+    // Existing file, "No" to the overwrite question: nothing changes.
+    ASSERT_EQ(write_file_atomic(p, "keep"), 0);
+    header.saved = 0;
+    r_.queue_answer(kBoxNo);
+    EXPECT_EQ(save_track_log(r_, p, 5, flight_, header, topnav, true), 0);
+    std::string kept;
+    ASSERT_EQ(read_file(p, kept), 0);
+    EXPECT_EQ(kept, "keep");
+    EXPECT_EQ(header.saved, 0u);
+
+    std::string tnc = path("raw");
+    EXPECT_EQ(save_track_log(r_, tnc, 3, flight_, header, topnav, true), -1);
+    EXPECT_EQ(r_.last_error().text, "No TopNav log downloaded");
+    EXPECT_FALSE(fs::exists(tnc + ".tnc"));
+    topnav.bytes = std::string("\x01\x02\0raw", 6);
+    const int notices = r_.count("notice");
+    EXPECT_EQ(save_track_log(r_, tnc, 3, flight_, header, topnav, true), 6);
+    EXPECT_EQ(r_.count("notice"), notices);   // none under remote control
+    std::string written;
+    ASSERT_EQ(read_file(tnc, written), 0);
+    EXPECT_EQ(written, topnav.bytes);
+}
+
+}  // namespace
+}  // namespace orlogix
