@@ -130,7 +130,7 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     return 0;
 }
 
-int DistanceTables::build_gaps(const HaltToken& halt) {
+int DistanceTables::build_gaps(const HaltToken& halt, unsigned threads) {
     const std::size_t n = n_;
     const std::size_t cells = n * (n + 1) / 2;
     // Rows of the bound tables are padded to whole groups of eight, so that
@@ -153,47 +153,72 @@ int DistanceTables::build_gaps(const HaltToken& halt) {
     if (!g_.allocate(cells) || !colmax_.allocate(cells)) return kOptimiseNoMemory;
     for (std::size_t k = 0; k < n; ++k) row_start_[k] = k * n - k * (k + 1) / 2;
     if (n < 2) return 0;
-    // G, row 0: running minimum from the right.
-    {
+    std::atomic<bool> stopped{false};
+    auto extremes = [&](std::size_t from_row, std::size_t to_row) {
+        for (std::size_t i = from_row; i < to_row; ++i) {
+            int32_t* hi = &bmax_[i * blocks_];
+            int32_t* lo = &bmin_[i * blocks_];
+            block_extremes(row(i), n, hi, lo);
+            for (std::size_t s = 0; s < supers_; ++s) {
+                const std::size_t from = s * kBlocksPerSuper, to = std::min(real_blocks, from + kBlocksPerSuper);
+                smax_[i * super_stride_ + s] = *std::max_element(hi + from, hi + to);
+                smin_[i * super_stride_ + s] = *std::min_element(lo + from, lo + to);
+            }
+        }
+    };
+    // G and the column maxima are each one chain of rows; they and the block
+    // extremes are shared out between two threads.
+    auto gaps = [&] {
         int32_t run = INT32_MAX;
         int32_t* g0 = &g_[upper(0, 0)];
-        for (std::size_t l = n - 1; l >= 1; --l) {
+        for (std::size_t l = n - 1; l >= 1; --l) {  // row 0: running minimum from the right
             run = std::min(run, d(0, l));
             g0[l] = run;
         }
-    }
-    // Each later row from the right: the running value, D(k, l), then G(k-1, l).
-    for (std::size_t k = 1; k + 2 <= n; ++k) {
-        if (halt.halted()) return kOptimiseHalted;
-        const int32_t* dk = row(k);
-        const int32_t* above = &g_[upper(k - 1, 0)];
-        int32_t* gk = &g_[upper(k, 0)];
-        int32_t run = INT32_MAX;
-        for (std::size_t l = n - 1; l >= k + 1; --l) {
-            run = std::min(run, std::min(dk[l], above[l]));
-            gk[l] = run;
+        // Each later row from the right: the running value, D(k, l), then G(k-1, l).
+        for (std::size_t k = 1; k + 2 <= n; ++k) {
+            if (halt.halted()) {
+                stopped = true;
+                return;
+            }
+            const int32_t* dk = row(k);
+            const int32_t* above = &g_[upper(k - 1, 0)];
+            int32_t* gk = &g_[upper(k, 0)];
+            run = INT32_MAX;
+            for (std::size_t l = n - 1; l >= k + 1; --l) {
+                run = std::min(run, std::min(dk[l], above[l]));
+                gk[l] = run;
+            }
+        }
+        extremes(0, n / 2);
+    };
+    auto columns = [&] {
+        // CM(k, l) = max D(m, l) over k < m < l, kept row by row like G so
+        // that the pair loop of a search reads it in order.
+        for (std::size_t k = n - 2; k-- > 0;) {
+            if (halt.halted()) {
+                stopped = true;
+                return;
+            }
+            const int32_t* next = row(k + 1);
+            int32_t* out = &colmax_[upper(k, 0)];
+            const int32_t* below = &colmax_[upper(k + 1, 0)];
+            out[k + 2] = next[k + 2];
+            for (std::size_t l = k + 3; l < n; ++l) out[l] = std::max(below[l], next[l]);
+        }
+        extremes(n / 2, n);
+    };
+    std::thread helper;
+    if (worker_count(threads) > 1) {
+        try {
+            helper = std::thread(columns);
+        } catch (const std::system_error&) {
         }
     }
-    // Column maxima: CM(k, l) = max D(m, l) over k < m < l, kept row by row
-    // like G so that the pair loop of a search reads it in order.
-    for (std::size_t k = n - 2; k-- > 0;) {
-        if (halt.halted()) return kOptimiseHalted;
-        const int32_t* next = row(k + 1);
-        int32_t* out = &colmax_[upper(k, 0)];
-        const int32_t* below = &colmax_[upper(k + 1, 0)];
-        out[k + 2] = next[k + 2];
-        for (std::size_t l = k + 3; l < n; ++l) out[l] = std::max(below[l], next[l]);
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-        int32_t* hi = &bmax_[i * blocks_];
-        int32_t* lo = &bmin_[i * blocks_];
-        block_extremes(row(i), n, hi, lo);
-        for (std::size_t s = 0; s < supers_; ++s) {
-            const std::size_t from = s * kBlocksPerSuper, to = std::min(real_blocks, from + kBlocksPerSuper);
-            smax_[i * super_stride_ + s] = *std::max_element(hi + from, hi + to);
-            smin_[i * super_stride_ + s] = *std::min_element(lo + from, lo + to);
-        }
-    }
+    gaps();
+    if (helper.joinable()) helper.join();
+    else columns();
+    if (stopped) return kOptimiseHalted;
     // Extremes of D over a block of ends times a block of turn points.
     for (std::size_t i = 0; i < n; ++i) {
         const std::size_t lb = i / kBlock;

@@ -33,7 +33,7 @@ public:
     int build(const std::vector<PlanePoint>& points, const HaltToken& halt, unsigned threads = 0,
               const std::function<void(std::size_t rows_done)>& row_done = {});
     // Fills G (and the column maxima and block bounds the pruned searches use). 0, or an error as above.
-    int build_gaps(const HaltToken& halt);
+    int build_gaps(const HaltToken& halt, unsigned threads = 0);
 
     std::size_t size() const { return n_; }
     // D is kept square and symmetric so that both a row and a column are contiguous.

@@ -73,7 +73,7 @@ int optimise_track(const std::vector<TrackPosition>& positions, const Optimisati
     say(progress, "Computing distance matrix");
     const ProjectedTrack proj = project_track(positions);
     DistanceTables tables;
-    int rc = tables.build(proj.points, halt);
+    int rc = tables.build(proj.points, halt, settings.threads);
     if (rc != 0) return rc;
     const std::vector<GeoPosition> geo = positions_in_radians(positions);
 
@@ -114,7 +114,7 @@ int optimise_track(const std::vector<TrackPosition>& positions, const Optimisati
 
         if (halt.halted()) return kOptimiseHalted;
         say(progress, "Computing triangle distance");
-        rc = tables.build_gaps(halt);
+        rc = tables.build_gaps(halt, settings.threads);
         if (rc != 0) return rc;
         const TriangleSearch tri = search_triangles(tables, ClosingRule::GapLimit, gap, settings.threads, halt);
         if (tri.halted) return kOptimiseHalted;
