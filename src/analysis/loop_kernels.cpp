@@ -7,7 +7,7 @@
 // wider vectors where the processor has them. Only "avx2" is named, never
 // "fma", so that no multiply-add contraction can change a distance.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && \
-    !defined(__SANITIZE_ADDRESS__)
+    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define ORLOGIX_KERNEL __attribute__((target_clones("avx2", "default"), optimize("O3", "no-math-errno")))
 #else
 #define ORLOGIX_KERNEL

@@ -33,7 +33,8 @@ public:
     int prepare(Reporter& r, long long count, std::vector<TrackPosition> selection, const TrackLogHeader& header,
                 const StatisticsSettings& settings, const CalendarTime& now);
 
-    // Starts the optimisation worker; status receives the progress line (on the worker's thread).
+    // Starts the optimisation worker; status receives the progress line on the
+    // worker's thread and, from halt(), on the caller's: it must take both.
     // A worker still running is halted and joined first.
     void start(Reporter& r, ProgressText status);
     // "&Halt computation": sets the halt flag; "Computation halted" on the status while unfinished.
