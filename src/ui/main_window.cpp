@@ -31,7 +31,9 @@
 #include "formats/igc_verify.hpp"
 #include "formats/igc_writer.hpp"
 #include "formats/kml_reader.hpp"
+#include "access/port_list.hpp"
 #include "ui/menu_table.hpp"
+#include "ui/settings_dialogs.hpp"
 #include "ui/split_dialog.hpp"
 #include "ui/track_drawing.hpp"
 
@@ -48,7 +50,7 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 const std::vector<int>& built_commands() {
     static const std::vector<int> ids = {
         40116, 40117, 40043, 40072, 40073, 40139, 40019, 40042, 40088, 40146, 40144, 40142, 40025, 40024,
-        40129, 40101, 40141, 40131, 40132, 40133, 40174, 40005, 40079, 40080, 40083, 40130,
+        40129, 40101, 40141, 40032, 40028, 40006, 40136, 40172, 40151, 40131, 40132, 40133, 40174, 40005, 40079, 40080, 40083, 40130,
     };
     return ids;
 }
@@ -407,6 +409,11 @@ bool MainWindow::command(int id) {
         case 40079: dump_debug(); break;
         case 40080: clear_trace(); break;
         case 40083: copy_track(); break;
+        case 40032: convert_position(); break;
+        case 40028: calculate_distance(); break;
+        case 40006: set_port(); break;
+        case 40136: set_gap_time(); break;
+        case 40151: set_loop_gap(); break;
         case 40130:
             dash_mode_ = !dash_mode_;
             refresh_title();
@@ -425,6 +432,7 @@ void MainWindow::toggle(int id) {
         case 40146: settings_.flymaster_pwr_off = on; break;
         case 40144: power_off_ = on; break;
         case 40142: check_wpts_ = on; break;
+        case 40172: set_vario_filter(); break;  // the mark shows whether a threshold is set
         default: break;
     }
 }
@@ -738,6 +746,43 @@ void MainWindow::dump_debug() {
     if (request.filter_index == 0 && extension_of(path).empty()) path += ".log";
     settings_.trace_dir = std::filesystem::path(path).parent_path().string();
     save_debug_buffer(*reporter_, path);
+}
+
+int MainWindow::run_dialog(QDialog& d) { return dialog_handler_ ? dialog_handler_(d) : d.exec(); }
+
+void MainWindow::convert_position() {
+    CoordinateConversionDialog d(*reporter_, this);
+    run_dialog(d);
+}
+
+void MainWindow::calculate_distance() {
+    DistanceDialog d(*reporter_, distance_memory_, data_.waypoints, this);
+    run_dialog(d);
+}
+
+void MainWindow::set_port() {
+    if (jobs_->refuse_when_busy("Select COM port")) return;
+    PortDialog d(*reporter_, list_serial_ports(), settings_.port_name, this);
+    if (run_dialog(d) != QDialog::Accepted) return;
+    settings_.port_name = d.port_name();
+    jobs_->set_port_name(settings_.port_name);
+    refresh_title();
+}
+
+void MainWindow::set_gap_time() {
+    std::unique_ptr<NumberDialog> d(make_gap_time_dialog(settings_.track_gap_time, this));
+    if (run_dialog(*d) == QDialog::Accepted) settings_.track_gap_time = d->value();
+}
+
+void MainWindow::set_vario_filter() {
+    std::unique_ptr<NumberDialog> d(make_vario_dialog(*reporter_, settings_.vario_filter, this));
+    if (run_dialog(*d) == QDialog::Accepted) settings_.vario_filter = d->value();
+    actions_[40172]->setChecked(settings_.vario_filter != 0);
+}
+
+void MainWindow::set_loop_gap() {
+    std::unique_ptr<NumberDialog> d(make_loop_gap_dialog(*reporter_, settings_.loop_flight_gap, this));
+    if (run_dialog(*d) == QDialog::Accepted) settings_.loop_flight_gap = d->value();
 }
 
 void MainWindow::start_command_line() {

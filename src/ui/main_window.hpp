@@ -18,11 +18,13 @@
 #include "control/notifier.hpp"
 #include "core/current_data.hpp"
 #include "settings/settings.hpp"
+#include "ui/coord_dialogs.hpp"
 #include "ui/list_views.hpp"
 #include "ui/qt_reporter.hpp"
 #include "ui/track_drawing.hpp"
 
 class QAction;
+class QDialog;
 class QCheckBox;
 class QLabel;
 class QPushButton;
@@ -80,6 +82,8 @@ public:
     // For tests and scripts.
     void set_file_dialog_handler(std::function<std::string(FileRequest&)> h) { file_handler_ = std::move(h); }
     void set_split_dialog_handler(std::function<int(SplitLogDialog&)> h) { split_handler_ = std::move(h); }
+    // Other modal dialogs: the handler runs instead of exec() and returns the result.
+    void set_dialog_handler(std::function<int(QDialog&)> h) { dialog_handler_ = std::move(h); }
     int view_mode() const { return view_mode_; }
     bool utm() const { return utm_display_; }
     ListModel* model() const { return model_; }
@@ -137,6 +141,9 @@ private:
     void set_vario_filter();
     void set_loop_gap();
     void toggle(int id);
+    int run_dialog(QDialog& d);
+    void convert_position();
+    void calculate_distance();
     std::string file_dialog(FileRequest& request);
     JobOptions window_job_options() const;
     double du_x() const;
@@ -177,6 +184,8 @@ private:
     QPointer<TrackViewWindow> track_view_;
     std::function<std::string(FileRequest&)> file_handler_;
     std::function<int(SplitLogDialog&)> split_handler_;
+    std::function<int(QDialog&)> dialog_handler_;
+    DistanceMemory distance_memory_;
 };
 
 }  // namespace orlogix::ui
