@@ -95,7 +95,7 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     // threads; each row also gives its R (later points) and C (earlier points).
     std::atomic<std::size_t> next{0}, done{0};
     std::atomic<bool> stopped{false};
-    auto fill = [&] {
+    auto fill = [&](bool report) {
         while (true) {
             const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
             if (i >= n) return;
@@ -112,18 +112,20 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
             c_[i] = 0;
             ca_[i] = static_cast<uint32_t>(i > 0 ? i - 1 : 0);
             first_maximum(di, 0, i, c_[i], ca_[i]);
-            done.fetch_add(1, std::memory_order_relaxed);
+            const std::size_t rows = done.fetch_add(1, std::memory_order_relaxed) + 1;
+            // Progress goes out from the calling thread only.
+            if (report && row_done && rows % 64 == 0) row_done(rows);
         }
     };
     std::vector<std::thread> pool;
     for (unsigned t = 1; t < worker_count(threads); ++t) {
         try {
-            pool.emplace_back(fill);
+            pool.emplace_back(fill, false);
         } catch (const std::system_error&) {
             break;  // the calling thread does the rest
         }
     }
-    fill();
+    fill(true);
     for (std::thread& th : pool) th.join();
     if (stopped) return kOptimiseHalted;
     if (row_done) row_done(n);

@@ -29,7 +29,8 @@ std::vector<uint32_t> sample_indices(std::size_t count);
 class DistanceTables {
 public:
     // Fills D, R/Ra and C/Ca. 0, kOptimiseNoMemory or kOptimiseHalted.
-    // threads: 0 one per core (at most 2). row_done is called with the rows finished so far.
+    // threads: 0 one per core (at most 2). row_done is called on the calling thread
+    // with the rows finished so far, now and then and once at the end.
     int build(const std::vector<PlanePoint>& points, const HaltToken& halt, unsigned threads = 0,
               const std::function<void(std::size_t rows_done)>& row_done = {});
     // Fills G (and the column maxima and block bounds the pruned searches use). 0, or an error as above.
