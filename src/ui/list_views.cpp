@@ -10,15 +10,15 @@ namespace orlogix::ui {
 std::vector<ColumnSpec> waypoint_columns(bool utm) {
     if (utm)
         return {{"ID", 8}, {"Zone", 5}, {"Easting", 9}, {"Northing", 9}, {"Height", 7}, {"T", 2}, {"Name", 50}, {"Time", 20}};
-    return {{"ID", 8}, {"Latitude", 17}, {"Longitude", 18}, {"Height", 7}, {"T", 2}, {"Name", 50}, {"Time", 20}};
+    return {{"ID", 8}, {"Latitude", 13}, {"Longitude", 14}, {"Height", 7}, {"T", 2}, {"Name", 50}, {"Time", 20}};
 }
 
 std::vector<ColumnSpec> track_columns(bool utm) {
     if (utm)
-        return {{"UTC date", 11}, {"UTC time", 9}, {"Zone", 5}, {"Easting", 9}, {"Northing", 9},
-                {"H (GPS)", 8},   {"H (B-G)", 8},  {"km/h", 7}};
-    return {{"UTC date", 11}, {"UTC time", 9}, {"Latitude", 17}, {"Longitude", 18},
-            {"H (GPS)", 8},   {"H (B-G)", 8},  {"km/h", 7}};
+        return {{"UTC date", 10}, {"UTC time", 8}, {"Zone", 4}, {"Easting", 8}, {"Northing", 8},
+                {"H (GPS)", 5},   {"H (B-G)", 5},  {"km/h", 5}};
+    return {{"UTC date", 10}, {"UTC time", 8}, {"Latitude", 13}, {"Longitude", 14},
+            {"H (GPS)", 5},   {"H (B-G)", 5},  {"km/h", 5}};
 }
 
 std::vector<ColumnSpec> ctr_columns() {

@@ -140,7 +140,15 @@ MainWindow::~MainWindow() {
     jobs_->shutdown();
 }
 
-double MainWindow::du_x() const { return std::max(1.0, fontMetrics().averageCharWidth() / 4.0); }
+// Dialog units follow the font; horizontally they are widened until every
+// quick button's text fits, since fonts here run wider than the original's.
+double MainWindow::du_x() const {
+    const QFontMetrics m = fontMetrics();
+    double unit = std::max(1.0, m.averageCharWidth() / 4.0);
+    for (const ButtonEntry& b : quick_buttons())
+        unit = std::max(unit, (m.horizontalAdvance(QString::fromUtf8(b.text)) + 12.0) / b.width);
+    return unit;
+}
 double MainWindow::du_y() const { return std::max(1.0, fontMetrics().height() / 8.0); }
 
 void MainWindow::setup_descriptors() {
@@ -306,9 +314,12 @@ int MainWindow::show_view(int mode, bool force) {
     if (mode == kViewTrackLog) d.columns = track_columns(utm_display_);
     list_->setFont(d.wide_text ? user_font_ : font());
     model_->set_descriptor(&d);
-    const int cw = QFontMetrics(list_->font()).averageCharWidth();
-    for (std::size_t c = 0; c < d.columns.size(); ++c)
-        list_->setColumnWidth(static_cast<int>(c), d.columns[c].width_chars * cw + 8);
+    const QFontMetrics m(list_->font());
+    for (std::size_t c = 0; c < d.columns.size(); ++c) {
+        const ColumnSpec& col = d.columns[c];
+        const int text = m.horizontalAdvance(QString(col.width_chars, QChar('0')));
+        list_->setColumnWidth(static_cast<int>(c), std::max(text, m.horizontalAdvance(col.name) + 16) + 8);
+    }
     return 0;
 }
 
