@@ -519,7 +519,8 @@ TEST(GarminSession, AirspacesAreNumberedAndUnconvertedOnesReported) {
     ctrs[0] = {"ALPHA", true, sim::generated_waypoints(5)};
     ctrs[1] = {"BRAVO", false, {}};
     ctrs[2] = {"CHARLIE", true, sim::generated_waypoints(5)};
-    EXPECT_EQ(upload_ctr_tracks(rig.session, rig.reporter, ctrs), 0);
+    // The others are still sent, but a skipped airspace fails the upload.
+    EXPECT_EQ(upload_ctr_tracks(rig.session, rig.reporter, ctrs), -1);
     EXPECT_TRUE(rig.has_status("CTR 1: Point 5 of 5 sent"));
     EXPECT_TRUE(rig.has_status("CTR 3: Point 5 of 5 sent"));
     EXPECT_FALSE(rig.has_status("CTR 2: Point 5 of 5 sent"));

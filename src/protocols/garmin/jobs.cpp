@@ -7,12 +7,17 @@
 #include "access/job_timer.hpp"
 #include "access/link.hpp"
 #include "core/report.hpp"
+#include "protocols/garmin/ctr_job.hpp"
 
 namespace orlogix::garmin {
 
 namespace {
 
 constexpr int kGarminBaud = 9600;
+// Silence that tells the receiver has nothing more to say after a failure.
+constexpr int kQuietAfterFailureMs = 300;
+
+}  // namespace
 
 // Every job starts the same way: the port, then the receiver's identity.
 int open_and_identify(JobContext& ctx, Session& session) {
@@ -26,8 +31,6 @@ int open_and_identify(JobContext& ctx, Session& session) {
     r.device_identity = h.device_identity;
     return 0;
 }
-
-}  // namespace
 
 int SerialTransport::send_packet(const Packet& packet) {
     const std::vector<uint8_t> frame = encode_frame(packet);
@@ -126,17 +129,26 @@ int write_track_log_job(JobContext& ctx) {
     return session.upload_points_as_track(points);
 }
 
-int upload_ctr_tracks(Session& session, Reporter& reporter, const std::vector<CtrTrack>& ctrs) {
+int upload_ctr_tracks(Session& session, Reporter& reporter, const std::vector<CtrTrack>& ctrs,
+                      const std::function<bool()>& aborted) {
+    // One airspace that did not reach the receiver fails the whole upload,
+    // but only after the others have been sent: a pilot gets every airspace
+    // that could be sent and still learns that one is missing.
     int result = 0;
     int number = 0;
     int first_unconverted = 0;
     for (const CtrTrack& ctr : ctrs) {
+        if (aborted && aborted()) return -1;
         ++number;
         if (!ctr.converted) {
             if (first_unconverted == 0) first_unconverted = number;
+            result = -1;
             continue;
         }
-        result = session.upload_points_as_track(ctr.points, number, &ctr.name);
+        if (session.upload_points_as_track(ctr.points, number, &ctr.name) < 0) {
+            result = -1;
+            session.discard_input(kQuietAfterFailureMs);
+        }
     }
     if (first_unconverted > 0) reporter.job_error(format_counts("No points for CTR % sent", first_unconverted), "Upload CTR");
     return result;
@@ -147,6 +159,7 @@ void register_garmin_jobs(RoutineRegistry& registry) {
     registry.add(AccessType::ReadWaypoints, Routine::Garmin, read_waypoints_job);
     registry.add(AccessType::WriteWaypoints, Routine::Garmin, write_waypoints_job);
     registry.add(AccessType::WriteTrackLog, Routine::Garmin, write_track_log_job);
+    registry.add(AccessType::WriteCtr, Routine::Garmin, write_ctr_job);
 }
 
 }  // namespace orlogix::garmin

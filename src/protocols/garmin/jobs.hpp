@@ -1,6 +1,7 @@
 #pragma once
 // The Garmin serial job routines: connect at 9600 baud, identify, then one
 // transfer, over the link layer of link_codec on the job's serial port.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ private:
 
 // The session options a job's settings ask for.
 SessionOptions session_options(const JobContext& ctx);
+// Connects at 9600 baud and identifies the receiver, filling the job's
+// product fields. 0 or -1 (reported).
+int open_and_identify(JobContext& ctx, Session& session);
 
 int read_track_log_job(JobContext& ctx);
 int read_waypoints_job(JobContext& ctx);
@@ -43,10 +47,13 @@ struct CtrTrack {
     std::vector<Waypoint> points;
 };
 // Sends the selected airspaces in order, numbered from 1, over an identified
-// session. The result is that of the last one sent; "No points for CTR %
-// sent" names the first that could not be converted. The airspace job builds
-// the list from its CTR list and calls this after identify().
-int upload_ctr_tracks(Session& session, Reporter& reporter, const std::vector<CtrTrack>& ctrs);
+// session; "No points for CTR % sent" names the first that could not be
+// converted. Every airspace is tried; the result is -1 when any was skipped
+// or failed, or when aborted (then no further one is tried). The airspace
+// job (ctr_job) builds the list from its CTR list and calls this after
+// identify().
+int upload_ctr_tracks(Session& session, Reporter& reporter, const std::vector<CtrTrack>& ctrs,
+                      const std::function<bool()>& aborted = {});
 
 // Puts the routines above into the dispatch registry (Garmin serial cells).
 void register_garmin_jobs(RoutineRegistry& registry);

@@ -59,6 +59,12 @@ int Session::expect_ack(uint8_t id, std::string_view caption, std::string_view t
     return 0;
 }
 
+void Session::discard_input(int quiet_ms) {
+    // Bounded, so that a receiver that keeps talking cannot hold the job.
+    for (int i = 0; i < 32; ++i)
+        if (receive(quiet_ms) != 0) return;
+}
+
 void Session::fill_header(TrackLogHeader& header) const {
     header.product_name = "Garmin";
     header.instrument_description = product_.description;

@@ -69,6 +69,11 @@ public:
     int upload_points_as_track(const std::vector<Waypoint>& points, int ctr_number = 0,
                                const std::string* name = nullptr);
 
+    // Drops what the receiver still sends after a failed transfer (the
+    // acknowledgement of the abort command), so that the next transfer
+    // starts in step. Returns once nothing came for quiet_ms.
+    void discard_input(int quiet_ms);
+
     const ProductData& product() const { return product_; }
     const CapabilityTable& capabilities() const { return caps_; }
     // Product name, description and device identity of a downloaded log.
