@@ -34,6 +34,9 @@
 #include "access/port_list.hpp"
 #include "ui/menu_table.hpp"
 #include "ui/settings_dialogs.hpp"
+#include "ui/statistics_dialog.hpp"
+#include "formats/kml_logbook.hpp"
+#include "analysis/statistics_session.hpp"
 #include "ui/split_dialog.hpp"
 #include "ui/track_drawing.hpp"
 
@@ -50,7 +53,7 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 const std::vector<int>& built_commands() {
     static const std::vector<int> ids = {
         40116, 40117, 40043, 40072, 40073, 40139, 40019, 40042, 40088, 40146, 40144, 40142, 40025, 40024,
-        40129, 40101, 40141, 40032, 40028, 40006, 40136, 40172, 40151, 40131, 40132, 40133, 40174, 40005, 40079, 40080, 40083, 40130,
+        40115, 40129, 40101, 40141, 40032, 40028, 40006, 40136, 40172, 40151, 40131, 40132, 40133, 40174, 40005, 40079, 40080, 40083, 40130,
     };
     return ids;
 }
@@ -401,6 +404,7 @@ bool MainWindow::command(int id) {
         case MenuKind::Command: break;
     }
     switch (id) {
+        case 40115: flight_statistics(); break;
         case 40116: save_log_as(); break;
         case 40117: open_log(); break;
         case 40043: save_log_igc(); break;
@@ -487,7 +491,9 @@ std::string MainWindow::file_dialog(FileRequest& request) {
     if (file_handler_) return file_handler_(request);
     QStringList filters;
     for (const std::string& f : request.filters) filters << q(f);
-    QFileDialog dialog(this, q(request.title), q(request.folder));
+    QString start = q(request.folder);
+    if (!request.name.empty()) start = q((std::filesystem::path(request.folder) / request.name).string());
+    QFileDialog dialog(this, q(request.title), start);
     dialog.setNameFilters(filters);
     if (request.filter_index >= 0 && request.filter_index < filters.size())
         dialog.selectNameFilter(filters[request.filter_index]);
@@ -757,6 +763,50 @@ void MainWindow::dump_debug() {
     if (request.filter_index == 0 && extension_of(path).empty()) path += ".log";
     settings_.trace_dir = std::filesystem::path(path).parent_path().string();
     save_debug_buffer(*reporter_, path);
+}
+
+void MainWindow::flight_statistics() {
+    const char* title = "Get flight statistics";
+    if (settings_.comp_mode) {
+        reporter_->error_box(title, "Competition saves are not available yet");
+        return;
+    }
+    if (require_view(kViewTrackLog, title) != 0) return;
+    if (data_.track_log.positions.empty()) return;
+    std::vector<std::size_t> rows = selected_rows();
+    std::vector<TrackPosition> selection;
+    if (!rows.empty()) {
+        selection = copy_selected_positions(data_.track_log, rows,
+                                            [this](std::vector<TrackPosition>& p) { return choose_log_parts(p); });
+        if (selection.empty()) return;  // the split choice was cancelled
+    }
+    auto session = std::make_unique<StatisticsSession>();
+    StatisticsSettings ss;
+    ss.vario_filter = static_cast<uint32_t>(settings_.vario_filter);
+    ss.log_filter = settings_.log_filter != 0;
+    ss.optimisation.loop_flight_gap = static_cast<uint32_t>(settings_.loop_flight_gap);
+    const long long count = static_cast<long long>(selection.size());
+    if (session->prepare(*reporter_, count, std::move(selection), data_.track_log.header, ss, calendar_now()) != 0)
+        return;
+    auto save_path = [this](const std::string& suggested) {
+        FileRequest request;
+        request.save = true;
+        request.title = kLogbookSaveTitle;
+        request.filters = {"DezuvaDar files (*.kml)", "All Files (*)"};
+        request.folder = settings_.google_dir;
+        request.name = suggested;
+        std::string path = file_dialog(request);
+        if (path.empty()) return path;
+        if (complete_kml_path(*reporter_, path, request.filter_index == 0) != 0) return std::string();
+        settings_.google_dir = std::filesystem::path(path).parent_path().string();
+        return path;
+    };
+    std::optional<std::string> instrument;
+    if (!data_.track_log.header.instrument_description.empty()) instrument = data_.track_log.header.instrument_description;
+    StatisticsDialog d(*reporter_, std::move(session), save_path, instrument,
+                       static_cast<uint32_t>(settings_.loop_flight_gap), this);
+    run_dialog(d);
+    if (d.saved()) data_.track_log.header.saved = 1;
 }
 
 int MainWindow::run_dialog(QDialog& d) { return dialog_handler_ ? dialog_handler_(d) : d.exec(); }

@@ -51,6 +51,7 @@ struct FileRequest {
     std::vector<std::string> filters;
     int filter_index = 0;   // in: the remembered filter; out: the chosen one
     std::string folder;     // the remembered folder
+    std::string name;       // a suggested file name
 };
 
 class MainWindow : public QMainWindow {

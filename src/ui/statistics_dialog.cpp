@@ -1,0 +1,137 @@
+#include "ui/statistics_dialog.hpp"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+#include "formats/kml_logbook.hpp"
+
+namespace orlogix::ui {
+
+namespace {
+constexpr int kDescriptionMax = 8000;
+const char* const kResultNames[7] = {
+    "Greatest dist. between any two points", "Greatest distance using 3 points", "Greatest distance using 4 points",
+    "Greatest distance using 5 points",      "Greatest out-and-return",          "Greatest triangle",
+    "Greatest FAI triangle"};
+}  // namespace
+
+StatisticsDialog::StatisticsDialog(Reporter& r, std::unique_ptr<StatisticsSession> session,
+                                   std::function<std::string(const std::string&)> save_path,
+                                   std::optional<std::string> instrument, uint32_t loop_gap, QWidget* parent)
+    : QDialog(parent), r_(r), session_(std::move(session)), save_path_(std::move(save_path)),
+      instrument_(std::move(instrument)), loop_gap_(loop_gap) {
+    setWindowTitle("Flight statistics");
+    auto* g = new QGridLayout(this);
+    const StatisticsTexts t = statistics_texts(session_->statistics());
+    int row = 0;
+    auto add = [&](const char* label, const std::string& a, const char* name, const std::string& b = {},
+                   const char* name_b = nullptr) {
+        g->addWidget(new QLabel(label, this), row, 0);
+        auto* l = new QLabel(QString::fromStdString(a), this);
+        l->setObjectName(name);
+        g->addWidget(l, row, 1);
+        if (name_b) {
+            auto* l2 = new QLabel(QString::fromStdString(b), this);
+            l2->setObjectName(name_b);
+            g->addWidget(l2, row, 2);
+        }
+        ++row;
+    };
+    add("Date (UTC)", t.date, "date");
+    add("Start / Finish (UTC)", t.start, "start", t.finish, "finish");
+    add("Duration (hh:mm:ss)", t.duration, "duration");
+    add("Max./ min. height", t.highest, "highest", t.lowest, "lowest");
+    add("Max. mean/top speed", t.best_mean_speed, "best_mean_speed", t.top_speed, "top_speed");
+    add("Total distance", t.total_distance, "total_distance");
+    for (int i = 0; i < 7; ++i) {
+        g->addWidget(new QLabel(kResultNames[i], this), row, 0);
+        results_[i] = new QLabel(this);
+        results_[i]->setObjectName(QString("result%1").arg(i));
+        g->addWidget(results_[i], row++, 1);
+    }
+    g->addWidget(new QLabel("Status", this), row, 0);
+    status_ = new QLabel(this);
+    status_->setObjectName("status");
+    g->addWidget(status_, row++, 1, 1, 2);
+    g->addWidget(new QLabel("&Log description (max. 8000 chars.):", this), row++, 0, 1, 3);
+    description = new QPlainTextEdit(this);
+    g->addWidget(description, row++, 0, 1, 3);
+    auto* buttons = new QHBoxLayout;
+    auto* save_button = new QPushButton("&Save", this);
+    auto* halt_button = new QPushButton("&Halt computation", this);
+    auto* exit_button = new QPushButton("E&xit", this);
+    buttons->addWidget(save_button);
+    buttons->addWidget(halt_button);
+    buttons->addWidget(exit_button);
+    g->addLayout(buttons, row, 0, 1, 3);
+    connect(save_button, &QPushButton::clicked, this, [this] { save(); });
+    connect(halt_button, &QPushButton::clicked, this, [this] { halt(); });
+    connect(exit_button, &QPushButton::clicked, this, &QDialog::reject);
+    connect(description, &QPlainTextEdit::textChanged, this, [this] {
+        if (description->toPlainText().size() > kDescriptionMax) {
+            description->setPlainText(description->toPlainText().left(kDescriptionMax));
+            description->moveCursor(QTextCursor::End);
+        }
+    });
+
+    timer_ = new QTimer(this);
+    connect(timer_, &QTimer::timeout, this, [this] { show_results(); });
+    timer_->start(100);
+    // The worker's progress line reaches the label through the event loop.
+    QPointer<QLabel> label(status_);
+    session_->start(r_, [label](std::string_view text) {
+        QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        QMetaObject::invokeMethod(label.data(), [label, s] { if (label) label->setText(s); }, Qt::QueuedConnection);
+    });
+}
+
+StatisticsDialog::~StatisticsDialog() { session_->stop(); }
+
+void StatisticsDialog::done(int r) {
+    session_->stop();  // "E&xit" and closing: halt, then wait for the worker
+    timer_->stop();
+    QDialog::done(r);
+}
+
+void StatisticsDialog::show_results() {
+    if (shown_results_ || !session_->finished()) return;
+    std::vector<std::string> fields = session_->result_fields();
+    for (std::size_t i = 0; i < fields.size() && i < 7; ++i) results_[i]->setText(QString::fromStdString(fields[i]));
+    shown_results_ = !fields.empty();
+    if (shown_results_) timer_->stop();
+}
+
+void StatisticsDialog::halt() {
+    const bool was_finished = session_->finished();
+    session_->halt();
+    if (!was_finished) status_->setText("Computation halted");
+}
+
+std::string StatisticsDialog::field(const char* name) const {
+    auto* l = findChild<QLabel*>(name);
+    return l ? l->text().toStdString() : std::string();
+}
+
+std::string StatisticsDialog::status_text() const { return status_->text().toStdString(); }
+
+int StatisticsDialog::save() {
+    if (session_->check_save(r_) != 0) return -1;
+    FlightStatistics record = session_->statistics();  // the writer may renumber its times
+    std::string path = save_path_(logbook_file_name(record.first_time));
+    if (path.empty()) return 0;
+    const std::string text = description->toPlainText().left(kDescriptionMax).toStdString();
+    TripTexts texts;
+    texts.description = text;
+    if (instrument_) texts.instrument = *instrument_;
+    texts.max_gap = loop_gap_;
+    const int rc = save_logbook_file(r_, path, record, texts);
+    if (rc == 1) saved_ = true;
+    return rc;
+}
+
+}  // namespace orlogix::ui
