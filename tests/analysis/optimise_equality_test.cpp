@@ -99,6 +99,17 @@ TEST(FastEqualsReference, RandomWalksLongerThanTheSampling) {
     }
 }
 
+// Soaring in a small box: every gap closes and thousands of triangles come
+// within a few metres of the best, so the bounds prune almost nothing.
+TEST(FastEqualsReference, SoaringInASmallBox) {
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<double> u(-0.01, 0.01);
+    std::vector<TrackPosition> box;
+    for (int i = 0; i < 700; ++i) box.push_back(test::fix_at(45.0 + u(rng), 6.0 + u(rng), 1000u + 3u * i));
+    check(box, 800, "box");
+    check(box, 3000, "box, gap 3000");
+}
+
 // Every flight of the data folder. The reference takes seconds on the closed
 // flights (about half a minute for all of them in an optimised build); under
 // the sanitizers it is several times slower, so there only the short flights
