@@ -33,6 +33,7 @@
 #include "formats/kml_reader.hpp"
 #include "access/port_list.hpp"
 #include "ui/menu_table.hpp"
+#include "ui/olc_dialog.hpp"
 #include "ui/settings_dialogs.hpp"
 #include "ui/statistics_dialog.hpp"
 #include "formats/kml_logbook.hpp"
@@ -53,7 +54,7 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 const std::vector<int>& built_commands() {
     static const std::vector<int> ids = {
         40116, 40117, 40043, 40072, 40073, 40139, 40019, 40042, 40088, 40146, 40144, 40142, 40025, 40024,
-        40115, 40129, 40101, 40141, 40032, 40028, 40006, 40136, 40172, 40151, 40131, 40132, 40133, 40174, 40005, 40079, 40080, 40083, 40130,
+        40115, 40095, 40094, 40129, 40101, 40141, 40032, 40028, 40006, 40136, 40172, 40151, 40131, 40132, 40133, 40174, 40005, 40079, 40080, 40083, 40130,
     };
     return ids;
 }
@@ -405,6 +406,8 @@ bool MainWindow::command(int id) {
     }
     switch (id) {
         case 40115: flight_statistics(); break;
+        case 40095: olc_statistics(true); break;
+        case 40094: olc_statistics(false); break;
         case 40116: save_log_as(); break;
         case 40117: open_log(); break;
         case 40043: save_log_igc(); break;
@@ -807,6 +810,62 @@ void MainWindow::flight_statistics() {
                        static_cast<uint32_t>(settings_.loop_flight_gap), this);
     run_dialog(d);
     if (d.saved()) data_.track_log.header.saved = 1;
+}
+
+void MainWindow::olc_statistics(bool igc_buffer) {
+    if (require_view(kViewTrackLog, "OLC statistics") != 0) return;
+    std::vector<TrackPosition> positions;
+    if (igc_buffer) {
+        if (data_.raw_igc.empty()) {
+            reporter_->error_box("OLC statistics", "No raw IGC buffer stored");
+            return;
+        }
+        RawIgcLog unused;
+        if (read_igc_track(*reporter_, data_.raw_igc.bytes, positions, unused) <= 0) return;
+    } else {
+        std::vector<std::size_t> rows = selected_rows();
+        if (rows.empty()) {
+            reporter_->error_box("Initialize OLC statistics", "No position(s) selected");
+            return;
+        }
+        positions = copy_selected_positions(data_.track_log, rows,
+                                            [this](std::vector<TrackPosition>& p) { return choose_log_parts(p); });
+        if (positions.empty()) return;
+    }
+    auto session = std::make_unique<OlcSession>();
+    if (session->start(*reporter_, std::move(positions), {}) != 0) return;
+    OlcEntries e;
+    e.first_name = settings_.olc_first_name;
+    e.last_name = settings_.olc_last_name;
+    e.birth_date = settings_.olc_birth_date;
+    e.glider_class = std::atoi(settings_.olc_glider_class.c_str());
+    e.glider_type = settings_.olc_glider_type;
+    e.call_sign = settings_.olc_call_sign;
+    e.start_place = settings_.olc_start_place;
+    e.region = settings_.olc_region;
+    e.long_file_name = settings_.olc_long_file_name != 0;
+    auto save_path = [this] {
+        FileRequest request;
+        request.save = true;
+        request.title = "Save OLC file";
+        request.filters = {"OLC files (*.olc)"};
+        request.folder = settings_.olc_dir;
+        std::string path = file_dialog(request);
+        if (!path.empty()) settings_.olc_dir = std::filesystem::path(path).parent_path().string();
+        return path;
+    };
+    OlcDialog d(*reporter_, std::move(session), igc_buffer ? &data_.raw_igc : nullptr, e, save_path, this);
+    run_dialog(d);
+    OlcEntries typed = d.entries();
+    settings_.olc_first_name = typed.first_name;
+    settings_.olc_last_name = typed.last_name;
+    settings_.olc_birth_date = typed.birth_date;
+    settings_.olc_glider_class = std::to_string(typed.glider_class);
+    settings_.olc_glider_type = typed.glider_type;
+    settings_.olc_call_sign = typed.call_sign;
+    settings_.olc_start_place = typed.start_place;
+    settings_.olc_region = typed.region;
+    settings_.olc_long_file_name = typed.long_file_name;
 }
 
 int MainWindow::run_dialog(QDialog& d) { return dialog_handler_ ? dialog_handler_(d) : d.exec(); }
