@@ -119,7 +119,7 @@ std::string csv_track_text(const std::vector<TrackPosition>& positions) {
         else out.appendf("-%lld,", static_cast<long long>((5 - h) / 10));
         out.appendf("%d\r\n", p.baro_altitude);
     }
-    return out.take();
+    return out.failed() ? std::string() : out.take();
 }
 
 int read_csv_track(Reporter& r, std::string_view text, CsvTrack& out) {

@@ -15,6 +15,7 @@ inline constexpr const char* kCsvSaveTitle = "Save CSV track log file";
 inline constexpr const char* kCsvReadTitle = "Read CSV track log file";
 inline constexpr const char* kCsvHeader = "Date/time,Latitude,Longitude,H-GPS,H-Baro";
 
+// Empty when memory ran out.
 std::string csv_track_text(const std::vector<TrackPosition>& positions);
 
 struct CsvTrack {

@@ -63,7 +63,7 @@ std::string ozi_track_text(const std::vector<TrackPosition>& positions, uint32_t
                     degrees(p.longitude), (p.flags & kSegmentStart) ? 1 : 0, feet, p.time / 86400.0 + kEpochDay,
                     t.day, kMonths[(t.month + 11) % 12], t.year % 100, t.hour, t.minute, t.second);
     }
-    return out.take();
+    return out.failed() ? std::string() : out.take();
 }
 
 int read_ozi_track(Reporter& r, std::string_view text, std::vector<TrackPosition>& out) {

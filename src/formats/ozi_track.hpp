@@ -13,7 +13,8 @@ class Reporter;
 
 inline constexpr const char* kTrackDecodeTitle = "Decoding track log file";
 
-// The whole file; now is the time stamp written into the track line.
+// The whole file (empty when memory ran out); now is the time stamp
+// written into the track line.
 std::string ozi_track_text(const std::vector<TrackPosition>& positions, uint32_t now);
 
 // The count of positions, or -1 after reporting under "Decoding track log

@@ -16,7 +16,11 @@ namespace orlogix {
 int track_file_bytes(Reporter& r, TrackSaveType type, const std::vector<TrackPosition>& positions,
                      const RawTopNavLog& topnav, uint32_t now, std::string& out) {
     switch (type) {
-        case TrackSaveType::Ozi: out = ozi_track_text(positions, now); return 0;
+        case TrackSaveType::Ozi:
+            out = ozi_track_text(positions, now);
+            if (!out.empty()) return 0;
+            r.error_box(kSaveTrackTitle, "Memory allocation error");
+            return -1;
         case TrackSaveType::MapSource: out = mapsource_track_bytes(positions); return 0;
         case TrackSaveType::TopNavigator:
             if (topnav.empty()) {
@@ -26,7 +30,11 @@ int track_file_bytes(Reporter& r, TrackSaveType type, const std::vector<TrackPos
             out = topnav.bytes;
             return 0;
         case TrackSaveType::Gpx: out = gpx_track_text(positions, now); return 0;
-        case TrackSaveType::Csv: out = csv_track_text(positions); return 0;
+        case TrackSaveType::Csv:
+            out = csv_track_text(positions);
+            if (!out.empty()) return 0;
+            r.error_box(kCsvSaveTitle, "Memory allocation error");
+            return -1;
     }
     return -1;
 }
