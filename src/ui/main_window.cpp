@@ -33,6 +33,7 @@
 #include "formats/kml_reader.hpp"
 #include "access/port_list.hpp"
 #include "ui/menu_table.hpp"
+#include "ui/igc_dialog.hpp"
 #include "ui/olc_dialog.hpp"
 #include "ui/settings_dialogs.hpp"
 #include "ui/statistics_dialog.hpp"
@@ -641,35 +642,58 @@ void MainWindow::save_log_as() {
 }
 
 void MainWindow::save_log_igc() {
-    const char* title = "Save IGC track log";
+    const char* title = "Write IGC track log file";
     if (require_view(kViewTrackLog, title) != 0) return;
-    if (data_.track_log.positions.empty()) {
-        reporter_->error_box(title, "No positions");
+    if (data_.track_log.positions.empty()) return;
+    std::vector<std::size_t> rows = selected_rows();
+    if (rows.empty()) {
+        reporter_->error_box(title, "No position(s) selected");
         return;
     }
+    if (rows.size() == 1 && reporter_->question_box(title, "Only one position selected, continue ?") != kBoxOk) return;
+    std::vector<TrackPosition> positions = copy_selected_positions(
+        data_.track_log, rows, [this](std::vector<TrackPosition>& p) { return choose_log_parts(p); });
+    if (positions.empty()) return;
+    const std::size_t removed = vario_filter(positions, static_cast<uint32_t>(settings_.vario_filter));
+    if (removed > 0)
+        reporter_->notice_box(title, strformat("%d positions have been removed due to vario filtering", static_cast<int>(removed)));
     IgcDialogValues values;
     values.pilot = settings_.igc_pilot_name;
-    values.fr_serial = data_.raw_igc.serial;
+    values.flight_number = settings_.igc_flight_no;
+    values.fr_serial = settings_.igc_contest_id.empty() ? data_.raw_igc.serial : settings_.igc_contest_id;
     values.glider_type = settings_.igc_glider_type;
     values.glider_id = settings_.igc_glider_id;
     values.site = settings_.igc_site;
     values.competition_class = settings_.igc_class;
-    values.flight_number = settings_.igc_flight_no.empty() ? "1" : settings_.igc_flight_no;
+    values.name_form = static_cast<IgcNameForm>(std::clamp<int64_t>(settings_.igc_save_mask, 0, 2));
     values.add_enl = settings_.igc_add_enl != 0;
-    const int flight = check_igc_dialog(*reporter_, values);
-    if (flight < 0) return;
-    std::vector<TrackPosition> positions = copy_all_positions(
-        data_.track_log, [this](std::vector<TrackPosition>& p) { return choose_log_parts(p); });
-    if (positions.empty()) return;
-    FileRequest request;
-    request.save = true;
-    request.title = "Save IGC track log";
-    request.filters = {"IGC files (*.igc)", "All Files (*)"};
-    request.folder = settings_.igc_dir;
-    std::string path = file_dialog(request);
-    if (path.empty()) return;
-    settings_.igc_dir = std::filesystem::path(path).parent_path().string();
-    save_igc_track_log(*reporter_, path, request.filter_index == 0, positions, data_.track_log.header, values);
+    auto write = [this, &positions](IgcDialogValues& v, int flight) {
+        FileRequest request;
+        request.save = true;
+        request.title = "Save track log";
+        request.name = igc_save_file_name(v, flight, positions.front().time);
+        request.filters = {"IGC track log files (*.igc)"};
+        if (request.name.empty()) request.filters.push_back("All Files (*)");
+        request.folder = settings_.igc_dir;
+        std::string path = file_dialog(request);
+        if (path.empty()) return 1;  // cancelled: the command ends
+        settings_.igc_dir = std::filesystem::path(path).parent_path().string();
+        const int written = save_igc_track_log(*reporter_, path, request.filter_index <= 0, positions,
+                                               data_.track_log.header, v);
+        if (written <= 0) return written;
+        settings_.igc_pilot_name = v.pilot;
+        settings_.igc_flight_no = v.flight_number;
+        settings_.igc_contest_id = v.fr_serial;
+        settings_.igc_glider_type = v.glider_type;
+        settings_.igc_glider_id = v.glider_id;
+        settings_.igc_site = v.site;
+        settings_.igc_class = v.competition_class;
+        settings_.igc_save_mask = static_cast<int64_t>(v.name_form);
+        settings_.igc_add_enl = v.add_enl;
+        return 1;
+    };
+    IgcFormatDialog d(*reporter_, values, write, this);
+    run_dialog(d);
 }
 
 void MainWindow::save_raw_igc() {
