@@ -118,8 +118,10 @@ bool parse_radius(std::string_view s, std::size_t& i, bool comma_decimal, uint32
     } else if (i + 1 < s.size() && ((s[i] == 'n' && s[i + 1] == 'm') || (s[i] == 'N' && s[i + 1] == 'M'))) {
         i += 2;   // the default unit, said explicitly
     }
+    // A radius that rounds to nothing draws nothing and could not be
+    // written back either.
     metres = static_cast<uint32_t>(value * scale + 0.5);
-    return true;
+    return metres > 0;
 }
 
 bool parse_bearing(std::string_view s, std::size_t& i, double& degrees) {

@@ -26,7 +26,7 @@ bool parse_position(std::string_view s, std::size_t& i, LatLonDegrees& out);
 bool parse_position_record(std::string_view s, LatLonDegrees& out);
 
 // A radius in nautical miles or, with "km"/"KM" after it, kilometres;
-// above 0 and at most 10000 of its unit; metres rounded. comma_decimal
+// above 0 and at most 10000 of its unit; metres rounded, at least 1. comma_decimal
 // lets "," stand for the decimal point (DC records).
 bool parse_radius(std::string_view s, std::size_t& i, bool comma_decimal, uint32_t& metres);
 // Digits with optional "." decimals, at most 360.

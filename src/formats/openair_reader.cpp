@@ -47,8 +47,8 @@ std::string collapsed(std::string_view s) {
             out.push_back(c);
         }
     }
-    if (!out.empty() && out.back() == ' ') out.pop_back();
     if (out.size() > kCtrTextMax) out.resize(kCtrTextMax);
+    if (!out.empty() && out.back() == ' ') out.pop_back();
     return out;
 }
 
@@ -138,7 +138,9 @@ private:
         Ctr c;
         c.name = trimmed(arg);
         if (c.name.empty()) return fail("Missing airspace name");
-        if (c.name.size() > kCtrTextMax) c.name.resize(kCtrTextMax);
+        // Cut, then trimmed again: a name never ends in a blank, so it
+        // reads back the same after writing.
+        if (c.name.size() > kCtrTextMax) c.name = trimmed(std::string_view(c.name).substr(0, kCtrTextMax));
         c.line = line;
         list_.push_back(std::move(c));
         direction_ = '+';

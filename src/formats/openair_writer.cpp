@@ -1,5 +1,6 @@
 #include "formats/openair_writer.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <new>
@@ -17,15 +18,17 @@ const char* const kNewCtrTemplate =
 
 namespace {
 
-// D:MM:SS.s and the hemisphere letter, from tenths of an arc-second.
-std::string coordinate(double degrees, char positive, char negative) {
-    const int64_t v = static_cast<int64_t>(std::fabs(degrees) * 36000.0 + 0.5);
+// D:MM:SS.s and the hemisphere letter, from tenths of an arc-second. The
+// reader takes degrees below 90 and 180 only, so a pole or the date line is
+// written a tenth of a second short of it.
+std::string coordinate(double degrees, char positive, char negative, int64_t limit) {
+    const int64_t v = std::min<int64_t>(static_cast<int64_t>(std::fabs(degrees) * 36000.0 + 0.5), limit * 36000 - 1);
     return strformat("%d:%02d:%02d.%d %c", static_cast<int>(v / 36000), static_cast<int>(v / 600 % 60),
                      static_cast<int>(v / 10 % 60), static_cast<int>(v % 10), degrees < 0 ? negative : positive);
 }
 
 std::string position(const LatLonDegrees& p) {
-    return coordinate(p.latitude, 'N', 'S') + "   " + coordinate(p.longitude, 'E', 'W');
+    return coordinate(p.latitude, 'N', 'S', 90) + "   " + coordinate(p.longitude, 'E', 'W', 180);
 }
 
 double nautical_miles(uint32_t metres) { return metres * openair::kNauticalMilesPerMetre; }

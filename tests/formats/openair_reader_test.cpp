@@ -55,6 +55,7 @@ TEST(OpenAirReader, RadiusUnitsAndLimits) {
 
     expect_error("AN A\n" + kCentre + "DC 0\n", "Bad radius format on line 3");
     expect_error("AN A\n" + kCentre + "DC 10001\n", "Bad radius format on line 3");
+    expect_error("AN A\n" + kCentre + "DC 0.0002\n", "Bad radius format on line 3");   // 0.37 m
     expect_error("AN A\n" + kCentre + "DC 2 km x\n", "Bad radius format on line 3");
     expect_error("AN A\n" + kCentre + "DC\n", "Bad radius format on line 3");
 }
@@ -163,6 +164,11 @@ TEST(OpenAirReader, LongTextsAreCut) {
     EXPECT_EQ(p->list[0].name, name.substr(0, 50));
     EXPECT_EQ(p->list[0].floor, floor.substr(0, 50));
     EXPECT_EQ(p->list[0].ceiling.size(), 50u);
+    // A cut never leaves a blank at the end.
+    auto blank = parse("AN " + std::string(49, 'N') + " NAME\nAL " + std::string(49, 'F') + "   G\nDP 1:0:0 N 1:0:0 E\n");
+    ASSERT_EQ(blank->count, 1);
+    EXPECT_EQ(blank->list[0].name, std::string(49, 'N'));
+    EXPECT_EQ(blank->list[0].floor, std::string(49, 'F'));
 }
 
 TEST(OpenAirReader, CentreAndArcStates) {

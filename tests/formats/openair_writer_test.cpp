@@ -95,6 +95,20 @@ TEST(OpenAirWriter, ReadsBackToTheSameCtr) {
     EXPECT_DOUBLE_EQ(b.segments[3].end_bearing, 350.5);
 }
 
+TEST(OpenAirWriter, PoleAndDateLineStayReadable) {
+    Ctr c;
+    c.name = "Edge";
+    CtrSegment p;
+    p.centre = {89.99999, -179.999999};
+    c.segments.push_back(p);
+    const std::string text = write_openair_single(c);
+    EXPECT_NE(text.find("DP 89:59:59.9 N   179:59:59.9 W\r\n"), std::string::npos) << text;
+    test::RecordingReporter r;
+    CtrList back;
+    ASSERT_EQ(parse_openair(r, text, back), 1) << r.last_error().text;
+    EXPECT_NEAR(back[0].segments[0].centre.latitude, 90.0, 1.0 / 36000);
+}
+
 TEST(OpenAirWriter, NewCtrTemplateAsksForSegments) {
     test::RecordingReporter r;
     CtrList list;
