@@ -55,7 +55,7 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 const std::vector<int>& built_commands() {
     static const std::vector<int> ids = {
         40116, 40117, 40043, 40072, 40073, 40139, 40019, 40042, 40088, 40146, 40144, 40142, 40025, 40024,
-        40115, 40095, 40094, 40129, 40101, 40141, 40032, 40028, 40006, 40136, 40172, 40151, 40131, 40132, 40133, 40174, 40005, 40079, 40080, 40083, 40130,
+        40115, 40124, 40095, 40094, 40129, 40101, 40141, 40032, 40028, 40006, 40136, 40172, 40151, 40131, 40132, 40133, 40174, 40005, 40079, 40080, 40083, 40130,
     };
     return ids;
 }
@@ -407,6 +407,7 @@ bool MainWindow::command(int id) {
     }
     switch (id) {
         case 40115: flight_statistics(); break;
+        case 40124: rotate_track(); break;
         case 40095: olc_statistics(true); break;
         case 40094: olc_statistics(false); break;
         case 40116: save_log_as(); break;
@@ -890,6 +891,33 @@ void MainWindow::olc_statistics(bool igc_buffer) {
     settings_.olc_start_place = typed.start_place;
     settings_.olc_region = typed.region;
     settings_.olc_long_file_name = typed.long_file_name;
+}
+
+void MainWindow::rotate_track() {
+    const char* title = "Rotate track log";
+    if (require_view(kViewTrackLog, title) != 0) return;
+    if (data_.track_log.positions.empty()) {
+        reporter_->error_box(title, "No positions loaded");
+        return;
+    }
+    std::vector<std::size_t> rows = selected_rows();
+    if (rows.empty()) {
+        reporter_->error_box(title, "No position(s) selected");
+        return;
+    }
+    if (rows.size() == 1 && reporter_->yes_no_box(title, "Only one position selected, continue ?") != kBoxYes) return;
+    std::vector<TrackPosition> positions = copy_selected_positions(data_.track_log, rows, nullptr);
+    if (positions.empty()) return;
+    RotateDialog d(*reporter_, rotate_memory_, this);
+    if (run_dialog(d) != QDialog::Accepted) return;
+    const GeoPosition start = semicircles_to_radians(rotate_memory_.start_latitude, rotate_memory_.start_longitude);
+    const GeoPosition end = semicircles_to_radians(rotate_memory_.end_latitude, rotate_memory_.end_longitude);
+    if (rotate_positions(positions, start, end) != 0) {
+        reporter_->error_box(title, "Rotated position out of range");
+        return;
+    }
+    install_rotated(data_.track_log, std::move(positions));
+    model_->reload();
 }
 
 int MainWindow::run_dialog(QDialog& d) { return dialog_handler_ ? dialog_handler_(d) : d.exec(); }

@@ -20,6 +20,7 @@
 #include "settings/settings.hpp"
 #include "ui/coord_dialogs.hpp"
 #include "ui/list_views.hpp"
+#include "ui/rotate_dialog.hpp"
 #include "ui/qt_reporter.hpp"
 #include "ui/track_drawing.hpp"
 
@@ -187,6 +188,7 @@ private:
     std::function<int(SplitLogDialog&)> split_handler_;
     std::function<int(QDialog&)> dialog_handler_;
     DistanceMemory distance_memory_;
+    RotateMemory rotate_memory_;
 };
 
 }  // namespace orlogix::ui
