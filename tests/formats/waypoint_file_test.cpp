@@ -84,7 +84,9 @@ TEST(WaypointFile, EveryTypeIsRecognisedAndReadBack) {
             EXPECT_NEAR(degrees(out[i].latitude), degrees(sample()[i].latitude), e.degrees);
             EXPECT_NEAR(degrees(out[i].longitude), degrees(sample()[i].longitude), e.degrees);
             EXPECT_EQ(out[i].height, sample()[i].height);
-            if (e.names) EXPECT_EQ(out[i].identifier, sample()[i].identifier);
+            if (e.names) {
+                EXPECT_EQ(out[i].identifier, sample()[i].identifier);
+            }
         }
         EXPECT_EQ(r.count("error"), 0);
     }
@@ -121,9 +123,8 @@ TEST(WaypointFile, RecognitionByContent) {
     // "name" means SeeYou whatever the file is called.
     EXPECT_EQ(read_waypoint_text(r, "name,code\n\"A\",A,,4500.000N,00600.000E,1m,1\n", false, kNow, out), 1);
     // Text after a NUL is not looked at.
-    EXPECT_EQ(read_waypoint_text(r, std::string("Title\n\"A\",A,,4500.000N,00600.000E,1m,1\n\0\"B\",x", 48), false,
-                                 kNow, out),
-              1);
+    const char with_nul[] = "Title\n\"A\",A,,4500.000N,00600.000E,1m,1\n\0\"B\",x";
+    EXPECT_EQ(read_waypoint_text(r, std::string(with_nul, sizeof with_nul - 1), false, kNow, out), 1);
     // A byte order mark before the declaration is allowed.
     const std::string gpx = waypoint_file_bytes(WaypointFileType::Gpx, sample(), kNow);
     EXPECT_EQ(read_waypoint_text(r, "\xEF\xBB\xBF" + gpx, false, kNow, out), 2);

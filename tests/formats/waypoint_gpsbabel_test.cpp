@@ -173,10 +173,11 @@ TEST(WaypointGpsbabel, WeReadItsFiles) {
             EXPECT_NEAR(degrees(got[i].longitude), degrees(sample()[i].longitude), f.degrees);
             EXPECT_NEAR(got[i].height, sample()[i].height, 1);
             // WinPilot lines are numbered; the name travels as the comment there.
-            if (f.type == WaypointFileType::WinPilot)
+            if (f.type == WaypointFileType::WinPilot) {
                 EXPECT_EQ(got[i].comment, sample()[i].identifier);
-            else
+            } else {
                 EXPECT_EQ(got[i].identifier, sample()[i].identifier);
+            }
         }
     }
 }
