@@ -37,7 +37,8 @@ int install_track(Reporter& r, CurrentData& data, TrackFileRead& read, const Tra
         r.status("No positions found");
         return 0;
     }
-    const std::size_t backwards = first_backwards_time(read.positions);
+    // Without the analysis' removal a "Yes" could not be honoured: no question then.
+    const std::size_t backwards = steps.remove_backwards ? first_backwards_time(read.positions) : 0;
     if (backwards != 0) {
         const std::string text = strformat(
             "One or more positions (the first at pos. %d) go backwards in time. Remove ?", static_cast<int>(backwards));
@@ -46,7 +47,7 @@ int install_track(Reporter& r, CurrentData& data, TrackFileRead& read, const Tra
             r.status("Operation aborted");
             return -1;
         }
-        if (answer == kBoxYes && steps.remove_backwards) {
+        if (answer == kBoxYes) {
             steps.remove_backwards(read.positions);
             read.signature_valid = false;
         }

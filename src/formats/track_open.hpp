@@ -30,6 +30,7 @@ struct TrackOpenSteps {
     // Remove ?": kBoxYes, kBoxNo or kBoxCancel. Unset: the reporter's yes-no box.
     std::function<int(const std::string& text)> backwards;
     // The analysis' removal of positions that go back in time (Yes above).
+    // Unset: the question is not put and the positions stay as read.
     std::function<void(std::vector<TrackPosition>& positions)> remove_backwards;
     // The "New Track Log" dialog, asked only while a log is loaded. Unset: overwrite.
     std::function<NewTrackChoice(const std::vector<TrackPosition>& current,

@@ -259,6 +259,15 @@ TEST_F(TrackFiles, BackwardsQuestion) {
     EXPECT_EQ(removed, 1);
     EXPECT_EQ(r_.statuses().back(), "4 positions read (Signature ok)");
 
+    CurrentData unasked;
+    TrackOpenSteps no_removal;
+    no_removal.backwards = [](const std::string&) -> int {
+        ADD_FAILURE() << "asked without a way to remove";
+        return kBoxYes;
+    };
+    TrackFileRead fourth = incoming({10, 5});
+    EXPECT_EQ(install_track(r_, unasked, fourth, no_removal), 2);
+
     CurrentData cancelled = loaded_data();
     steps.backwards = [](const std::string&) { return kBoxCancel; };
     TrackFileRead third = incoming({10, 5});
