@@ -99,7 +99,15 @@ void ListModel::set_descriptor(const ListViewDescriptor* d) {
     endResetModel();
 }
 
-void ListModel::reload() { set_descriptor(d_); }
+void ListModel::reload() {
+    const int rows = d_ && d_->row_count ? d_->row_count() : 0;
+    if (rows != rows_) {
+        set_descriptor(d_);
+        return;
+    }
+    // Same rows: repaint them and keep the user's selection.
+    if (rows_ > 0 && columnCount() > 0) emit dataChanged(index(0, 0), index(rows_ - 1, columnCount() - 1));
+}
 
 int ListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
 

@@ -46,7 +46,7 @@ public:
     // Replaces the descriptor: all rows and columns are built anew.
     void set_descriptor(const ListViewDescriptor* d);
     const ListViewDescriptor* descriptor() const { return d_; }
-    // Rows changed under the same columns.
+    // Rows changed under the same columns; the selection stays when their number did not change.
     void reload();
 
     int rowCount(const QModelIndex& parent = {}) const override;

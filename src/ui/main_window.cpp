@@ -35,6 +35,7 @@
 #include "ui/menu_table.hpp"
 #include "ui/igc_dialog.hpp"
 #include "ui/olc_dialog.hpp"
+#include "ui/waypoint_dialog.hpp"
 #include "ui/settings_dialogs.hpp"
 #include "ui/statistics_dialog.hpp"
 #include "formats/kml_logbook.hpp"
@@ -55,7 +56,7 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 const std::vector<int>& built_commands() {
     static const std::vector<int> ids = {
         40116, 40117, 40043, 40072, 40073, 40139, 40019, 40042, 40088, 40146, 40144, 40142, 40025, 40024,
-        40115, 40124, 40095, 40094, 40129, 40101, 40141, 40032, 40028, 40006, 40136, 40172, 40151, 40131, 40132, 40133, 40174, 40005, 40079, 40080, 40083, 40130,
+        40115, 40124, 40038, 40030, 40031, 40095, 40094, 40129, 40101, 40141, 40032, 40028, 40006, 40136, 40172, 40151, 40131, 40132, 40133, 40174, 40005, 40079, 40080, 40083, 40130,
     };
     return ids;
 }
@@ -408,6 +409,9 @@ bool MainWindow::command(int id) {
     switch (id) {
         case 40115: flight_statistics(); break;
         case 40124: rotate_track(); break;
+        case 40038: new_waypoint(); break;
+        case 40030: edit_waypoint(); break;
+        case 40031: delete_waypoints(); break;
         case 40095: olc_statistics(true); break;
         case 40094: olc_statistics(false); break;
         case 40116: save_log_as(); break;
@@ -917,6 +921,48 @@ void MainWindow::rotate_track() {
         return;
     }
     install_rotated(data_.track_log, std::move(positions));
+    model_->reload();
+}
+
+void MainWindow::new_waypoint() {
+    if (require_view(kViewWaypoints, "New waypoint") != 0) return;
+    Waypoint w;
+    w.time = time_now();
+    w.latitude = last_waypoint_latitude_;
+    w.longitude = last_waypoint_longitude_;
+    WaypointDialog d(*reporter_, w, waypoint_utm_, this);
+    if (run_dialog(d) != QDialog::Accepted) return;
+    last_waypoint_latitude_ = d.waypoint().latitude;
+    last_waypoint_longitude_ = d.waypoint().longitude;
+    insert_waypoint(*reporter_, data_.waypoints, d.waypoint());
+    model_->reload();
+}
+
+void MainWindow::edit_waypoint() {
+    const char* title = "Edit waypoint";
+    if (require_view(kViewWaypoints, title) != 0) return;
+    std::vector<std::size_t> rows = selected_rows();
+    if (rows.empty()) {
+        reporter_->error_box(title, "No waypoint selected");
+        return;
+    }
+    const std::size_t row = rows.front();
+    WaypointDialog d(*reporter_, data_.waypoints[row], waypoint_utm_, this);
+    if (run_dialog(d) != QDialog::Accepted) return;
+    last_waypoint_latitude_ = d.waypoint().latitude;
+    last_waypoint_longitude_ = d.waypoint().longitude;
+    data_.waypoints[row] = d.waypoint();
+    model_->reload();
+}
+
+void MainWindow::delete_waypoints() {
+    if (require_view(kViewWaypoints, "Delete waypoints") != 0) return;
+    std::vector<std::size_t> rows = selected_rows();
+    if (rows.empty()) {
+        reporter_->error_box("Delete waypoints", "No waypoints selected");
+        return;
+    }
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) data_.waypoints.erase(*it);
     model_->reload();
 }
 

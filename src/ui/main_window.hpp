@@ -139,6 +139,9 @@ private:
     void olc_statistics(bool igc_buffer);
     void set_port();
     void rotate_track();
+    void new_waypoint();
+    void edit_waypoint();
+    void delete_waypoints();
     void set_gap_time();
     void set_vario_filter();
     void set_loop_gap();
@@ -189,6 +192,8 @@ private:
     std::function<int(QDialog&)> dialog_handler_;
     DistanceMemory distance_memory_;
     RotateMemory rotate_memory_;
+    bool waypoint_utm_ = false;
+    int32_t last_waypoint_latitude_ = 0, last_waypoint_longitude_ = 0;
 };
 
 }  // namespace orlogix::ui
