@@ -11,10 +11,12 @@
 #include "core/text_buffer.hpp"
 #include "analysis/track_filters.hpp"
 #include "control/trip_analysis.hpp"
-#include "formats/gpx_reader.hpp"
-#include "formats/igc_reader.hpp"
 #include "formats/kml_check.hpp"
-#include "formats/kml_reader.hpp"
+#include "formats/track_batch.hpp"
+#include "formats/track_read.hpp"
+#include "formats/track_write.hpp"
+#include "formats/waypoint_file.hpp"
+#include "competition/identity_position.hpp"
 #include "settings/settings.hpp"
 
 namespace orlogix {
@@ -32,16 +34,8 @@ bool is_waypoint_download(CommandOperation op) {
 // Operations whose files or instruments this build cannot handle yet.
 const char* not_yet_built(CommandOperation op) {
     switch (op) {
-        case CommandOperation::OziLog: return "Writing OziExplorer track files is not available yet";
-        case CommandOperation::MpsLog: return "Writing MapSource files is not available yet";
-        case CommandOperation::ReadWaypoints:
-        case CommandOperation::ReadGeoWaypoints: return "Writing waypoint files is not available yet";
-        case CommandOperation::WriteWaypoints:
-        case CommandOperation::WriteWaypointsIdName: return "Reading waypoint files is not available yet";
         case CommandOperation::WriteCtr: return "Reading OpenAir files is not available yet";
         case CommandOperation::CompLog: return "Competition downloads are not available yet";
-        case CommandOperation::UserName: return "Writing Flymaster pilot data is not available yet";
-        case CommandOperation::DatToKml: return "Converting .dat files to KML is not available yet";
         default: return nullptr;
     }
 }
@@ -75,6 +69,16 @@ void CommandRunner::start() {
         finished_ = true;
         return;
     }
+    if (c_.operation == CommandOperation::DatToKml) {
+        std::string base = c_.file_name;
+        if (base.size() > 4 && base.compare(base.size() - 4, 4, ".dat") == 0) base.resize(base.size() - 4);
+        GoogleEarthOptions options;
+        options.max_gap = loop_gap();
+        options.overwrite = c_.overwrite;
+        failed_ = convert_dat_to_kml(env_.reporter, base, options, make_trip_analysis(loop_gap(), c_.no_loop_opt)) != 0;
+        finished_ = true;
+        return;
+    }
     if (c_.operation == CommandOperation::CheckKml) {
         failed_ = check_kml_file(env_.reporter, c_.file_name) != 0;
         finished_ = true;
@@ -84,13 +88,23 @@ void CommandRunner::start() {
         start_download();
         return;
     }
+    if (c_.operation == CommandOperation::UserName) {
+        // Waits for its job like a download and exits with its result.
+        JobParams params;
+        params.pilot.pilot_name = c_.pilot.substr(0, 14);
+        if (c_.comp_id >= 0) params.pilot.comp_id = std::to_string(c_.comp_id);
+        if (c_.civl_id >= 0) params.pilot.civl_id = std::to_string(c_.civl_id);
+        start_job(AccessType::WritePilotData, Completion::None, std::move(params));
+        return;
+    }
+    if (c_.operation == CommandOperation::WriteWaypoints || c_.operation == CommandOperation::WriteWaypointsIdName) {
+        start_waypoint_upload();
+        return;
+    }
     finished_ = true;  // nothing to do
 }
 
-void CommandRunner::start_download() {
-    if (!c_.port_name.empty()) env_.jobs.set_port_name(c_.port_name);
-    JobParams params;
-    params.baud = baud_value_for(c_);
+JobOptions CommandRunner::job_options() const {
     JobOptions options;
     options.origin = JobOrigin::CommandLine;
     options.timeout_seconds = c_.timeout;
@@ -102,17 +116,64 @@ void CommandRunner::start_download() {
     options.track_gap_time = static_cast<uint32_t>(env_.settings.track_gap_time);
     options.vario_filter = static_cast<double>(env_.settings.vario_filter);
     options.log_filter = env_.settings.log_filter != 0;
-    const bool track = is_track_download(c_.operation);
-    int started = env_.jobs.start_job(track ? AccessType::ReadTrackLog : AccessType::ReadWaypoints,
-                                      static_cast<ProtocolType>(protocol_type_for(c_)),
-                                      track ? Completion::TrackLog : Completion::WaypointsRead, std::move(params),
-                                      std::move(options));
-    if (started != 0) {
+    return options;
+}
+
+void CommandRunner::start_job(AccessType access, Completion completion, JobParams params) {
+    if (!c_.port_name.empty()) env_.jobs.set_port_name(c_.port_name);
+    params.baud = baud_value_for(c_);
+    if (env_.jobs.start_job(access, static_cast<ProtocolType>(protocol_type_for(c_)), completion, std::move(params),
+                            job_options()) != 0) {
         failed_ = true;
         finished_ = true;
         return;
     }
     env_.notifier.send("Transfer started");
+}
+
+void CommandRunner::start_download() {
+    const bool track = is_track_download(c_.operation);
+    start_job(track ? AccessType::ReadTrackLog : AccessType::ReadWaypoints,
+              track ? Completion::TrackLog : Completion::WaypointsRead, {});
+}
+
+void CommandRunner::start_waypoint_upload() {
+    Reporter& r = env_.reporter;
+    std::vector<Waypoint> waypoints;
+    if (read_waypoint_file(r, c_.file_name, false, waypoints) <= 0) {
+        failed_ = finished_ = true;
+        return;
+    }
+    // These instruments take the naming of the operation; a Garmin gets the file as it is.
+    if (c_.gps == GpsType::IqCompeo || c_.gps == GpsType::Flymaster || c_.gps == GpsType::IqBasic) {
+        WaypointList list;
+        list.replace(waypoints);
+        std::vector<std::size_t> rows(waypoints.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = i;
+        waypoints = copy_selected_waypoints(
+            list, rows,
+            c_.operation == CommandOperation::WriteWaypoints ? UploadNaming::OnlyName : UploadNaming::IdAndName);
+    }
+    auto add_id = [&](const char* name, int64_t n) {
+        if (n < 0) return;
+        Waypoint w;
+        SemicirclePair p = encode_id_position(static_cast<uint32_t>(n));
+        w.latitude = p.latitude;
+        w.longitude = p.longitude;
+        w.identifier = name;
+        w.comment = strformat("%s %lld", name, static_cast<long long>(n));
+        w.time = time_now();
+        waypoints.push_back(std::move(w));
+    };
+    add_id("COMPID", c_.comp_id);
+    add_id("CIVLID", c_.civl_id);
+    if (!c_.exit) {
+        env_.data.waypoints.replace(waypoints);
+        r.status(strformat("%d waypoints read %s", static_cast<int>(waypoints.size()), c_.file_name.c_str()));
+    }
+    JobParams params;
+    params.waypoints = std::move(waypoints);
+    start_job(AccessType::WriteWaypoints, Completion::CommandLineUpload, std::move(params));
 }
 
 void CommandRunner::job_finished(bool success) {
@@ -146,7 +207,7 @@ bool CommandRunner::choose_parts(std::vector<TrackPosition>& positions) {
     return !split || split(positions);
 }
 
-bool CommandRunner::write_kml_output() {
+bool CommandRunner::write_track_output() {
     Reporter& r = env_.reporter;
     const TrackLog& log = env_.data.track_log;
     if (log.positions.empty()) {
@@ -162,18 +223,47 @@ bool CommandRunner::write_kml_output() {
         case OutputDecision::Write: break;
     }
     const int count = static_cast<int>(positions.size());
-    if (write_google_earth_file(r, path, std::move(positions), google_earth_options(log.header, loop_gap()),
-                                make_trip_analysis(loop_gap(), c_.no_loop_opt)) != 0)
-        return false;
+    if (c_.operation == CommandOperation::KmlLog) {
+        if (write_google_earth_file(r, path, std::move(positions), google_earth_options(log.header, loop_gap()),
+                                    make_trip_analysis(loop_gap(), c_.no_loop_opt)) != 0)
+            return false;
+    } else {
+        const auto type = c_.operation == CommandOperation::MpsLog ? TrackSaveType::MapSource : TrackSaveType::Ozi;
+        if (write_track_file(r, path, type, positions) < 0) return false;
+    }
     written_path_ = path;
     env_.data.track_log.header.saved = 1;
     r.status(strformat("%s: %d positions written", path.c_str(), count));
     return true;
 }
 
+bool CommandRunner::write_waypoint_output() {
+    Reporter& r = env_.reporter;
+    const WaypointList& list = env_.data.waypoints;
+    if (list.empty()) {
+        r.error_box("Download waypoints", "No waypoints");
+        return false;
+    }
+    const std::string& path = c_.file_name;
+    switch (decide_output_file(r, path, c_.overwrite, c_.window_mode == WindowMode::Hidden)) {
+        case OutputDecision::Declined: return true;
+        case OutputDecision::Fail: return false;
+        case OutputDecision::Write: break;
+    }
+    const auto type = c_.operation == CommandOperation::ReadGeoWaypoints ? WaypointFileType::Geographical
+                                                                          : WaypointFileType::Ozi;
+    if (write_waypoint_file(r, path, type, list.items()) != 0) return false;
+    written_path_ = path;
+    r.status(strformat("%s: %d waypoints written", path.c_str(), static_cast<int>(list.size())));
+    return true;
+}
+
 bool CommandRunner::write_output() {
     Reporter& r = env_.reporter;
-    if (c_.operation == CommandOperation::KmlLog) return write_kml_output();
+    if (c_.operation == CommandOperation::KmlLog || c_.operation == CommandOperation::OziLog ||
+        c_.operation == CommandOperation::MpsLog)
+        return write_track_output();
+    if (is_waypoint_download(c_.operation)) return write_waypoint_output();
     if (c_.operation == CommandOperation::IgcLog) {
         IgcOutputResult out;
         if (write_igc_output(r, c_, env_.data, out) != 0) return false;
@@ -188,59 +278,18 @@ bool CommandRunner::write_output() {
 
 void CommandRunner::open_log_file() {
     Reporter& r = env_.reporter;
-    const std::string& name = c_.file_name;
-    std::size_t dot = name.rfind('.');
-    std::size_t slash = name.find_last_of("/\\");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        fail_now(kParseTitle, "Missing track log file extension");
-        return;
-    }
-    std::string ext = name.substr(dot);
-    if (ext != ".igc" && ext != ".kml" && ext != ".gpx") {
-        const bool later = ext == ".plt" || ext == ".dat" || ext == ".tnc" || ext == ".mps" || ext == ".log" ||
-                           ext == ".csv";
-        fail_now(kParseTitle, later ? "Reading " + ext + " track log files is not available yet"
-                                    : std::string("Unsupported track log file extension"));
-        return;
-    }
-    std::string bytes;
-    if (read_file(name, bytes) != 0) {
-        system_error_box(r, "Error opening track log file", errno);
-        failed_ = finished_ = true;
-        return;
-    }
-    if (bytes.empty()) {
-        fail_now("Reading track log file", "File is empty");
-        return;
-    }
-    std::vector<TrackPosition> positions;
-    TrackLogHeader header;
-    RawIgcLog raw;
-    bool keep_raw = false;
-    int count = 0;
-    if (ext == ".igc") {
-        count = read_igc_track(r, bytes, positions, raw);
-        header.baro_present = 1;
-        keep_raw = count > 0;
-    } else if (ext == ".kml") {
-        KmlTrack track;
-        count = read_kml_track(r, bytes, false, track);
-        positions = std::move(track.positions);
-        header.times_in_utc = track.times_in_utc;
-        header.baro_present = track.baro_present;
-    } else {
-        count = read_gpx_track(r, bytes, positions);
-        header.times_in_utc = 1;
-    }
-    if (count <= 0) {
+    TrackFileRead read;
+    if (read_track_file(r, c_.file_name, read) < 0) {
         failed_ = finished_ = true;
         return;
     }
     TrackLog& log = env_.data.track_log;
-    log.positions = std::move(positions);
-    header.download_time = calendar_now();
-    log.header = std::move(header);
-    if (keep_raw) env_.data.raw_igc = std::move(raw);
+    log.positions = std::move(read.positions);
+    log.header = TrackLogHeader{};
+    log.header.times_in_utc = read.times_in_utc;
+    log.header.baro_present = read.baro_present;
+    log.header.download_time = calendar_now();
+    if (read.has_raw_igc) env_.data.raw_igc = std::move(read.raw_igc);
     r.status(log.positions.empty() ? std::string("No positions found")
                                    : strformat("%d positions read (Signature ignored)",
                                                static_cast<int>(log.positions.size())));

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "access/job_framework.hpp"
 #include "core/records.hpp"
 
 #include "control/command_line.hpp"
@@ -46,9 +47,13 @@ private:
     void finish(bool success);
     void fail_now(const char* title, const std::string& text);
     void start_download();
+    void start_waypoint_upload();
+    void start_job(AccessType access, Completion completion, JobParams params);
+    JobOptions job_options() const;
+    bool write_waypoint_output();
     void open_log_file();
     bool write_output();
-    bool write_kml_output();
+    bool write_track_output();
     bool choose_parts(std::vector<TrackPosition>& positions);
     uint32_t loop_gap() const;
 

@@ -18,6 +18,10 @@
 #include "formats/igc_verify.hpp"
 #include "sim/garmin/garmin_receiver.hpp"
 #include "sim/harness.hpp"
+#include "sim/upload_log.hpp"
+#include "formats/waypoint_file.hpp"
+#include "competition/identity_position.hpp"
+#include "support/recording_reporter.hpp"
 #include "support/subprocess.hpp"
 
 namespace orlogix {
@@ -47,11 +51,14 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    void start_receiver(std::vector<TrackPosition> track, sim::FaultSettings faults = {}) {
+    void start_receiver(std::vector<TrackPosition> track, sim::FaultSettings faults = {},
+                        std::vector<Waypoint> waypoints = {}) {
         sim::GarminConfig config;
         config.track = std::move(track);
+        config.waypoints = std::move(waypoints);
         harness_ = std::make_unique<sim::Harness>(std::make_unique<sim::GarminReceiver>(config));
         harness_->instrument().set_faults(faults);
+        harness_->instrument().set_report_sink(uploads_.sink());
         ASSERT_EQ(harness_->start(), 0);
     }
 
@@ -76,6 +83,7 @@ protected:
 
     fs::path dir_;
     std::unique_ptr<sim::Harness> harness_;
+    sim::UploadLog uploads_;
     std::string stderr_;
 };
 
@@ -181,8 +189,26 @@ TEST_F(CommandLineRun, ParseErrorsAreReportedAndFail) {
 }
 
 TEST_F(CommandLineRun, NotBuiltOperationsFailPlainly) {
-    EXPECT_EQ(run({"/GPS=GARMIN", "/MPS_LOG=x.mps", "/WIN=0", "/EXIT"}), 1);
+    EXPECT_EQ(run({"/GPS=IQCOMPEO", "/COMP_LOG=KML", "/WIN=0", "/EXIT"}), 1);
     EXPECT_NE(stderr_.find("not available yet"), std::string::npos) << stderr_;
+    // A family that is not built fails its job: USERNAME waits for it and exits with its result.
+    EXPECT_EQ(run({"/GPS=FLYMASTER", "/COM=/dev/null", "/USERNAME=Jo", "/WIN=0", "/EXIT"}), 1);
+    EXPECT_NE(stderr_.find("not built yet"), std::string::npos) << stderr_;
+}
+
+TEST_F(CommandLineRun, OziAndMapSourceTracksWriteAndOpenAgain) {
+    std::vector<TrackPosition> track = sim::generated_track(40);
+    start_receiver(track);
+    for (const char* op : {"/OZI_LOG=", "/MPS_LOG="}) {
+        const std::string ext = std::string(op) == "/OZI_LOG=" ? ".plt" : ".mps";
+        const std::string file = (dir_ / "out" / ("t" + ext)).string();
+        std::string out;
+        ASSERT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), op + file, "/WIN=0", "/EXIT"}, &out), 0)
+            << stderr_;
+        EXPECT_EQ(out, file + ": 40 positions written\n");
+        ASSERT_EQ(run({file}, &out), 0) << stderr_;
+        EXPECT_EQ(out, "40 positions read (Signature ignored)\n");
+    }
 }
 
 TEST_F(CommandLineRun, OpensAnIgcFileGivenAsTheOnlyArgument) {
@@ -321,6 +347,77 @@ TEST_F(CommandLineRun, IgcToKmlConvertsARealFlight) {
     ASSERT_EQ(read_file((dir_ / "out" / "line.kml").string(), text), 0);
     EXPECT_NE(text.find("<Document>"), std::string::npos);
     EXPECT_EQ(run({"/IGC2KML=" + (dir_ / "out" / "missing.igc").string()}), 1);
+}
+
+}  // namespace
+}  // namespace orlogix
+
+namespace orlogix {
+namespace {
+
+TEST_F(CommandLineRun, WaypointsDownloadIntoAnOziFileThatReadsBack) {
+    std::vector<Waypoint> served = sim::generated_waypoints(12);
+    start_receiver({}, {}, served);
+    const std::string file = (dir_ / "out" / "w.wpt").string();
+    std::string out;
+    ASSERT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/RD_WPT=" + file, "/WIN=0", "/EXIT"}, &out), 0)
+        << stderr_;
+    EXPECT_EQ(out, file + ": 12 waypoints written\n");
+    test::RecordingReporter r;
+    std::vector<Waypoint> back;
+    ASSERT_EQ(read_waypoint_file(r, file, false, back), 12);
+    for (std::size_t i = 0; i < served.size(); ++i) {
+        EXPECT_EQ(back[i].identifier, served[i].identifier);
+        // The file keeps six decimals of a degree: within 0.11 m.
+        EXPECT_NEAR(back[i].latitude, served[i].latitude, 12);
+        EXPECT_NEAR(back[i].longitude, served[i].longitude, 12);
+    }
+}
+
+TEST_F(CommandLineRun, WaypointFileUploadAddsThePilotNumberWaypoints) {
+    start_receiver({});
+    std::vector<Waypoint> file_points = sim::generated_waypoints(3);
+    const std::string file = (dir_ / "up.wpt").string();
+    test::RecordingReporter r;
+    ASSERT_EQ(write_waypoint_file(r, file, WaypointFileType::Ozi, file_points), 0);
+    ASSERT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/WR_WPT=" + file, "/COMPID=123",
+                   "/CIVLID=45678", "/WIN=0", "/EXIT"}),
+              0)
+        << stderr_;
+    ASSERT_TRUE(uploads_.wait_for(5, 5s));
+    std::vector<std::string> ids;
+    for (const auto& line : uploads_.lines())
+        if (line.rfind("waypoint ", 0) == 0) ids.push_back(line.substr(9, line.find(' ', 9) - 9));
+    ASSERT_EQ(ids.size(), 5u);
+    EXPECT_EQ(ids[3], "COMPID");
+    EXPECT_EQ(ids[4], "CIVLID");
+    SemicirclePair p = encode_id_position(123);
+    EXPECT_NE(uploads_.lines().size(), 0u);
+    bool found = false;
+    for (const auto& line : uploads_.lines())
+        found |= line.rfind(strformat("waypoint COMPID %d %d ", p.latitude, p.longitude), 0) == 0;
+    EXPECT_TRUE(found);
+}
+
+TEST_F(CommandLineRun, MissingWaypointFileFailsBeforeAnyTransfer) {
+    EXPECT_EQ(run({"/GPS=GARMIN", "/COM=/dev/null", "/WR_WPT=" + (dir_ / "none.wpt").string(), "/WIN=0", "/EXIT"}),
+              1);
+}
+
+TEST(IdentityPosition, DigitsBecomeDegreesMinutesSeconds) {
+    // 123: 1 degree 2 minutes 3 seconds north; 45678 000: longitude 4 min... checked by value.
+    SemicirclePair p = encode_id_position(123);
+    SemicirclePair expected;
+    const double arcsec = 3.141592653589793 / 648000.0;
+    ASSERT_EQ(radians_to_semicircles(GeoPosition{(3600 + 120 + 3) * arcsec, 0.0}, expected), 0);
+    EXPECT_EQ(p.latitude, expected.latitude);
+    EXPECT_EQ(p.longitude, 0);
+    SemicirclePair q = encode_id_position(456789);
+    ASSERT_EQ(radians_to_semicircles(GeoPosition{(7 * 3600 + 8 * 60 + 9) * arcsec, (4 * 3600 + 5 * 60 + 6) * arcsec},
+                                     expected),
+              0);
+    EXPECT_EQ(q.latitude, expected.latitude);
+    EXPECT_EQ(q.longitude, expected.longitude);
 }
 
 }  // namespace
