@@ -140,3 +140,26 @@ TEST_F(Download, ACommandLineRunsInTheWindow) {
 
 }  // namespace
 }  // namespace orlogix::ui
+
+namespace orlogix::ui {
+namespace {
+
+TEST_F(Download, WaypointsFromTheReceiverFillTheWaypointView) {
+    sim::GarminConfig config;
+    config.waypoints = sim::generated_waypoints(12);
+    harness_ = std::make_unique<sim::Harness>(std::make_unique<sim::GarminReceiver>(config));
+    ASSERT_EQ(harness_->start(), 0);
+    MainWindow& w = window_on_receiver();
+    w.command(40025);
+    w.command(40027);
+    EXPECT_EQ(w.view_mode(), kViewWaypoints);
+    ASSERT_TRUE(pump_until([&] { return !w.jobs().busy(); }));
+    ASSERT_EQ(w.model()->rowCount(), 12);
+    EXPECT_EQ(cell(0, 0), config.waypoints[0].identifier);
+    // Sending needs a selection.
+    w.command(40021);
+    EXPECT_TRUE(has_box("Upload waypoints", "No waypoints selected"));
+}
+
+}  // namespace
+}  // namespace orlogix::ui

@@ -5,7 +5,12 @@
 #include <QItemSelectionModel>
 #include <QTableView>
 
+#include <QApplication>
+#include <QClipboard>
+
+#include "analysis/flight_statistics.hpp"
 #include "core/text_buffer.hpp"
+#include "formats/gpx_reader.hpp"
 #include "formats/igc_reader.hpp"
 #include "ui/list_views.hpp"
 #include "window_fixture.hpp"
@@ -172,6 +177,54 @@ TEST_F(ListView, FailedOpenKeepsTheCurrentLog) {
     EXPECT_LT(w.open_track_file((dir_ / "flight.plt").string()), 0);
     EXPECT_TRUE(has_box("Reading track log file", "Reading .plt track log files is not available yet"));
     EXPECT_EQ(w.data().track_log.positions.size(), before);
+}
+
+}  // namespace
+}  // namespace orlogix::ui
+
+namespace orlogix::ui {
+namespace {
+
+TEST_F(ListView, SaveAsWritesGpxAndSaysWhatIsNotBuilt) {
+    MainWindow& w = open_window();
+    ASSERT_GT(w.open_track_file(test::flight_path("line.igc")), 0);
+    QItemSelection range(w.model()->index(10, 0), w.model()->index(59, 0));
+    w.list()->selectionModel()->select(range, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    int filter = 3;  // "GPX files (*.gpx)"
+    std::vector<std::string> filters;
+    w.set_file_dialog_handler([&](FileRequest& r) {
+        filters = r.filters;
+        r.filter_index = filter;
+        return (dir_ / "part").string();
+    });
+    w.command(40116);
+    ASSERT_EQ(filters.size(), 10u);
+    EXPECT_EQ(filters[0], "Ozi files (*.plt)");
+    EXPECT_EQ(filters[5], "Ozi files (*)");
+    std::string bytes;
+    ASSERT_EQ(read_file((dir_ / "part.gpx").string(), bytes), 0);
+    std::vector<TrackPosition> back;
+    EXPECT_EQ(read_gpx_track(w.reporter(), bytes, back), 50);
+    EXPECT_EQ(back.front().time, w.data().track_log.positions[10].time);
+    EXPECT_EQ(w.status_text().toStdString(), "50 positions written");
+    EXPECT_EQ(w.settings().log_export_ext, 3);
+    filter = 0;
+    w.command(40116);
+    EXPECT_TRUE(has_box("Save track log", "Writing Ozi track files is not available yet"));
+}
+
+TEST_F(ListView, CopyPutsTheSelectedPositionsOnTheClipboard) {
+    MainWindow& w = open_window();
+    ASSERT_GT(w.open_track_file(test::flight_path("line.igc")), 0);
+    w.command(40083);
+    EXPECT_TRUE(has_box("Copy track to clip board", "No position(s) selected"));
+    QItemSelection range(w.model()->index(0, 0), w.model()->index(2, 0));
+    w.list()->selectionModel()->select(range, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    w.command(40083);
+    const std::string text = QApplication::clipboard()->text().toStdString();
+    std::vector<TrackPosition> three(w.data().track_log.positions.begin(), w.data().track_log.positions.begin() + 3);
+    EXPECT_EQ(text, clipboard_text(three));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
 }
 
 }  // namespace
