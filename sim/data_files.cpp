@@ -6,28 +6,42 @@
 
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
-#include "formats/igc_reader.hpp"
+#include "core/time.hpp"
+#include "formats/track_read.hpp"
+#include "formats/waypoint_file.hpp"
 
 namespace orlogix::sim {
 
 namespace {
 
-// An IGC flight as the instrument's memory: UTC times and pressure altitudes.
-int read_igc_for_sim(Reporter& r, std::string_view bytes, TrackLog& out) {
-    RawIgcLog raw;
-    int n = read_igc_track(r, bytes, out.positions, raw);
+// A track file as the instrument's memory: what the file tells of UTC and
+// pressure altitudes, IGC files with both.
+template <TrackReadType type>
+int read_track_for_sim(Reporter& r, std::string_view bytes, TrackLog& out) {
+    TrackFileRead read;
+    int n = read_track_bytes(r, type, bytes, read, true);
     if (n < 0) return n;
-    out.header.times_in_utc = 1;
-    out.header.baro_present = 1;
+    out.positions = std::move(read.positions);
+    out.header.times_in_utc = read.times_in_utc || type == TrackReadType::Igc ? 1 : 0;
+    out.header.baro_present = read.baro_present || type == TrackReadType::Igc ? 1 : 0;
     return n;
 }
 
-// One line per readable file type, added as the format readers arrive.
+// Any waypoint file: the format is recognised by its content.
+int read_waypoints_for_sim(Reporter& r, std::string_view bytes, std::vector<Waypoint>& out) {
+    return read_waypoint_text(r, bytes, false, time_now(), out);
+}
+
+// One line per readable file type.
 constexpr TrackFileType kTrackFileTypes[] = {
-    {".igc", read_igc_for_sim},
+    {".igc", read_track_for_sim<TrackReadType::Igc>},    {".kml", read_track_for_sim<TrackReadType::Kml>},
+    {".gpx", read_track_for_sim<TrackReadType::Gpx>},    {".plt", read_track_for_sim<TrackReadType::Ozi>},
+    {".csv", read_track_for_sim<TrackReadType::Csv>},    {".mps", read_track_for_sim<TrackReadType::MapSource>},
+    {".log", read_track_for_sim<TrackReadType::Magellan>}, {".dat", read_track_for_sim<TrackReadType::DezuvaDarOld>},
 };
 constexpr WaypointFileType kWaypointFileTypes[] = {
-    {"", nullptr},
+    {".wpt", read_waypoints_for_sim}, {".cup", read_waypoints_for_sim}, {".dat", read_waypoints_for_sim},
+    {".gpx", read_waypoints_for_sim}, {".kml", read_waypoints_for_sim}, {".mps", read_waypoints_for_sim},
 };
 
 template <typename Type>
