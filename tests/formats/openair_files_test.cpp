@@ -131,7 +131,9 @@ TEST(OpenAirFiles, WrittenFileReadsBackToTheSameCtrs) {
                     EXPECT_TRUE(same_place(x.first, y.first)) << a.name << " " << s;
                     EXPECT_TRUE(same_place(x.second, y.second)) << a.name << " " << s;
                 }
-                if (x.kind != CtrSegmentKind::Point) EXPECT_EQ(x.direction, y.direction) << a.name << " " << s;
+                if (x.kind != CtrSegmentKind::Point) {
+                    EXPECT_EQ(x.direction, y.direction) << a.name << " " << s;
+                }
                 EXPECT_EQ(x.radius, y.radius) << a.name << " " << s;
                 EXPECT_NEAR(x.start_bearing, y.start_bearing, 0.005);
                 EXPECT_NEAR(x.end_bearing, y.end_bearing, 0.005);
