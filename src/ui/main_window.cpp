@@ -152,7 +152,7 @@ double MainWindow::du_x() const {
     const QFontMetrics m = fontMetrics();
     double unit = std::max(1.0, m.averageCharWidth() / 4.0);
     for (const ButtonEntry& b : quick_buttons())
-        unit = std::max(unit, (m.horizontalAdvance(QString::fromUtf8(b.text)) + 12.0) / b.width);
+        unit = std::max(unit, (m.horizontalAdvance(QString::fromUtf8(b.text)) + 20.0) / b.width);
     return unit;
 }
 double MainWindow::du_y() const { return std::max(1.0, fontMetrics().height() / 8.0); }

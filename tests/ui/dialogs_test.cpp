@@ -6,7 +6,11 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include <filesystem>
+
+#include "access/debug_trace.hpp"
 #include "core/geodesy.hpp"
+#include "core/text_buffer.hpp"
 #include "support/recording_reporter.hpp"
 #include "ui/coord_dialogs.hpp"
 #include "ui/settings_dialogs.hpp"
@@ -188,6 +192,48 @@ TEST_F(Dialogs, SettingsDialogsThroughTheMenu) {
     EXPECT_FALSE(w.action(40172)->isChecked());
     w.command(40151);
     EXPECT_TRUE(has_box("Set gap distance", "Missing input"));
+}
+
+}  // namespace
+}  // namespace orlogix::ui
+
+namespace orlogix::ui {
+namespace {
+
+TEST_F(Dialogs, PortChoiceThroughTheMenuRenamesTheWindowAndTheJobs) {
+    MainWindow& w = open_window();
+    w.set_dialog_handler([&](QDialog& d) {
+        auto& p = dynamic_cast<PortDialog&>(d);
+        p.user->setText("/dev/ttyS7");
+        p.accept();
+        return p.result();
+    });
+    w.command(40006);
+    EXPECT_EQ(w.settings().port_name, "/dev/ttyS7");
+    EXPECT_NE(w.windowTitle().toStdString().find(", /dev/ttyS7"), std::string::npos);
+}
+
+TEST_F(Dialogs, DebugDumpWritesTheTraceAndVerifyChecksAFile) {
+    MainWindow& w = open_window();
+    const std::string dump = (dir_ / "trace").string();
+    w.set_file_dialog_handler([&](FileRequest& r) {
+        r.filter_index = 0;
+        return dump;
+    });
+    w.command(40080);  // cleared: nothing to write
+    w.command(40079);
+    EXPECT_TRUE(has_box("Save debug buffer", "Buffer is empty"));
+    EXPECT_FALSE(std::filesystem::exists(dump + ".log"));
+    trace_text("ABC");
+    w.command(40079);
+    std::string bytes;
+    ASSERT_EQ(read_file(dump + ".log", bytes), 0);
+    EXPECT_NE(bytes.find("ABC"), std::string::npos);
+    // A file from another program carries no security record of ours.
+    w.set_file_dialog_handler([&](FileRequest&) { return test::flight_path("line.igc"); });
+    boxes_.clear();
+    w.command(40073);
+    ASSERT_FALSE(boxes_.empty());
 }
 
 }  // namespace
