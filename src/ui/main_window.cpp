@@ -56,7 +56,7 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 const std::vector<int>& built_commands() {
     static const std::vector<int> ids = {
         40116, 40117, 40043, 40072, 40073, 40139, 40019, 40042, 40088, 40146, 40144, 40142, 40025, 40024,
-        40115, 40124, 40038, 40030, 40031, 40095, 40094, 40129, 40101, 40141, 40032, 40028, 40006, 40136, 40172, 40151, 40131, 40132, 40133, 40174, 40005, 40079, 40080, 40083, 40130,
+        40140, 40115, 40124, 40038, 40030, 40031, 40095, 40094, 40129, 40101, 40141, 40032, 40028, 40006, 40136, 40172, 40151, 40131, 40132, 40133, 40174, 40005, 40079, 40080, 40083, 40130,
     };
     return ids;
 }
@@ -430,6 +430,7 @@ bool MainWindow::command(int id) {
         case 40133: set_list_size(2); break;
         case 40174: choose_font(); break;
         case 40005: about(); break;
+        case 40140: test_dialog(); break;
         case 40079: dump_debug(); break;
         case 40080: clear_trace(); break;
         case 40083: copy_track(); break;
@@ -782,6 +783,16 @@ void MainWindow::choose_font() {
 void MainWindow::about() {
     reporter_->notice_box("About Orlogix", strformat("Orlogix\nVersion %d.%02d", kProgramVersionHundredths / 100,
                                                      kProgramVersionHundredths % 100));
+}
+
+// "&Test": what the program sees of this machine's ports, for support questions.
+void MainWindow::test_dialog() {
+    std::string text = "Configured port: " + settings_.port_name + "\nResolved: " + resolve_port_name(settings_.port_name) +
+                       "\nSerial ports found:";
+    const std::vector<std::string> ports = list_serial_ports();
+    if (ports.empty()) text += " none";
+    for (std::size_t i = 0; i < ports.size(); ++i) text += strformat("\n  COM%d  %s", static_cast<int>(i + 1), ports[i].c_str());
+    reporter_->notice_box("Test", text);
 }
 
 void MainWindow::dump_debug() {

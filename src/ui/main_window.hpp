@@ -134,6 +134,7 @@ private:
     void copy_track();
     void choose_font();
     void about();
+    void test_dialog();
     void dump_debug();
     void flight_statistics();
     void olc_statistics(bool igc_buffer);

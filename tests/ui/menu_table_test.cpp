@@ -74,6 +74,11 @@ TEST_F(MenuWindow, UnbuiltCommandSaysSoPlainly) {
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, "This operation is not available yet");
     EXPECT_FALSE(w.command(12345));
+    boxes_.clear();
+    w.command(40140);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].title, "Test");
+    EXPECT_NE(boxes_[0].text.find("Serial ports found:"), std::string::npos);
 }
 
 TEST_F(MenuWindow, TitleCarriesVersionPortAndCompetitionMode) {
