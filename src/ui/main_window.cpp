@@ -141,6 +141,9 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // The list outlives this body (it is a child widget) and may still paint
+    // while the base class hides it: it must not reach the descriptors.
+    model_->set_descriptor(nullptr);
     reporter_->stop_waiting();
     if (track_view_) delete track_view_.data();
     jobs_->shutdown();
@@ -301,7 +304,10 @@ QPushButton* MainWindow::button(int id) const {
     return it == buttons_.end() ? nullptr : it->second;
 }
 
-int MainWindow::exit_code() const { return jobs_->failed() ? 1 : 0; }
+int MainWindow::exit_code() const {
+    if (runner_) return runner_->exit_code();  // includes a failed output file
+    return jobs_->failed() ? 1 : 0;
+}
 
 void MainWindow::refresh_title() {
     std::string title = strformat("Orlogix %d.%02d", kProgramVersionHundredths / 100, kProgramVersionHundredths % 100);

@@ -144,6 +144,17 @@ TEST_F(Download, ACommandLineRunsInTheWindow) {
 namespace orlogix::ui {
 namespace {
 
+TEST_F(Download, AFailedCommandLineInTheWindowGivesExitCodeOne) {
+    CommandLine c;
+    c.operation = CommandOperation::LogFile;
+    c.file_name = (dir_ / "missing.igc").string();
+    MainWindow& w = open_window(c);
+    ASSERT_FALSE(boxes_.empty());
+    EXPECT_EQ(boxes_.back().kind, "error");
+    EXPECT_EQ(w.exit_code(), 1);
+    EXPECT_EQ(w.model()->rowCount(), 0);
+}
+
 TEST_F(Download, WaypointsFromTheReceiverFillTheWaypointView) {
     sim::GarminConfig config;
     config.waypoints = sim::generated_waypoints(12);

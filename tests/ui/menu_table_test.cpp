@@ -68,6 +68,19 @@ TEST_F(MenuWindow, InstrumentEntriesFollowTheRegisteredFamilies) {
     EXPECT_EQ(in_menus, with_menu);
 }
 
+TEST_F(MenuWindow, AcceleratorsReachTheirCommands) {
+    MainWindow& w = open_window();
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_1, Qt::ControlModifier);
+    EXPECT_EQ(w.view_mode(), kViewTrackLog);
+    QTest::keyClick(&w, Qt::Key_4, Qt::ControlModifier);
+    EXPECT_EQ(w.view_mode(), kViewCtrs);
+    QTest::keyClick(&w, Qt::Key_2, Qt::ControlModifier | Qt::AltModifier);  // large list size
+    EXPECT_EQ(w.rebuild_count(), 1);
+}
+
 TEST_F(MenuWindow, UnbuiltCommandSaysSoPlainly) {
     MainWindow& w = open_window();
     EXPECT_TRUE(w.command(40100));
