@@ -12,6 +12,7 @@
 #include "analysis/track_filters.hpp"
 #include "control/trip_analysis.hpp"
 #include "formats/kml_check.hpp"
+#include "formats/ctr_commands.hpp"
 #include "formats/track_batch.hpp"
 #include "formats/track_read.hpp"
 #include "formats/track_write.hpp"
@@ -34,7 +35,6 @@ bool is_waypoint_download(CommandOperation op) {
 // Operations whose files or instruments this build cannot handle yet.
 const char* not_yet_built(CommandOperation op) {
     switch (op) {
-        case CommandOperation::WriteCtr: return "Reading OpenAir files is not available yet";
         case CommandOperation::CompLog: return "Competition downloads are not available yet";
         default: return nullptr;
     }
@@ -86,6 +86,20 @@ void CommandRunner::start() {
     }
     if (is_track_download(c_.operation) || is_waypoint_download(c_.operation)) {
         start_download();
+        return;
+    }
+    if (c_.operation == CommandOperation::WriteCtr) {
+        CtrList ctrs;
+        const int count = read_ctr_file_for_upload(env_.reporter, c_.file_name, ctrs);
+        if (count <= 0) {
+            if (count == 0) env_.reporter.error_box("Reading CTR file", "No CTR found");
+            failed_ = finished_ = true;
+            return;
+        }
+        if (!c_.exit) env_.reporter.status(strformat("%d CTRs read", count));
+        JobParams params;
+        params.ctrs = std::move(ctrs);
+        start_job(AccessType::WriteCtr, Completion::CommandLineUpload, std::move(params));
         return;
     }
     if (c_.operation == CommandOperation::UserName) {

@@ -422,3 +422,29 @@ TEST(IdentityPosition, DigitsBecomeDegreesMinutesSeconds) {
 
 }  // namespace
 }  // namespace orlogix
+
+namespace orlogix {
+namespace {
+
+TEST_F(CommandLineRun, AirspacesFromAnOpenAirFileGoToTheGarminAsTrackLogs) {
+    start_receiver({});
+    const std::string file = (dir_ / "a.txt").string();
+    ASSERT_EQ(write_file_atomic(file,
+                                "AC D\r\nAN FIRST ZONE\r\nAL GND\r\nAH 2000ft\r\n"
+                                "DP 45:00:00 N 006:00:00 E\r\nDP 45:10:00 N 006:00:00 E\r\n"
+                                "DP 45:10:00 N 006:10:00 E\r\n\r\n"
+                                "AC R\r\nAN ROUND\r\nAL GND\r\nAH FL100\r\nV X=45:30:00 N 006:30:00 E\r\nDC 2\r\n"),
+              0);
+    ASSERT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/WR_CTR=" + file, "/WIN=0", "/EXIT"}), 0)
+        << stderr_;
+    ASSERT_TRUE(uploads_.wait_for(2, 5s));
+    int headers = 0;
+    for (const auto& line : uploads_.lines()) headers += line.rfind("track header ", 0) == 0;
+    EXPECT_EQ(headers, 2);
+    EXPECT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/WR_CTR=" + (dir_ / "none.txt").string(),
+                   "/WIN=0", "/EXIT"}),
+              1);
+}
+
+}  // namespace
+}  // namespace orlogix
