@@ -153,9 +153,15 @@ TEST(SettingsText, CorruptOrTruncatedStoreGivesDefaultsForWhatCannotBeRead) {
     for (std::size_t cut = 0; cut < good.size(); cut += 3) {
         Settings s = default_settings("/h");
         settings_from_text(good.substr(0, cut), s);
-        if (cut <= gap_line + 13) EXPECT_EQ(s.track_gap_time, 1200) << cut;
-        if (cut <= mask_line + 12) EXPECT_EQ(s.igc_save_mask, 5) << cut;
-        if (cut == good.size() - 1) EXPECT_EQ(s.igc_save_mask, 2);
+        if (cut <= gap_line + 13) {
+            EXPECT_EQ(s.track_gap_time, 1200) << cut;
+        }
+        if (cut <= mask_line + 12) {
+            EXPECT_EQ(s.igc_save_mask, 5) << cut;
+        }
+        if (cut == good.size() - 1) {
+            EXPECT_EQ(s.igc_save_mask, 2);
+        }
     }
     // Random bytes with NULs and no line ends.
     std::string junk;
