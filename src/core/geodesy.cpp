@@ -1,23 +1,19 @@
 #include "core/geodesy.hpp"
 
+#include "core/ellipsoid.hpp"
+
 #include <algorithm>
 #include <cmath>
 
 namespace orlogix {
 
+using namespace wgs84;
+
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kDegree = kPi / 180.0;
 
-// WGS-84, with the exact values every stored distance was computed with.
-constexpr double kSemiMinor = 6356752.314245179;
-constexpr double kFlattening = 0.0033528106647474805;
-constexpr double kOneMinusF = 0.9966471893352525;
-constexpr double kFOver16 = 0.00020955066654671753;
-constexpr double kE2 = 0.006694379990141317;
-constexpr double kEp2 = 0.006739496742276435;
-constexpr double kOnePlusEp2 = 1.0067394967422765;
+// UTM, with the exact values every stored position was computed with.
 constexpr double kScaledA = 6375585.7452;                    // 0.9996 x a
 constexpr double kInvScaledA = 1.5684833362218868e-07;       // 1 / (0.9996 x a)
 constexpr double kFalseEasting = 500000.0;

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "core/geodesy.hpp"
-#include "formats/ctr_geodesy.hpp"
+#include "core/geodesic_direct.hpp"
 
 namespace orlogix {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "core/geodesy.hpp"
-#include "formats/ctr_geodesy.hpp"
+#include "core/geodesic_direct.hpp"
 #include "formats/ctr_points.hpp"
 
 namespace orlogix {

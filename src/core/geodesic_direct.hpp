@@ -1,5 +1,5 @@
 #pragma once
-// The two geodesic problems the airspace outlines need beside the distance:
+// The two geodesic problems beside the distance (airspace outlines use them):
 // where a bearing and a ground distance lead, and the bearing of one point
 // seen from another. Vincenty's formulas on WGS-84, as geodesic_distance.
 #include "core/units.hpp"

@@ -1,16 +1,14 @@
-#include "formats/ctr_geodesy.hpp"
+#include "core/geodesic_direct.hpp"
+
+#include "core/ellipsoid.hpp"
 
 #include <cmath>
 
 namespace orlogix {
 
-namespace {
+using namespace wgs84;
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kSemiMinor = 6356752.314245179;
-constexpr double kFlattening = 0.0033528106647474805;
-constexpr double kOneMinusF = 0.9966471893352525;
-constexpr double kEp2 = 0.006739496742276435;   // second eccentricity squared
+namespace {
 
 double normalised_azimuth(double a) {
     a = std::fmod(a, 2 * kPi);
