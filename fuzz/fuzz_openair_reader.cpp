@@ -17,17 +17,6 @@ using namespace orlogix;
 
 namespace {
 
-class QuietReporter : public Reporter {
-public:
-    void error_box(std::string_view, std::string_view) override {}
-    void notice_box(std::string_view, std::string_view) override {}
-    void warning_box(std::string_view, std::string_view) override {}
-    int question_box(std::string_view, std::string_view) override { return kBoxCancel; }
-    int yes_no_box(std::string_view, std::string_view) override { return kBoxNo; }
-    void status(std::string_view) override {}
-    void product(std::string_view) override {}
-};
-
 void check(bool ok) {
     if (!ok) std::abort();
 }
@@ -38,7 +27,7 @@ bool on_globe(const LatLonDegrees& p) { return std::fabs(p.latitude) <= 90.0 && 
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    QuietReporter r;
+    SilentReporter r;
     CtrList list;
     const int n = parse_openair(r, text, list);
     check(n == -1 || static_cast<std::size_t>(n) == list.size());

@@ -13,17 +13,6 @@ using namespace orlogix;
 
 namespace {
 
-class QuietReporter : public Reporter {
-public:
-    void error_box(std::string_view, std::string_view) override {}
-    void notice_box(std::string_view, std::string_view) override {}
-    void warning_box(std::string_view, std::string_view) override {}
-    int question_box(std::string_view, std::string_view) override { return kBoxCancel; }
-    int yes_no_box(std::string_view, std::string_view) override { return kBoxNo; }
-    void status(std::string_view) override {}
-    void product(std::string_view) override {}
-};
-
 void check(bool ok) {
     if (!ok) std::abort();
 }
@@ -37,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     // The first byte picks the reader, so one corpus reaches all of them.
     const int type = data[0] % 9 + 1;
     const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
-    QuietReporter r;
+    SilentReporter r;
     TrackFileRead out;
     const int n = read_track_bytes(r, static_cast<TrackReadType>(type), bytes, out, true);
     check(n == -1 || (n >= 0 && static_cast<std::size_t>(n) == out.positions.size()));

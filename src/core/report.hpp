@@ -52,6 +52,19 @@ public:
     }
 };
 
+// A Reporter that shows nothing and refuses every question: for work that
+// must run unattended (fuzzing, batch checks). Choices take the default.
+class SilentReporter : public Reporter {
+public:
+    void error_box(std::string_view, std::string_view) override {}
+    void notice_box(std::string_view, std::string_view) override {}
+    void warning_box(std::string_view, std::string_view) override {}
+    int question_box(std::string_view, std::string_view) override { return kBoxCancel; }
+    int yes_no_box(std::string_view, std::string_view) override { return kBoxNo; }
+    void status(std::string_view) override {}
+    void product(std::string_view) override {}
+};
+
 // The operating system's text for an errno value, in an error box.
 void system_error_box(Reporter& r, std::string_view title, int error_code);
 std::string system_error_text(int error_code);
