@@ -2,7 +2,11 @@
 // and the window's closing.
 #include <gtest/gtest.h>
 
+#include <QItemSelectionModel>
 #include <QPushButton>
+#include <QTableView>
+
+#include <mutex>
 
 #include "core/text_buffer.hpp"
 #include "settings/settings.hpp"
@@ -170,6 +174,35 @@ TEST_F(Download, WaypointsFromTheReceiverFillTheWaypointView) {
     // Sending needs a selection.
     w.command(40021);
     EXPECT_TRUE(has_box("Upload waypoints", "No waypoints selected"));
+}
+
+TEST_F(Download, SelectedWaypointsGoToTheReceiver) {
+    std::mutex mutex;
+    std::vector<std::string> uploaded;
+    sim::GarminConfig config;
+    auto receiver = std::make_unique<sim::GarminReceiver>(config);
+    receiver->set_report_sink([&](std::string_view line) {
+        std::lock_guard<std::mutex> lock(mutex);
+        uploaded.emplace_back(line);
+    });
+    harness_ = std::make_unique<sim::Harness>(std::move(receiver));
+    ASSERT_EQ(harness_->start(), 0);
+    MainWindow& w = window_on_receiver();
+    std::vector<Waypoint> list = sim::generated_waypoints(5);
+    w.data().waypoints.replace(list);
+    w.show_view(kViewWaypoints, true);
+    QItemSelection rows(w.model()->index(1, 0), w.model()->index(3, 0));
+    w.list()->selectionModel()->select(rows, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    w.command(40021);
+    ASSERT_TRUE(w.jobs().busy());
+    ASSERT_TRUE(pump_until([&] { return !w.jobs().busy(); }));
+    harness_->stop();
+    std::lock_guard<std::mutex> lock(mutex);
+    std::string all;
+    for (const std::string& l : uploaded) all += l + "\n";
+    EXPECT_NE(all.find(list[1].identifier), std::string::npos) << all;
+    EXPECT_NE(all.find(list[3].identifier), std::string::npos) << all;
+    EXPECT_EQ(all.find(list[4].identifier), std::string::npos) << all;
 }
 
 }  // namespace
