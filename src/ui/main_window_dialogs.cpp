@@ -1,0 +1,153 @@
+// The main window's small dialogs: waypoints, coordinates, port and filter
+// settings, font, about and test.
+#include "ui/main_window.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+#include "access/debug_trace.hpp"
+#include "analysis/flight_statistics.hpp"
+#include "analysis/track_filters.hpp"
+#include "control/command_runner.hpp"
+#include "core/text_buffer.hpp"
+#include "formats/gpx_reader.hpp"
+#include "formats/gpx_writer.hpp"
+#include "formats/igc_reader.hpp"
+#include "formats/igc_save.hpp"
+#include "formats/igc_verify.hpp"
+#include "formats/igc_writer.hpp"
+#include "formats/kml_reader.hpp"
+#include "access/port_list.hpp"
+#include "ui/menu_table.hpp"
+#include "ui/igc_dialog.hpp"
+#include "ui/olc_dialog.hpp"
+#include "ui/waypoint_dialog.hpp"
+#include "ui/settings_dialogs.hpp"
+#include "ui/statistics_dialog.hpp"
+#include "formats/kml_logbook.hpp"
+#include "analysis/statistics_session.hpp"
+#include "ui/split_dialog.hpp"
+#include "ui/track_drawing.hpp"
+
+namespace orlogix::ui {
+
+void MainWindow::new_waypoint() {
+    if (require_view(kViewWaypoints, "New waypoint") != 0) return;
+    Waypoint w;
+    w.time = time_now();
+    w.latitude = last_waypoint_latitude_;
+    w.longitude = last_waypoint_longitude_;
+    WaypointDialog d(*reporter_, w, waypoint_utm_, this);
+    if (run_dialog(d) != QDialog::Accepted) return;
+    last_waypoint_latitude_ = d.waypoint().latitude;
+    last_waypoint_longitude_ = d.waypoint().longitude;
+    insert_waypoint(*reporter_, data_.waypoints, d.waypoint());
+    model_->reload();
+}
+
+void MainWindow::edit_waypoint() {
+    const char* title = "Edit waypoint";
+    if (require_view(kViewWaypoints, title) != 0) return;
+    std::vector<std::size_t> rows = selected_rows();
+    if (rows.empty()) {
+        reporter_->error_box(title, "No waypoint selected");
+        return;
+    }
+    const std::size_t row = rows.front();
+    WaypointDialog d(*reporter_, data_.waypoints[row], waypoint_utm_, this);
+    if (run_dialog(d) != QDialog::Accepted) return;
+    last_waypoint_latitude_ = d.waypoint().latitude;
+    last_waypoint_longitude_ = d.waypoint().longitude;
+    data_.waypoints[row] = d.waypoint();
+    model_->reload();
+}
+
+void MainWindow::delete_waypoints() {
+    if (require_view(kViewWaypoints, "Delete waypoints") != 0) return;
+    std::vector<std::size_t> rows = selected_rows();
+    if (rows.empty()) {
+        reporter_->error_box("Delete waypoints", "No waypoints selected");
+        return;
+    }
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) data_.waypoints.erase(*it);
+    model_->reload();
+}
+
+int MainWindow::run_dialog(QDialog& d) { return dialog_handler_ ? dialog_handler_(d) : d.exec(); }
+
+void MainWindow::convert_position() {
+    CoordinateConversionDialog d(*reporter_, this);
+    run_dialog(d);
+}
+
+void MainWindow::calculate_distance() {
+    DistanceDialog d(*reporter_, distance_memory_, data_.waypoints, this);
+    run_dialog(d);
+}
+
+void MainWindow::set_port() {
+    if (jobs_->refuse_when_busy("Select COM port")) return;
+    PortDialog d(*reporter_, list_serial_ports(), settings_.port_name, this);
+    if (run_dialog(d) != QDialog::Accepted) return;
+    settings_.port_name = d.port_name();
+    jobs_->set_port_name(settings_.port_name);
+    refresh_title();
+}
+
+void MainWindow::set_gap_time() {
+    std::unique_ptr<NumberDialog> d(make_gap_time_dialog(settings_.track_gap_time, this));
+    if (run_dialog(*d) == QDialog::Accepted) settings_.track_gap_time = d->value();
+}
+
+void MainWindow::set_vario_filter() {
+    std::unique_ptr<NumberDialog> d(make_vario_dialog(*reporter_, settings_.vario_filter, this));
+    if (run_dialog(*d) == QDialog::Accepted) settings_.vario_filter = d->value();
+    actions_[40172]->setChecked(settings_.vario_filter != 0);
+}
+
+void MainWindow::set_loop_gap() {
+    std::unique_ptr<NumberDialog> d(make_loop_gap_dialog(*reporter_, settings_.loop_flight_gap, this));
+    if (run_dialog(*d) == QDialog::Accepted) settings_.loop_flight_gap = d->value();
+}
+
+void MainWindow::choose_font() {
+    bool ok = false;
+    QFont f = QFontDialog::getFont(&ok, user_font_, this, "Font");
+    if (!ok) return;
+    user_font_ = f;
+    product_->setFont(user_font_);
+    show_view(view_mode_, true);
+}
+
+void MainWindow::about() {
+    reporter_->notice_box("About Orlogix", strformat("Orlogix\nVersion %d.%02d", kProgramVersionHundredths / 100,
+                                                     kProgramVersionHundredths % 100));
+}
+
+// "&Test": what the program sees of this machine's ports, for support questions.
+void MainWindow::test_dialog() {
+    std::string text = "Configured port: " + settings_.port_name + "\nResolved: " + resolve_port_name(settings_.port_name) +
+                       "\nSerial ports found:";
+    const std::vector<std::string> ports = list_serial_ports();
+    if (ports.empty()) text += " none";
+    for (std::size_t i = 0; i < ports.size(); ++i) text += strformat("\n  COM%d  %s", static_cast<int>(i + 1), ports[i].c_str());
+    reporter_->notice_box("Test", text);
+}
+
+}  // namespace orlogix::ui
