@@ -482,6 +482,7 @@ void MainWindow::start_command_line() {
     const CommandLine& c = *options_.command;
     if (!c.notify.empty()) notifier_.open(c.notify, c.has_session, c.session);
     notifier_.set_send_log_seconds(c.send_log_seconds);
+    reporter_->set_notifier(&notifier_);
     runner_ = std::make_unique<CommandRunner>(c, CommandEnvironment{*reporter_, *jobs_, data_, settings_, notifier_});
     if (c.operation == CommandOperation::LogFile || is_track_command(c)) show_view(kViewTrackLog, true);
     runner_->start();

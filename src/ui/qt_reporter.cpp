@@ -1,5 +1,7 @@
 #include "ui/qt_reporter.hpp"
 
+#include "control/notifier.hpp"
+
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -122,18 +124,21 @@ void QtReporter::set_label(QLabel* label, std::string_view text) {
     QMetaObject::invokeMethod(this, [guard, t] { if (guard) guard->setText(t); }, Qt::QueuedConnection);
 }
 
-void QtReporter::status(std::string_view text) {
-    set_label(status_, text);
-    if (forward_) forward_->status(text);
-}
+void QtReporter::status(std::string_view text) { set_label(status_, text); }
 
-void QtReporter::product(std::string_view text) {
-    set_label(product_, text);
-    if (forward_) forward_->product(text);
-}
+void QtReporter::product(std::string_view text) { set_label(product_, text); }
 
+// The notifier only sends datagrams; the job thread may call it directly.
 void QtReporter::notify(std::string_view text) {
-    if (forward_) forward_->notify(text);
+    if (notifier_) notifier_->send(text);
+}
+
+void QtReporter::progress_waypoints(int count) {
+    if (notifier_) notifier_->waypoint_count(count);
+}
+
+void QtReporter::progress_position(uint32_t time, int32_t latitude, int32_t longitude, int32_t gps_altitude_dm) {
+    if (notifier_) notifier_->position(time, latitude, longitude, gps_altitude_dm);
 }
 
 }  // namespace orlogix::ui

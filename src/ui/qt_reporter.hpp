@@ -15,6 +15,10 @@
 class QLabel;
 class QWidget;
 
+namespace orlogix {
+class Notifier;
+}
+
 namespace orlogix::ui {
 
 class QtEventPoster : public EventPoster {
@@ -43,8 +47,8 @@ public:
     void set_status_labels(QLabel* status, QLabel* product) { status_ = status; product_ = product; }
     // Boxes go to answer instead of modal message boxes (tests, scripted runs).
     void set_box_handler(std::function<int(const BoxRequest&)> answer) { handler_ = std::move(answer); }
-    // Forwards notifications too (a command line's notifier).
-    void set_forward(Reporter* forward) { forward_ = forward; }
+    // A command line's notification channel: progress texts, counts and positions.
+    void set_notifier(Notifier* n) { notifier_ = n; }
     // From now on job threads get the refusing answer instead of waiting.
     void stop_waiting() { closing_ = true; }
 
@@ -57,6 +61,8 @@ public:
     void product(std::string_view text) override;
     int choose(std::string_view title, const std::vector<std::string>& items, int default_index) override;
     void notify(std::string_view text) override;
+    void progress_waypoints(int count) override;
+    void progress_position(uint32_t time, int32_t latitude, int32_t longitude, int32_t gps_altitude_dm) override;
 
 private:
     int box(BoxRequest request);
@@ -66,7 +72,7 @@ private:
     QLabel* status_ = nullptr;
     QLabel* product_ = nullptr;
     std::function<int(const BoxRequest&)> handler_;
-    Reporter* forward_ = nullptr;
+    Notifier* notifier_ = nullptr;
     std::atomic<bool> closing_{false};
 };
 

@@ -1,7 +1,14 @@
 // The orlogix program itself: /WIN=1 runs the command line in the window,
 // /WIN=0 never creates one.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
 
 #include <filesystem>
 
@@ -58,6 +65,44 @@ TEST_F(Program, WindowModeOneRunsTheDownloadInTheWindowAndExits) {
                           "/WIN=1", "/EXIT"});
     EXPECT_EQ(code, 0) << stderr_;
     EXPECT_EQ(files_written(), 1u);
+}
+
+TEST_F(Program, WindowModeOneNotifiesTheCallerAsHeadlessRunsDo) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const std::string sock = (dir_ / "n.sock").string();
+    int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, sock.c_str(), sizeof addr.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    std::atomic<bool> stop{false};
+    std::vector<std::string> notes;
+    std::thread reader([&] {
+        char buf[512];
+        pollfd p{fd, POLLIN, 0};
+        while (!stop) {
+            if (::poll(&p, 1, 50) != 1) continue;
+            ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n > 0) notes.emplace_back(buf, static_cast<std::size_t>(n));
+        }
+    });
+    const int code = run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/IGC_LOG=" + (dir_ / "out").string() + "/",
+                          "/NOTIFY=" + sock, "/SESSION=4", "/SENDLOG=60", "/WIN=1", "/EXIT"});
+    stop = true;
+    reader.join();
+    ::close(fd);
+    EXPECT_EQ(code, 0) << stderr_;
+    ASSERT_GE(notes.size(), 3u);
+    EXPECT_EQ(notes.front(), "4 Transfer started");
+    EXPECT_EQ(notes.back(), "4 Transfer completed");
+    int positions = 0, progress = 0;
+    for (const auto& n : notes) {
+        positions += n.rfind("4 Pos=", 0) == 0;
+        progress += n.rfind("4 Progress ", 0) == 0;
+    }
+    EXPECT_GT(progress, 0);   // the protocol's own texts reach the caller
+    EXPECT_GT(positions, 0);  // 50 fixes 5 s apart: a position every 60 s of track time
 }
 
 TEST_F(Program, WindowModeZeroNeverNeedsADisplay) {
