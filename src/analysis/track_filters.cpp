@@ -39,9 +39,9 @@ std::string part_line(const std::vector<TrackPosition>& positions, const TrackPa
                      static_cast<int>(span % 60));
 }
 
-std::string split_title(const std::string& product, const std::string& identification) {
-    if (identification.empty()) return strformat("Split track (%s)", product.c_str());
-    return strformat("Split track (%s, %s)", product.c_str(), identification.c_str());
+std::string split_title(const std::string& port, const std::string& product) {
+    if (product.empty()) return strformat("Split track (%s)", port.c_str());
+    return strformat("Split track (%s, %s)", port.c_str(), product.c_str());
 }
 
 std::size_t split_at_gaps(std::vector<TrackPosition>& positions, uint32_t gap_time, const std::string& title,

@@ -26,8 +26,9 @@ struct TrackPart {
 std::vector<TrackPart> find_parts(const std::vector<TrackPosition>& positions, uint32_t gap_time);
 // "dd-mm-yy   hh:mm:ss   h:mm:ss": the part's first fix (UTC) and its duration.
 std::string part_line(const std::vector<TrackPosition>& positions, const TrackPart& part);
-// "Split track (%s)" or "Split track (%s, %s)" when there is an identification text.
-std::string split_title(const std::string& product, const std::string& identification);
+// The split dialog's title: "Split track (%s, %s)" with the port and the
+// product name, or "Split track (%s)" with the port when no product is known.
+std::string split_title(const std::string& port, const std::string& product);
 
 // The "Split Log" choice: lines newest part first; sets chosen[i] for the lines
 // to keep. Returns false for Cancel.

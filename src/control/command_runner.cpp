@@ -207,6 +207,7 @@ uint32_t CommandRunner::loop_gap() const { return static_cast<uint32_t>(env_.set
 // at a terminal picks one.
 bool CommandRunner::choose_parts(std::vector<TrackPosition>& positions) {
     const std::string& product = env_.data.track_log.header.product_name;
+    const std::string port = c_.port_name.empty() ? env_.settings.port_name : c_.port_name;
     PartChooser chooser = [this](const std::string& title, const std::vector<std::string>& lines,
                                  std::vector<bool>& chosen) {
         std::vector<std::string> items = lines;
@@ -217,7 +218,7 @@ bool CommandRunner::choose_parts(std::vector<TrackPosition>& positions) {
         return true;
     };
     SplitChoice split = gap_split_choice(static_cast<uint32_t>(env_.settings.track_gap_time), c_.no_split,
-                                         split_title(product, ""), chooser);
+                                         split_title(port, product), chooser);
     return !split || split(positions);
 }
 

@@ -120,8 +120,8 @@ TEST(SplitAtGaps, AtMostAHundredParts) {
 }
 
 TEST(SplitAtGaps, TitleForms) {
-    EXPECT_EQ(split_title("6015", ""), "Split track (6015)");
-    EXPECT_EQ(split_title("6015", "Pilot 7"), "Split track (6015, Pilot 7)");
+    EXPECT_EQ(split_title("COM3", ""), "Split track (COM3)");
+    EXPECT_EQ(split_title("/dev/ttyUSB0", "eTrex Vista"), "Split track (/dev/ttyUSB0, eTrex Vista)");
 }
 
 TEST(Backwards, CountFirstAndDrop) {
