@@ -14,6 +14,7 @@
 #include "formats/kml_check.hpp"
 #include "formats/ctr_commands.hpp"
 #include "formats/track_batch.hpp"
+#include "formats/track_open.hpp"
 #include "formats/track_read.hpp"
 #include "formats/track_write.hpp"
 #include "formats/waypoint_file.hpp"
@@ -294,20 +295,13 @@ bool CommandRunner::write_output() {
 void CommandRunner::open_log_file() {
     Reporter& r = env_.reporter;
     TrackFileRead read;
-    if (read_track_file(r, c_.file_name, read) < 0) {
+    const int count = read_track_file(r, c_.file_name, read) < 0 ? -1 : install_track(r, env_.data, read, {});
+    if (count < 0) {
         failed_ = finished_ = true;
         return;
     }
-    TrackLog& log = env_.data.track_log;
-    log.positions = std::move(read.positions);
-    log.header = TrackLogHeader{};
-    log.header.times_in_utc = read.times_in_utc;
-    log.header.baro_present = read.baro_present;
-    log.header.download_time = calendar_now();
-    if (read.has_raw_igc) env_.data.raw_igc = std::move(read.raw_igc);
-    r.status(log.positions.empty() ? std::string("No positions found")
-                                   : strformat("%d positions read (Signature ignored)",
-                                               static_cast<int>(log.positions.size())));
+    // The command line reads files without checking their signature.
+    if (count > 0) r.status(strformat("%d positions read (Signature ignored)", count));
     finished_ = true;
 }
 
