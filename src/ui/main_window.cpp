@@ -53,7 +53,8 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 // the families that registered their job routines.
 const std::vector<int>& built_commands() {
     static const std::vector<int> ids = {
-        40115, 40116, 40117, 40043, 40072, 40073, 40139, 40019,                // File
+        40115, 40116, 40117, 40118, 40047, 40043, 40072, 40073, 40139, 40170, 40171, 40019,  // File
+        40100, 40108, 40111, 40112, 40149,                                     // CTR
         40038, 40030, 40031, 40032, 40028, 40042,                              // Edit
         40006, 40124, 40151, 40088, 40136, 40172, 40095, 40094, 40144, 40142, 40146,  // Misc
         40025, 40024, 40129, 40101, 40141, 40131, 40132, 40133, 40174,        // View
@@ -95,10 +96,14 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     JobHooks& hooks = jobs_->hooks();
     hooks.refresh_view = [this](DataView v) {
         if ((v == DataView::TrackLog && view_mode_ == kViewTrackLog) ||
-            (v == DataView::Waypoints && view_mode_ == kViewWaypoints))
+            (v == DataView::Waypoints && view_mode_ == kViewWaypoints) ||
+            (v == DataView::Ctrs && view_mode_ == kViewCtrs))
             model_->reload();
     };
     hooks.completion_message = [this](int code, int param) { completion_message(code, param); };
+    hooks.install_ctrs = [this](std::any&& ctrs) {
+        if (CtrList* list = std::any_cast<CtrList>(&ctrs)) install_ctrs(std::move(*list));
+    };
 
     user_font_ = font();
     setup_descriptors();
@@ -139,10 +144,20 @@ void MainWindow::setup_descriptors() {
     descriptors_[kViewTrackLog].cell_text = [this](int row, int column) {
         return track_cell(data_.track_log, static_cast<std::size_t>(row), column, utm_display_);
     };
-    // The CTR and pilot lists have no records in this build yet.
     descriptors_[kViewCtrs].columns = ctr_columns();
-    descriptors_[kViewCtrs].row_count = [] { return 0; };
-    descriptors_[kViewCtrs].cell_text = [](int, int) { return std::string(); };
+    descriptors_[kViewCtrs].row_count = [this] { return static_cast<int>(ctrs_.size()); };
+    descriptors_[kViewCtrs].cell_text = [this](int row, int column) {
+        const Ctr& c = ctrs_[static_cast<std::size_t>(row)];
+        switch (column) {
+            case 0: return c.name;
+            case 1: return c.floor;
+            case 2: return c.ceiling;
+            case 3: return strformat("%d", c.warning_distance);
+            case 4: return strformat("%d", static_cast<int>(c.segments.size()));
+            default: return std::string();
+        }
+    };
+    // The pilot list has no records in this build yet.
     descriptors_[kViewPilots].columns = pilot_columns();
     descriptors_[kViewPilots].wide_text = true;
     descriptors_[kViewPilots].row_count = [] { return 0; };
@@ -158,6 +173,11 @@ bool MainWindow::entry_built(int id) const {
                                                       : AccessType::WriteWaypoints;
         Routine r = dispatch_routine(a, static_cast<ProtocolType>(e->protocol));
         return r != Routine::None && static_cast<bool>(job_routines().find(a, r));
+    }
+    // The Garmin CTR uploads need the family's job routine.
+    if (id == 40106 || id == 40107) {
+        Routine r = dispatch_routine(AccessType::WriteCtr, id == 40106 ? ProtocolType{0} : ProtocolType{8});
+        return r != Routine::None && static_cast<bool>(job_routines().find(AccessType::WriteCtr, r));
     }
     const auto& ids = built_commands();
     return std::find(ids.begin(), ids.end(), id) != ids.end();
@@ -392,6 +412,17 @@ bool MainWindow::command(int id) {
         case 40094: olc_statistics(false); break;
         case 40116: save_log_as(); break;
         case 40117: open_log(); break;
+        case 40118: save_waypoint_file(); break;
+        case 40047: open_waypoint_file(); break;
+        case 40170: batch_convert(true); break;
+        case 40171: batch_convert(false); break;
+        case 40100: read_ctr_file(); break;
+        case 40108: write_ctr_file(); break;
+        case 40111: delete_ctrs(); break;
+        case 40112: show_ctr_waypoints(); break;
+        case 40149: write_ctr_gpx(); break;
+        case 40106: send_ctrs(0); break;
+        case 40107: send_ctrs(8); break;
         case 40043: save_log_igc(); break;
         case 40072: save_raw_igc(); break;
         case 40073: verify_igc(); break;

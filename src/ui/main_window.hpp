@@ -17,6 +17,7 @@
 #include "control/command_line.hpp"
 #include "control/notifier.hpp"
 #include "core/current_data.hpp"
+#include "formats/ctr_list.hpp"
 #include "settings/settings.hpp"
 #include "ui/coord_dialogs.hpp"
 #include "ui/list_views.hpp"
@@ -53,6 +54,8 @@ struct FileRequest {
     int filter_index = 0;   // in: the remembered filter; out: the chosen one
     std::string folder;     // the remembered folder
     std::string name;       // a suggested file name
+    bool multiple = false;  // several existing files may be chosen
+    std::vector<std::string> chosen;  // out, with multiple: every chosen file
 };
 
 class MainWindow : public QMainWindow {
@@ -73,8 +76,11 @@ public:
     // The window's closing: aborts a job, waits for it, saves the settings.
     void close_main_window();
 
-    // Opens a track file as "&Open log" does after its dialog. 0 or -1.
+    // Opens a track file as "&Open log" does after its dialog, the type
+    // chosen by the extension. The count installed, or -1.
     int open_track_file(const std::string& path);
+    // The current CTR list (the CTR view's rows).
+    CtrList& ctrs() { return ctrs_; }
     // The selected rows of the list, in list order.
     std::vector<std::size_t> selected_rows() const;
 
@@ -127,6 +133,18 @@ private:
     void open_log();
     void save_log_as();
     void save_log_igc();
+    int open_track_as(const std::string& path, int type);
+    void batch_convert(bool to_igc);
+    void open_waypoint_file();
+    void save_waypoint_file();
+    void read_ctr_file();
+    void write_ctr_file();
+    void write_ctr_gpx();
+    void show_ctr_waypoints();
+    void delete_ctrs();
+    void send_ctrs(int protocol);
+    bool select_ctr_rows(const char* title);
+    void install_ctrs(CtrList&& list);
     void save_raw_igc();
     void verify_igc();
     void show_track();
@@ -159,6 +177,7 @@ private:
     Settings settings_;
     SettingsStore store_;
     CurrentData data_;
+    CtrList ctrs_;
     QtReporter* reporter_;
     QtEventPoster poster_;
     std::unique_ptr<JobFramework> jobs_;

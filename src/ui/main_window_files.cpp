@@ -33,6 +33,12 @@
 #include "formats/igc_verify.hpp"
 #include "formats/igc_writer.hpp"
 #include "formats/kml_reader.hpp"
+#include "formats/track_batch.hpp"
+#include "formats/track_open.hpp"
+#include "formats/track_read.hpp"
+#include "formats/track_types.hpp"
+#include "formats/track_write.hpp"
+#include "control/trip_analysis.hpp"
 #include "access/port_list.hpp"
 #include "ui/menu_table.hpp"
 #include "ui/igc_dialog.hpp"
@@ -51,33 +57,6 @@ namespace {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
-struct TrackFormat {
-    const char* name;
-    const char* extension;
-    bool built;
-};
-const std::vector<TrackFormat>& save_formats() {
-    static const std::vector<TrackFormat> f = {
-        {"Ozi", ".plt", false}, {"MapSource", ".mps", false}, {"TopNavigator", ".tnc", false},
-        {"GPX", ".gpx", true},  {"CSV", ".csv", false}};
-    return f;
-}
-const std::vector<TrackFormat>& open_formats() {
-    static const std::vector<TrackFormat> f = {
-        {"DezuvaDar", ".kml", true},   {"Ozi", ".plt", false},     {"DezuvaDar (old)", ".dat", false},
-        {"TopNavigator", ".tnc", false}, {"MapSource", ".mps", false}, {"Magellan", ".log", false},
-        {"IGC", ".igc", true},         {"GPX", ".gpx", true},      {"CSV", ".csv", false}};
-    return f;
-}
-
-// One "%s files (*%s)" entry per format, then one "%s files (*.*)" per format.
-std::vector<std::string> format_filters(const std::vector<TrackFormat>& formats) {
-    std::vector<std::string> out;
-    for (const TrackFormat& f : formats) out.push_back(strformat("%s files (*%s)", f.name, f.extension));
-    for (const TrackFormat& f : formats) out.push_back(strformat("%s files (*)", f.name));
-    return out;
-}
-
 std::string extension_of(const std::string& path) {
     std::filesystem::path p(path);
     return p.extension().string();
@@ -88,7 +67,8 @@ std::string extension_of(const std::string& path) {
 std::string MainWindow::file_dialog(FileRequest& request) {
     if (file_handler_) return file_handler_(request);
     QStringList filters;
-    for (const std::string& f : request.filters) filters << q(f);
+    // Qt's "*.*" misses names without a dot; "*" is what the filter means.
+    for (const std::string& f : request.filters) filters << q(f).replace("(*.*)", "(*)");
     QString start = q(request.folder);
     if (!request.name.empty()) start = q((std::filesystem::path(request.folder) / request.name).string());
     QFileDialog dialog(this, q(request.title), start);
@@ -96,88 +76,76 @@ std::string MainWindow::file_dialog(FileRequest& request) {
     if (request.filter_index >= 0 && request.filter_index < filters.size())
         dialog.selectNameFilter(filters[request.filter_index]);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(request.save       ? QFileDialog::AnyFile
+                       : request.multiple ? QFileDialog::ExistingFiles
+                                          : QFileDialog::ExistingFile);
     // The program asks about existing files itself.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     request.filter_index = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
+    for (const QString& f : dialog.selectedFiles()) request.chosen.push_back(f.toStdString());
     return dialog.selectedFiles().front().toStdString();
 }
 
 void MainWindow::open_log() {
     if (jobs_->refuse_when_busy("Open track log file")) return;
-    if (!data_.track_log.positions.empty() && !data_.track_log.header.saved &&
-        reporter_->question_box("Unsaved track log", "Continue without saving current track log ?") != kBoxOk)
-        return;
     FileRequest request;
     request.title = "Open track log file";
-    request.filters = format_filters(open_formats());
+    request.filters = track_read_filters();
     request.filter_index = static_cast<int>(settings_.log_import_ext);
     request.folder = settings_.track_log_dir;
     std::string path = file_dialog(request);
     if (path.empty()) return;
     settings_.log_import_ext = request.filter_index;
-    const auto& formats = open_formats();
-    if (request.filter_index >= 0 && request.filter_index < static_cast<int>(formats.size()) &&
-        extension_of(path).empty())
-        path += formats[static_cast<std::size_t>(request.filter_index)].extension;
+    // The track functions count filters from 1.
+    const int filter = request.filter_index + 1;
+    if (complete_track_path(*reporter_, path, filter, false) != 0) return;
     settings_.track_log_dir = std::filesystem::path(path).parent_path().string();
-    open_track_file(path);
+    // A "*.*" filter still names its type; the extension decides only when it names one.
+    int type = static_cast<int>(track_read_type_for_filter(filter));
+    if (auto by_path = track_read_type_for_path(path); by_path && filter > static_cast<int>(std::size(kTrackReadTypes)))
+        type = static_cast<int>(*by_path);
+    open_track_as(path, type);
 }
 
 int MainWindow::open_track_file(const std::string& path) {
     const char* title = "Reading track log file";
-    std::string ext = extension_of(path);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext != ".igc" && ext != ".kml" && ext != ".gpx") {
-        reporter_->error_box(title, ext.empty() ? std::string("Missing track log file extension")
-                                                : "Reading " + ext + " track log files is not available yet");
+    if (!std::filesystem::path(path).has_extension()) {
+        reporter_->error_box(title, "Missing track log file extension");
         return -1;
     }
-    std::string bytes;
-    if (read_file(path, bytes) != 0) {
-        system_error_box(*reporter_, "Error opening file", errno);
+    std::optional<TrackReadType> type = track_read_type_for_path(path);
+    if (!type) {
+        reporter_->error_box(title, "Unsupported track log file extension");
         return -1;
     }
-    if (bytes.empty()) {
-        reporter_->error_box(title, "File is empty");
-        return -1;
-    }
-    std::vector<TrackPosition> positions;
-    TrackLogHeader header;
-    RawIgcLog raw;
-    int count = 0;
-    if (ext == ".igc") {
-        count = read_igc_track(*reporter_, bytes, positions, raw);
-        header.baro_present = 1;
-    } else if (ext == ".kml") {
-        KmlTrack track;
-        count = read_kml_track(*reporter_, bytes, false, track);
-        positions = std::move(track.positions);
-        header.times_in_utc = track.times_in_utc;
-        header.baro_present = track.baro_present;
-    } else {
-        count = read_gpx_track(*reporter_, bytes, positions);
-        header.times_in_utc = 1;
-    }
+    return open_track_as(path, static_cast<int>(*type));
+}
+
+int MainWindow::open_track_as(const std::string& path, int type) {
+    TrackOpenSteps steps;
+    steps.remove_backwards = [](std::vector<TrackPosition>& p) { drop_backwards(p); };
+    steps.new_log = [this](const std::vector<TrackPosition>& current, const std::vector<TrackPosition>& incoming) {
+        const TrackSpanTexts now = track_span_texts(current);
+        const TrackSpanTexts fresh = track_span_texts(incoming);
+        const int choice = reporter_->choose(
+            "New Track Log",
+            {"Overwrite current log (" + now.first + " - " + now.last + ", " + now.duration + ")",
+             "Append " + fresh.first + " - " + fresh.last + " (" + fresh.duration + ")"},
+            0);
+        return choice == 0 ? NewTrackChoice::Overwrite : choice == 1 ? NewTrackChoice::Append : NewTrackChoice::Cancel;
+    };
+    const int count = orlogix::open_track_file(*reporter_, data_, path, static_cast<TrackReadType>(type), steps);
     if (count <= 0) return -1;
-    // Only a complete read replaces the current log.
-    data_.track_log.positions = std::move(positions);
-    header.download_time = calendar_now();
-    data_.track_log.header = std::move(header);
-    data_.raw_igc.clear();
-    if (ext == ".igc") data_.raw_igc = std::move(raw);
     show_view(kViewTrackLog, true);
     model_->reload();
     reporter_->product(std::filesystem::path(path).filename().string());
     reporter_->status(strformat("%d positions read", static_cast<int>(data_.track_log.positions.size())));
-    std::string warning = backwards_warning(data_.track_log.positions);
-    if (!warning.empty()) reporter_->warning_box(title, warning);
     return static_cast<int>(data_.track_log.positions.size());
 }
 
 void MainWindow::save_log_as() {
-    const char* title = "Save track log";
+    const char* title = kSaveTrackTitle;
     if (require_view(kViewTrackLog, title) != 0) return;
     std::vector<std::size_t> rows = selected_rows();
     if (rows.empty()) {
@@ -188,38 +156,42 @@ void MainWindow::save_log_as() {
     FileRequest request;
     request.save = true;
     request.title = "Save track log file";
-    request.filters = format_filters(save_formats());
+    request.filters = track_save_filters();
     request.filter_index = static_cast<int>(settings_.log_export_ext);
     request.folder = settings_.track_log_dir;
     std::string path = file_dialog(request);
     if (path.empty()) return;
     settings_.log_export_ext = request.filter_index;
     settings_.track_log_dir = std::filesystem::path(path).parent_path().string();
-    const auto& formats = save_formats();
-    const std::size_t n = formats.size();
-    const std::size_t chosen = request.filter_index < 0 ? 3 : static_cast<std::size_t>(request.filter_index) % n;
-    if (extension_of(path).empty() && request.filter_index >= 0 && static_cast<std::size_t>(request.filter_index) < n)
-        path += formats[chosen].extension;
-    const std::string ext = extension_of(path);
-    const TrackFormat* format = &formats[chosen];
-    for (const TrackFormat& f : formats)
-        if (ext == f.extension) format = &f;
-    if (!format->built) {
-        reporter_->error_box(title, strformat("Writing %s track files is not available yet", format->name));
-        return;
-    }
     std::vector<TrackPosition> positions = copy_selected_positions(
         data_.track_log, rows, [this](std::vector<TrackPosition>& p) { return choose_log_parts(p); });
     if (positions.empty()) return;
     const std::size_t removed = vario_filter(positions, static_cast<uint32_t>(settings_.vario_filter));
     if (removed > 0)
         reporter_->notice_box(title, strformat("%d positions have been removed due to vario filtering", static_cast<int>(removed)));
-    if (std::filesystem::exists(path) && reporter_->question_box("File creation", "File already exists, overwrite ?") != kBoxOk)
-        return;
-    if (write_gpx_track_file(*reporter_, path, positions) != 0) return;
-    data_.track_log.header.saved = 1;
-    reporter_->status(strformat("%d positions written", static_cast<int>(positions.size())));
-    reporter_->notice_box(title, "File written");
+    save_track_log(*reporter_, path, request.filter_index + 1, positions, data_.track_log.header, data_.raw_topnav,
+                   false);
+}
+
+void MainWindow::batch_convert(bool to_igc) {
+    if (jobs_->refuse_when_busy(to_igc ? kBatchKmlToIgcTitle : kBatchIgcToKmlTitle)) return;
+    FileRequest request;
+    request.title = to_igc ? kBatchKmlToIgcTitle : kBatchIgcToKmlTitle;
+    request.filters = {to_igc ? "DezuvaDar files (*.kml)" : "IGC files (*.igc)", "All Files (*)"};
+    request.folder = to_igc ? settings_.track_log_dir : settings_.igc_dir;
+    request.multiple = true;
+    std::string path = file_dialog(request);
+    if (path.empty()) return;
+    std::vector<std::string> files = request.chosen.empty() ? std::vector<std::string>{path} : request.chosen;
+    (to_igc ? settings_.track_log_dir : settings_.igc_dir) = std::filesystem::path(files.front()).parent_path().string();
+    BatchOptions options;
+    options.batch_start = calendar_now();
+    options.max_gap = static_cast<uint32_t>(settings_.loop_flight_gap);
+    if (to_igc)
+        batch_convert_kml_to_igc(*reporter_, files, options);
+    else
+        batch_convert_igc_to_kml(*reporter_, files, options,
+                                 make_trip_analysis(static_cast<uint32_t>(settings_.loop_flight_gap), false));
 }
 
 void MainWindow::save_log_igc() {

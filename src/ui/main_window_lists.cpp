@@ -1,0 +1,184 @@
+// The main window's waypoint-file and CTR commands: the file dialogs around
+// the waypoint and OpenAir formats, the CTR view's selection, and the CTR
+// upload to Garmin receivers.
+#include "ui/main_window.hpp"
+
+#include <QTableView>
+
+#include <filesystem>
+
+#include "core/text_buffer.hpp"
+#include "core/time.hpp"
+#include "formats/ctr_commands.hpp"
+#include "formats/ctr_gpx.hpp"
+#include "formats/openair_writer.hpp"
+#include "formats/waypoint_dialogs.hpp"
+#include "ui/list_views.hpp"
+
+namespace orlogix::ui {
+
+namespace {
+
+std::vector<std::string> labels(const std::vector<WaypointFilter>& filters) {
+    std::vector<std::string> out;
+    for (const WaypointFilter& f : filters) out.push_back(f.label);
+    return out;
+}
+
+std::string folder_of(const std::string& path) { return std::filesystem::path(path).parent_path().string(); }
+
+bool has_extension(const std::string& path) { return std::filesystem::path(path).has_extension(); }
+
+// The name as typed plus the first filter's extension, refused beyond 256 characters.
+int complete_name(Reporter& r, std::string& path, int filter_index, const char* extension) {
+    if (filter_index != 0 || has_extension(path)) return 0;
+    if (path.size() + std::char_traits<char>::length(extension) > 256) {
+        r.error_box("Error opening file", "Too long file name");
+        return -1;
+    }
+    path += extension;
+    return 0;
+}
+
+}  // namespace
+
+void MainWindow::open_waypoint_file() {
+    if (jobs_->refuse_when_busy("Read waypoint file")) return;
+    FileRequest request;
+    request.title = "Read waypoint file";
+    request.filters = labels(waypoint_read_filters());
+    request.filter_index = static_cast<int>(settings_.wpt_import_ext);
+    request.folder = settings_.waypoint_dir;
+    std::string path = file_dialog(request);
+    if (path.empty()) return;
+    settings_.wpt_import_ext = request.filter_index;
+    if (complete_waypoint_file_name(*reporter_, path, request.filter_index + 1, false) != 0) return;
+    settings_.waypoint_dir = folder_of(path);
+    if (read_waypoints_into(*reporter_, data_.waypoints, path, true) <= 0) return;
+    show_view(kViewWaypoints, true);
+    model_->reload();
+}
+
+void MainWindow::save_waypoint_file() {
+    const char* title = "Save waypoints";
+    if (require_view(kViewWaypoints, title) != 0) return;
+    std::vector<std::size_t> rows = selected_rows();
+    if (rows.empty()) {
+        reporter_->error_box(title, "No waypoints selected");
+        return;
+    }
+    FileRequest request;
+    request.save = true;
+    request.title = "Save waypoint file";
+    request.filters = labels(waypoint_save_filters());
+    request.filter_index = static_cast<int>(settings_.wpt_export_ext);
+    request.folder = settings_.waypoint_dir;
+    std::string path = file_dialog(request);
+    if (path.empty()) return;
+    settings_.wpt_export_ext = request.filter_index;
+    const int filter = request.filter_index + 1;
+    if (complete_waypoint_file_name(*reporter_, path, filter, true) != 0) return;
+    settings_.waypoint_dir = folder_of(path);
+    save_waypoints(*reporter_, data_.waypoints, rows, path, filter, false, false);
+}
+
+bool MainWindow::select_ctr_rows(const char* title) {
+    if (require_view(kViewCtrs, title) != 0) return false;
+    return select_ctrs(*reporter_, ctrs_, selected_rows()) == 0;
+}
+
+void MainWindow::install_ctrs(CtrList&& list) {
+    ctrs_ = std::move(list);
+    if (view_mode_ == kViewCtrs) model_->reload();
+}
+
+void MainWindow::read_ctr_file() {
+    if (jobs_->refuse_when_busy("Read CTR file")) return;
+    FileRequest request;
+    request.title = "Read CTR";
+    request.filters = {"OpenAir files (*.txt)", "All Files (*)"};
+    request.folder = settings_.ctr_dir;
+    std::string path = file_dialog(request);
+    if (path.empty()) return;
+    if (complete_name(*reporter_, path, request.filter_index, ".txt") != 0) return;
+    settings_.ctr_dir = folder_of(path);
+    if (read_ctr_file_into_list(*reporter_, path, ctrs_) < 0) return;
+    show_view(kViewCtrs, true);
+    model_->reload();
+}
+
+void MainWindow::write_ctr_file() {
+    const char* title = "Write CTR";
+    if (!select_ctr_rows(title)) return;
+    if (selected_count(ctrs_) == 0) {
+        reporter_->error_box(title, "No CTR(s) selected");
+        return;
+    }
+    FileRequest request;
+    request.save = true;
+    request.title = "Save CTR(s)";
+    request.filters = {"CTR files (*.txt)", "All Files (*)"};
+    request.folder = settings_.ctr_dir;
+    std::string path = file_dialog(request);
+    if (path.empty()) return;
+    if (complete_name(*reporter_, path, request.filter_index, ".txt") != 0) return;
+    settings_.ctr_dir = folder_of(path);
+    if (std::filesystem::exists(path) &&
+        reporter_->question_box("File creation", "File already exists, overwrite ?") != kBoxOk)
+        return;
+    if (write_openair_file(*reporter_, path, ctrs_) == 0)
+        reporter_->status(std::filesystem::path(path).filename().string() + " written");
+}
+
+void MainWindow::write_ctr_gpx() {
+    if (!select_ctr_rows(kCtrGpxTitle)) return;
+    if (selected_count(ctrs_) == 0) {
+        reporter_->error_box(kCtrGpxTitle, "No CTR(s) selected");
+        return;
+    }
+    FileRequest request;
+    request.save = true;
+    request.title = "Save CTR(s)";
+    request.filters = {"CTR files (*.gpx)", "All Files (*)"};
+    request.folder = settings_.ctr_dir;
+    std::string path = file_dialog(request);
+    if (path.empty()) return;
+    if (complete_name(*reporter_, path, request.filter_index, ".gpx") != 0) return;
+    settings_.ctr_dir = folder_of(path);
+    if (std::filesystem::exists(path) &&
+        reporter_->question_box("File creation", "File already exists, overwrite ?") != kBoxOk)
+        return;
+    // The track log takes the last outline, as the command always did.
+    write_ctr_gpx_file(*reporter_, path, ctrs_, &data_.track_log);
+}
+
+void MainWindow::show_ctr_waypoints() {
+    if (!select_ctr_rows("Show CTR")) return;
+    const uint32_t now = time_now();
+    if (show_ctr_as_waypoints(*reporter_, ctrs_, data_.waypoints, data_.track_log, now) < 0) return;
+    show_view(kViewWaypoints, true);
+    model_->reload();
+}
+
+void MainWindow::delete_ctrs() {
+    if (!select_ctr_rows("Delete CTR")) return;
+    if (delete_selected_ctrs(ctrs_) > 0) {
+        list_->clearSelection();
+        model_->reload();
+    }
+}
+
+void MainWindow::send_ctrs(int protocol) {
+    const char* title = "Upload CTR";
+    if (!select_ctr_rows(title)) return;
+    if (selected_count(ctrs_) == 0) {
+        reporter_->error_box(title, "No CTR(s) selected");
+        return;
+    }
+    JobParams params;
+    params.ctrs = ctrs_;
+    jobs_->start_job(AccessType::WriteCtr, static_cast<ProtocolType>(protocol), Completion::Written, std::move(params),
+                     window_job_options());
+}
+
+}  // namespace orlogix::ui
