@@ -54,7 +54,7 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 const std::vector<int>& built_commands() {
     static const std::vector<int> ids = {
         40115, 40116, 40117, 40118, 40047, 40043, 40072, 40073, 40139, 40170, 40171, 40019,  // File
-        40100, 40108, 40111, 40112, 40149,                                     // CTR
+        40100, 40104, 40105, 40108, 40111, 40112, 40149,                                     // CTR
         40038, 40030, 40031, 40032, 40028, 40042,                              // Edit
         40006, 40124, 40151, 40088, 40136, 40172, 40095, 40094, 40144, 40142, 40146,  // Misc
         40025, 40024, 40129, 40101, 40141, 40131, 40132, 40133, 40174,        // View
@@ -419,6 +419,8 @@ bool MainWindow::command(int id) {
         case 40100: read_ctr_file(); break;
         case 40108: write_ctr_file(); break;
         case 40111: delete_ctrs(); break;
+        case 40104: edit_ctr(false); break;
+        case 40105: edit_ctr(true); break;
         case 40112: show_ctr_waypoints(); break;
         case 40149: write_ctr_gpx(); break;
         case 40106: send_ctrs(0); break;

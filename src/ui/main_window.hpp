@@ -142,6 +142,7 @@ private:
     void write_ctr_gpx();
     void show_ctr_waypoints();
     void delete_ctrs();
+    void edit_ctr(bool new_ctr);
     void send_ctrs(int protocol);
     bool select_ctr_rows(const char* title);
     void install_ctrs(CtrList&& list);

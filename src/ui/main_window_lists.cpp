@@ -13,6 +13,7 @@
 #include "formats/ctr_gpx.hpp"
 #include "formats/openair_writer.hpp"
 #include "formats/waypoint_dialogs.hpp"
+#include "ui/ctr_dialog.hpp"
 #include "ui/list_views.hpp"
 
 namespace orlogix::ui {
@@ -166,6 +167,20 @@ void MainWindow::delete_ctrs() {
         list_->clearSelection();
         model_->reload();
     }
+}
+
+void MainWindow::edit_ctr(bool new_ctr) {
+    std::optional<std::size_t> index;
+    if (!new_ctr) {
+        if (!select_ctr_rows("Edit CTR")) return;
+        const int first = ctr_to_edit(*reporter_, ctrs_);
+        if (first < 0) return;
+        index = static_cast<std::size_t>(first);
+    }
+    CtrDialog d(*reporter_, ctrs_, index, this);
+    if (run_dialog(d) != QDialog::Accepted) return;
+    show_view(kViewCtrs, true);
+    model_->reload();
 }
 
 void MainWindow::send_ctrs(int protocol) {
