@@ -1,10 +1,8 @@
 // "$FormatGEO" waypoint files: identifier, hemisphere-first degrees, minutes
 // and seconds, height in metres and the comment, blank-separated.
-#include <cerrno>
 #include <new>
 
 #include "core/coord_text.hpp"
-#include "core/names.hpp"
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
 #include "core/units.hpp"
@@ -89,21 +87,10 @@ int read_geo_waypoints(Reporter& r, std::string_view text, bool interactive, uin
         if (degrees_to_semicircles(lat, lon, w.latitude, w.longitude) != 0) return bad();
         if (parse_field_number(next_token(line, pos), height) != 0) return bad();
         if (metres_to_height(height < 0.0 ? 0.0 : height, w.height) != 0) return bad();
-        std::string_view rest = line.substr(pos);
-        take_airfield_mark(rest, w.airfield);
-        w.comment = normalise_comment(rest);
-        w.time = now;
-        // The identifier question comes last, so a line refused for its
-        // fields never asks about its name.
-        const WaypointIdOutcome id = line_waypoint_id(r, name, ids, w.identifier);
+        const WaypointIdOutcome id = finish_line_waypoint(r, name, line.substr(pos), now, ids, w);
         if (id == WaypointIdOutcome::Bad) return bad();
         if (id == WaypointIdOutcome::Skip) continue;
-        try {
-            read.push_back(std::move(w));
-        } catch (const std::bad_alloc&) {
-            system_error_box(r, "Waypoint memory allocation", ENOMEM);
-            return -1;
-        }
+        if (keep_waypoint(r, read, std::move(w)) != 0) return -1;
     }
     out = std::move(read);
     return static_cast<int>(out.size());

@@ -1,8 +1,11 @@
 #include "formats/waypoint_lines.hpp"
 
+#include <cerrno>
+#include <new>
 #include <cmath>
 #include <limits>
 
+#include "core/names.hpp"
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
 #include "core/units.hpp"
@@ -98,6 +101,24 @@ WaypointIdOutcome line_waypoint_id(Reporter& r, std::string_view name, WaypointI
 int bad_waypoint_line(Reporter& r, const char* title, int line_number) {
     r.error_box(title, strformat("Bad line %d", line_number));
     return -1;
+}
+
+WaypointIdOutcome finish_line_waypoint(Reporter& r, std::string_view name, std::string_view rest, uint32_t now,
+                                       WaypointIdState& ids, Waypoint& w) {
+    take_airfield_mark(rest, w.airfield);
+    w.comment = normalise_comment(rest);
+    w.time = now;
+    return line_waypoint_id(r, name, ids, w.identifier);
+}
+
+int keep_waypoint(Reporter& r, std::vector<Waypoint>& read, Waypoint&& w) {
+    try {
+        read.push_back(std::move(w));
+    } catch (const std::bad_alloc&) {
+        system_error_box(r, "Waypoint memory allocation", ENOMEM);
+        return -1;
+    }
+    return 0;
 }
 
 void take_airfield_mark(std::string_view& rest, int32_t& airfield) {

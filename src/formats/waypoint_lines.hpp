@@ -61,6 +61,15 @@ int bad_waypoint_line(Reporter& r, const char* title, int line_number);
 // Removes a trailing "[x]" from rest; true with airfield set when x is A or a.
 void take_airfield_mark(std::string_view& rest, int32_t& airfield);
 
+// The end of a GEO or UTM line once its position and height are read: the
+// airfield mark and comment from rest, the time now, then the identifier
+// question last, so a line refused for its fields never asks about its name.
+WaypointIdOutcome finish_line_waypoint(Reporter& r, std::string_view name, std::string_view rest, uint32_t now,
+                                       WaypointIdState& ids, Waypoint& w);
+
+// Adds a read waypoint; 0, or -1 after "Waypoint memory allocation".
+int keep_waypoint(Reporter& r, std::vector<Waypoint>& read, Waypoint&& w);
+
 // Appends a piece followed by CR LF.
 void append_crlf(TextBuffer& b, std::string_view piece);
 

@@ -1,7 +1,6 @@
 // OziExplorer waypoint files: four header lines, then one comma-separated
 // line per waypoint with the date as a day count and the altitude in feet.
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <new>
 
@@ -86,12 +85,7 @@ int read_ozi_waypoints(Reporter& r, std::string_view text, bool interactive, uin
                 if (w.height < 0) w.height = 0;
             }
         }
-        try {
-            read.push_back(std::move(w));
-        } catch (const std::bad_alloc&) {
-            system_error_box(r, "Waypoint memory allocation", ENOMEM);
-            return -1;
-        }
+        if (keep_waypoint(r, read, std::move(w)) != 0) return -1;
     }
     out = std::move(read);
     return static_cast<int>(out.size());

@@ -1,6 +1,5 @@
 // SeeYou .cup waypoint files: a header line, then quoted-name CSV lines up to
 // the task section.
-#include <cerrno>
 #include <new>
 
 #include "core/coord_text.hpp"
@@ -119,12 +118,7 @@ int read_seeyou_waypoints(Reporter& r, std::string_view text, uint32_t now, std:
             w.airfield = (value == 2 || value == 5) ? 1 : 0;
         }
         w.time = now;
-        try {
-            read.push_back(std::move(w));
-        } catch (const std::bad_alloc&) {
-            system_error_box(r, "Waypoint memory allocation", ENOMEM);
-            return -1;
-        }
+        if (keep_waypoint(r, read, std::move(w)) != 0) return -1;
     }
     out = std::move(read);
     return static_cast<int>(out.size());

@@ -1,11 +1,9 @@
 // "$FormatUTM" waypoint files: identifier, zone and band, easting and
 // northing in whole metres, height and comment.
-#include <cerrno>
 #include <new>
 
 #include "core/coord_text.hpp"
 #include "core/geodesy.hpp"
-#include "core/names.hpp"
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
 #include "core/units.hpp"
@@ -81,19 +79,10 @@ int read_utm_waypoints(Reporter& r, std::string_view text, bool interactive, uin
         w.latitude = s.latitude;
         w.longitude = s.longitude;
         w.height = height < 0 ? 0 : height;
-        std::string_view rest = line.substr(pos);
-        take_airfield_mark(rest, w.airfield);
-        w.comment = normalise_comment(rest);
-        w.time = now;
-        const WaypointIdOutcome id = line_waypoint_id(r, name, ids, w.identifier);
+        const WaypointIdOutcome id = finish_line_waypoint(r, name, line.substr(pos), now, ids, w);
         if (id == WaypointIdOutcome::Bad) return bad();
         if (id == WaypointIdOutcome::Skip) continue;
-        try {
-            read.push_back(std::move(w));
-        } catch (const std::bad_alloc&) {
-            system_error_box(r, "Waypoint memory allocation", ENOMEM);
-            return -1;
-        }
+        if (keep_waypoint(r, read, std::move(w)) != 0) return -1;
     }
     out = std::move(read);
     return static_cast<int>(out.size());

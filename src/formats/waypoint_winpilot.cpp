@@ -1,6 +1,5 @@
 // WinPilot .dat waypoint files: no header, one comma-separated line per
 // waypoint with degrees:minutes coordinates and the hemisphere letter last.
-#include <cerrno>
 #include <new>
 
 #include "core/names.hpp"
@@ -121,12 +120,7 @@ int read_winpilot_waypoints(Reporter& r, std::string_view text, uint32_t now, st
         w.airfield = !flags.empty() && flags.front() == 'A' ? 1 : 0;
         w.comment = normalise_comment(f[5]);
         w.time = now;
-        try {
-            read.push_back(std::move(w));
-        } catch (const std::bad_alloc&) {
-            system_error_box(r, "Waypoint memory allocation", ENOMEM);
-            return -1;
-        }
+        if (keep_waypoint(r, read, std::move(w)) != 0) return -1;
     }
     out = std::move(read);
     return static_cast<int>(out.size());
