@@ -61,7 +61,9 @@ TEST(TrackTypes, ReaderByExtension) {
     EXPECT_EQ(track_read_type_for_path("b.dat"), TrackReadType::DezuvaDarOld);
     EXPECT_EQ(track_read_type_for_path("b.log"), TrackReadType::Magellan);
     EXPECT_EQ(track_read_type_for_path("b.tnc"), TrackReadType::TopNavigator);
-    EXPECT_FALSE(track_read_type_for_path("b.PLT"));   // compared exactly in lower case
+    EXPECT_EQ(track_read_type_for_path("b.PLT"), TrackReadType::Ozi);  // instruments write upper case
+    EXPECT_EQ(track_read_type_for_path("/media/GPS/FLIGHT.IGC"), TrackReadType::Igc);
+    EXPECT_EQ(track_read_type_for_path("a.Kml"), TrackReadType::Kml);
     EXPECT_FALSE(track_read_type_for_path("a.plt/b"));
     EXPECT_FALSE(track_read_type_for_path("b.txt"));
 }
