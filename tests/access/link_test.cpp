@@ -160,7 +160,18 @@ TEST_F(JobLinkPty, UnlistedComNumberNeverOpens) {
     auto ctx = context(ProtocolType::GarminSerial, "COM2");
     ctx->options.timeout_seconds = 1;
     EXPECT_LT(connect_serial(*ctx, 9600, false), 0);
-    EXPECT_EQ(rep_.last_error().title, "Connecting to GPS on COM2");
+    EXPECT_EQ(rep_.last_error().title, "Connecting to GPS on COM2 (not among the serial ports found)");
+}
+
+TEST_F(JobLinkPty, PortNumberErrorNamesTheDeviceItTried) {
+    // COM2: a listed adapter whose device file is gone.
+    std::filesystem::create_directories(dir_ / "sys/class/tty/ttyUSB1/device/driver");
+    std::filesystem::create_symlink(dir_ / "unplugged", dir_ / "dev" / "ttyUSB1");
+    auto ctx = context(ProtocolType::GarminSerial, "COM2");
+    ctx->options.timeout_seconds = 1;
+    EXPECT_LT(connect_serial(*ctx, 9600, false), 0);
+    EXPECT_EQ(rep_.last_error().text, "Could not open serial port (sure it's the right one ?)");
+    EXPECT_EQ(rep_.last_error().title, "Connecting to GPS on COM2 (" + (dir_ / "dev" / "ttyUSB1").string() + ")");
 }
 
 TEST_F(JobLinkPty, RateChangeInTheMiddleOfAJob) {
