@@ -160,6 +160,7 @@ private:
     bool select_ctr_rows(const char* title);
     void install_ctrs(CtrList&& list);
     void save_raw_igc();
+    FileRequest igc_save_request(const std::string& name) const;
     void verify_igc();
     void show_track();
     void select_all();

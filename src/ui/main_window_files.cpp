@@ -26,6 +26,7 @@
 #include "analysis/flight_statistics.hpp"
 #include "analysis/track_filters.hpp"
 #include "control/command_runner.hpp"
+#include "core/names.hpp"
 #include "core/text_buffer.hpp"
 #include "formats/gpx_reader.hpp"
 #include "formats/gpx_writer.hpp"
@@ -246,16 +247,10 @@ void MainWindow::save_log_igc() {
     values.glider_id = settings_.igc_glider_id;
     values.site = settings_.igc_site;
     values.competition_class = settings_.igc_class;
-    values.name_form = static_cast<IgcNameForm>(std::clamp<int64_t>(settings_.igc_save_mask, 0, 2));
+    values.name_form = igc_name_form_from_mask(settings_.igc_save_mask);
     values.add_enl = settings_.igc_add_enl != 0;
     auto write = [this, &positions](IgcDialogValues& v, int flight) {
-        FileRequest request;
-        request.save = true;
-        request.title = "Save track log";
-        request.name = igc_save_file_name(v, flight, positions.front().time);
-        request.filters = {"IGC track log files (*.igc)"};
-        if (request.name.empty()) request.filters.push_back("All Files (*)");
-        request.folder = settings_.igc_dir;
+        FileRequest request = igc_save_request(igc_save_file_name(v, flight, positions.front().time));
         std::string path = file_dialog(request);
         if (path.empty()) return 1;  // cancelled: the command ends
         settings_.igc_dir = std::filesystem::path(path).parent_path().string();
@@ -269,7 +264,7 @@ void MainWindow::save_log_igc() {
         settings_.igc_glider_id = v.glider_id;
         settings_.igc_site = v.site;
         settings_.igc_class = v.competition_class;
-        settings_.igc_save_mask = static_cast<int64_t>(v.name_form);
+        settings_.igc_save_mask = igc_save_mask(v.name_form);
         settings_.igc_add_enl = v.add_enl;
         return 1;
     };
@@ -280,15 +275,36 @@ void MainWindow::save_log_igc() {
 void MainWindow::save_raw_igc() {
     if (jobs_->refuse_when_busy("Save IGC track log from GPS")) return;
     if (check_raw_igc_log(*reporter_, data_.raw_igc) != 0) return;
+    auto write = [this](const std::string& flight_text, int flight, IgcNameForm form) {
+        FileRequest request = igc_save_request(raw_igc_file_name(data_.raw_igc, form, flight));
+        std::string path = file_dialog(request);
+        if (path.empty()) return 1;  // cancelled: the command ends
+        settings_.igc_dir = std::filesystem::path(path).parent_path().string();
+        const int written = save_raw_igc_log(*reporter_, data_.raw_igc, path, request.filter_index <= 0,
+                                             data_.track_log.header);
+        if (written < 0) return -1;
+        // Declining to overwrite ends the command too, with nothing to remember.
+        if (written > 0) {
+            settings_.igc_flight_no = read_field_text(flight_text, flight_text.size());
+            settings_.igc_save_mask = igc_save_mask(form);
+            reporter_->status(path);
+        }
+        return 1;
+    };
+    IgcRawDialog d(*reporter_, settings_.igc_flight_no, igc_name_form_from_mask(settings_.igc_save_mask), write, this);
+    run_dialog(d);
+}
+
+// Both IGC saves offer the IGC filter alone when they suggest a name.
+FileRequest MainWindow::igc_save_request(const std::string& name) const {
     FileRequest request;
     request.save = true;
-    request.title = "Save IGC track log from GPS";
-    request.filters = {"IGC files (*.igc)", "All Files (*)"};
+    request.title = "Save track log";
+    request.name = name;
+    request.filters = {"IGC track log files (*.igc)"};
+    if (name.empty()) request.filters.push_back("All Files (*)");
     request.folder = settings_.igc_dir;
-    std::string path = file_dialog(request);
-    if (path.empty()) return;
-    settings_.igc_dir = std::filesystem::path(path).parent_path().string();
-    save_raw_igc_log(*reporter_, data_.raw_igc, path, request.filter_index == 0, data_.track_log.header);
+    return request;
 }
 
 void MainWindow::verify_igc() {
