@@ -142,7 +142,7 @@ private:
     // Commands.
     void read_log(int protocol, int baud);
     void read_waypoints(int protocol);
-    void send_waypoints(int protocol, int naming);
+    void send_waypoints(int protocol, int naming, AccessType access = AccessType::WriteWaypoints);
     void open_log();
     void save_log_as();
     void save_log_igc();
