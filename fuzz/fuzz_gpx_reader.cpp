@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "core/report.hpp"
-#include "formats/gpx_reader.hpp"
+#include "formats/gpx/reader.hpp"
 
 using namespace orlogix;
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "formats/igc_reader.hpp"
-#include "formats/igc_verify.hpp"
-#include "formats/igc_writer.hpp"
+#include "formats/igc/reader.hpp"
+#include "formats/igc/verify.hpp"
+#include "formats/igc/writer.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "core/report.hpp"
-#include "formats/kml_logbook.hpp"
-#include "formats/kml_reader.hpp"
+#include "formats/kml/logbook.hpp"
+#include "formats/kml/reader.hpp"
 
 using namespace orlogix;
 

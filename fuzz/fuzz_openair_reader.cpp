@@ -9,9 +9,9 @@
 #include <string_view>
 
 #include "core/report.hpp"
-#include "formats/ctr_points.hpp"
-#include "formats/openair_reader.hpp"
-#include "formats/openair_writer.hpp"
+#include "formats/airspace/ctr_points.hpp"
+#include "formats/airspace/openair_reader.hpp"
+#include "formats/airspace/openair_writer.hpp"
 
 using namespace orlogix;
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "core/report.hpp"
-#include "formats/track_read.hpp"
+#include "formats/commands/track_read.hpp"
 
 using namespace orlogix;
 

@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "core/report.hpp"
-#include "formats/waypoint_file.hpp"
-#include "formats/waypoint_formats.hpp"
-#include "formats/waypoint_mapsource.hpp"
+#include "formats/commands/waypoint_file.hpp"
+#include "formats/waypoints/line_formats.hpp"
+#include "formats/waypoints/mapsource.hpp"
 
 using namespace orlogix;
 

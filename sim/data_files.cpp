@@ -7,8 +7,8 @@
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
-#include "formats/track_read.hpp"
-#include "formats/waypoint_file.hpp"
+#include "formats/commands/track_read.hpp"
+#include "formats/commands/waypoint_file.hpp"
 
 namespace orlogix::sim {
 

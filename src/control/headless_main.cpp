@@ -16,7 +16,7 @@
 #include "control/notifier.hpp"
 #include "core/current_data.hpp"
 #include "core/report.hpp"
-#include "formats/igc_writer.hpp"
+#include "formats/igc/writer.hpp"
 #include "protocols/families.hpp"
 #include "settings/settings.hpp"
 

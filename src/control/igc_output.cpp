@@ -8,7 +8,7 @@
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
-#include "formats/igc_writer.hpp"
+#include "formats/igc/writer.hpp"
 
 namespace orlogix {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // The flight analysis a KML file of the command line carries: statistics
 // and the distance optimisation with the remembered loop gap and NOLOOPOPT.
-#include "formats/kml_google_earth.hpp"
+#include "formats/commands/kml_google_earth.hpp"
 
 namespace orlogix {
 

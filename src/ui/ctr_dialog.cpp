@@ -7,8 +7,8 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-#include "formats/ctr_commands.hpp"
-#include "formats/openair_writer.hpp"
+#include "formats/commands/ctr.hpp"
+#include "formats/airspace/openair_writer.hpp"
 
 namespace orlogix::ui {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "formats/ctr_list.hpp"
+#include "formats/airspace/ctr_list.hpp"
 
 class QLineEdit;
 class QPlainTextEdit;

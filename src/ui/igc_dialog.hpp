@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "formats/igc_save.hpp"
+#include "formats/commands/igc_save.hpp"
 
 class QCheckBox;
 class QLineEdit;

@@ -17,7 +17,7 @@
 #include "control/command_line.hpp"
 #include "control/notifier.hpp"
 #include "core/current_data.hpp"
-#include "formats/ctr_list.hpp"
+#include "formats/airspace/ctr_list.hpp"
 #include "settings/settings.hpp"
 #include "ui/coord_dialogs.hpp"
 #include "ui/list_views.hpp"

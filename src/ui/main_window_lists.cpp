@@ -9,10 +9,10 @@
 
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
-#include "formats/ctr_commands.hpp"
-#include "formats/ctr_gpx.hpp"
-#include "formats/openair_writer.hpp"
-#include "formats/waypoint_dialogs.hpp"
+#include "formats/commands/ctr.hpp"
+#include "formats/airspace/ctr_gpx.hpp"
+#include "formats/airspace/openair_writer.hpp"
+#include "formats/commands/waypoint_dialogs.hpp"
 #include "ui/ctr_dialog.hpp"
 #include "ui/list_views.hpp"
 

@@ -14,8 +14,8 @@
 #include <filesystem>
 
 #include "analysis/olc_display.hpp"
-#include "formats/igc_save.hpp"
-#include "formats/igc_writer.hpp"
+#include "formats/commands/igc_save.hpp"
+#include "formats/igc/writer.hpp"
 
 namespace orlogix::ui {
 

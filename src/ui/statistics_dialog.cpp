@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "formats/kml_logbook.hpp"
+#include "formats/kml/logbook.hpp"
 
 namespace orlogix::ui {
 

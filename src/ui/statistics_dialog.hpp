@@ -9,7 +9,7 @@
 #include <string>
 
 #include "analysis/statistics_session.hpp"
-#include "formats/kml_trip_writer.hpp"
+#include "formats/kml/trip_writer.hpp"
 
 class QLabel;
 class QPlainTextEdit;

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "core/text_buffer.hpp"
-#include "formats/ctr_commands.hpp"
-#include "formats/ctr_points.hpp"
-#include "formats/openair_writer.hpp"
+#include "formats/commands/ctr.hpp"
+#include "formats/airspace/ctr_points.hpp"
+#include "formats/airspace/openair_writer.hpp"
 #include "kml_test_util.hpp"
 #include "support/recording_reporter.hpp"
 

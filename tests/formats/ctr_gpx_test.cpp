@@ -7,8 +7,8 @@
 
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
-#include "formats/ctr_gpx.hpp"
-#include "formats/ctr_points.hpp"
+#include "formats/airspace/ctr_gpx.hpp"
+#include "formats/airspace/ctr_points.hpp"
 #include "kml_test_util.hpp"
 #include "support/recording_reporter.hpp"
 

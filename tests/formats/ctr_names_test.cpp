@@ -2,8 +2,8 @@
 // check, the list helpers and the height of a floor or ceiling remark.
 #include <gtest/gtest.h>
 
-#include "formats/ctr_list.hpp"
-#include "formats/ctr_names.hpp"
+#include "formats/airspace/ctr_list.hpp"
+#include "formats/commands/ctr_names.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {

@@ -6,7 +6,7 @@
 
 #include "core/geodesy.hpp"
 #include "core/geodesic_direct.hpp"
-#include "formats/ctr_points.hpp"
+#include "formats/airspace/ctr_points.hpp"
 
 namespace orlogix {
 namespace {

@@ -7,9 +7,9 @@
 
 #include "core/time.hpp"
 #include "core/units.hpp"
-#include "formats/gpx_reader.hpp"
-#include "formats/gpx_writer.hpp"
-#include "formats/igc_reader.hpp"
+#include "formats/gpx/reader.hpp"
+#include "formats/gpx/writer.hpp"
+#include "formats/igc/reader.hpp"
 #include "kml_test_util.hpp"
 #include "support/recording_reporter.hpp"
 

@@ -13,8 +13,8 @@
 
 #include "core/time.hpp"
 #include "core/units.hpp"
-#include "formats/igc_reader.hpp"
-#include "formats/igc_writer.hpp"
+#include "formats/igc/reader.hpp"
+#include "formats/igc/writer.hpp"
 
 namespace orlogix {
 namespace {

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "core/time.hpp"
-#include "formats/igc_reader.hpp"
+#include "formats/igc/reader.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {

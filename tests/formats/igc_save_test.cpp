@@ -9,10 +9,10 @@
 #include <sstream>
 
 #include "core/time.hpp"
-#include "formats/igc_names.hpp"
-#include "formats/igc_file.hpp"
-#include "formats/igc_save.hpp"
-#include "formats/igc_verify.hpp"
+#include "formats/igc/names.hpp"
+#include "formats/commands/igc_file.hpp"
+#include "formats/commands/igc_save.hpp"
+#include "formats/igc/verify.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {

@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "formats/igc_security.hpp"
+#include "formats/igc/security.hpp"
 
 namespace orlogix {
 namespace {

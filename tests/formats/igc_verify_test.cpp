@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "core/time.hpp"
-#include "formats/igc_reader.hpp"
-#include "formats/igc_verify.hpp"
-#include "formats/igc_writer.hpp"
+#include "formats/igc/reader.hpp"
+#include "formats/igc/verify.hpp"
+#include "formats/igc/writer.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {

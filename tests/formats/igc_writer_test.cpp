@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "core/time.hpp"
-#include "formats/igc_writer.hpp"
+#include "formats/igc/writer.hpp"
 
 namespace orlogix {
 namespace {

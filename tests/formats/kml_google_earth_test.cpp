@@ -7,10 +7,10 @@
 
 #include "core/time.hpp"
 #include "core/units.hpp"
-#include "formats/igc_reader.hpp"
-#include "formats/kml_check.hpp"
-#include "formats/kml_google_earth.hpp"
-#include "formats/kml_reader.hpp"
+#include "formats/igc/reader.hpp"
+#include "formats/commands/kml_check.hpp"
+#include "formats/commands/kml_google_earth.hpp"
+#include "formats/kml/reader.hpp"
 #include "kml_test_util.hpp"
 #include "support/recording_reporter.hpp"
 

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "core/time.hpp"
-#include "formats/kml_logbook.hpp"
-#include "formats/kml_reader.hpp"
+#include "formats/kml/logbook.hpp"
+#include "formats/kml/reader.hpp"
 #include "kml_test_util.hpp"
 #include "support/recording_reporter.hpp"
 

@@ -6,9 +6,9 @@
 #include <random>
 
 #include "core/time.hpp"
-#include "formats/kml_logbook.hpp"
-#include "formats/kml_reader.hpp"
-#include "formats/kml_trip_writer.hpp"
+#include "formats/kml/logbook.hpp"
+#include "formats/kml/reader.hpp"
+#include "formats/kml/trip_writer.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {

@@ -5,9 +5,9 @@
 #include <algorithm>
 
 #include "core/time.hpp"
-#include "formats/kml_signature.hpp"
-#include "formats/kml_trip_writer.hpp"
-#include "formats/sha1.hpp"
+#include "formats/kml/signature.hpp"
+#include "formats/kml/trip_writer.hpp"
+#include "formats/kml/sha1.hpp"
 
 namespace orlogix {
 namespace {

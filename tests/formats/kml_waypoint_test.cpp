@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/time.hpp"
-#include "formats/kml_reader.hpp"
-#include "formats/kml_waypoint_writer.hpp"
+#include "formats/kml/reader.hpp"
+#include "formats/kml/waypoint_writer.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {

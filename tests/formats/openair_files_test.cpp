@@ -11,9 +11,9 @@
 
 #include "core/geodesy.hpp"
 #include "core/text_buffer.hpp"
-#include "formats/ctr_points.hpp"
-#include "formats/openair_reader.hpp"
-#include "formats/openair_writer.hpp"
+#include "formats/airspace/ctr_points.hpp"
+#include "formats/airspace/openair_reader.hpp"
+#include "formats/airspace/openair_writer.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {

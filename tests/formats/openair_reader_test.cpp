@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 
-#include "formats/openair_reader.hpp"
+#include "formats/airspace/openair_reader.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {

@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "core/text_buffer.hpp"
-#include "formats/openair_reader.hpp"
-#include "formats/openair_writer.hpp"
+#include "formats/airspace/openair_reader.hpp"
+#include "formats/airspace/openair_writer.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {

@@ -3,7 +3,7 @@
 
 #include <random>
 
-#include "formats/sha1.hpp"
+#include "formats/kml/sha1.hpp"
 #include "kml_test_util.hpp"
 
 namespace orlogix {

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "formats/igc_reader.hpp"
-#include "formats/track_batch.hpp"
+#include "formats/igc/reader.hpp"
+#include "formats/commands/track_batch.hpp"
 #include "track_test_util.hpp"
 
 namespace orlogix {

@@ -5,7 +5,7 @@
 
 #include "core/time.hpp"
 #include "core/units.hpp"
-#include "formats/csv_track.hpp"
+#include "formats/tracks/csv.hpp"
 #include "track_test_util.hpp"
 
 namespace orlogix {

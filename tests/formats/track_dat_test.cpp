@@ -5,10 +5,10 @@
 
 #include "core/geodesy.hpp"
 #include "core/time.hpp"
-#include "formats/dat_track.hpp"
-#include "formats/kml_google_earth.hpp"
-#include "formats/kml_reader.hpp"
-#include "formats/track_batch.hpp"
+#include "formats/tracks/dat.hpp"
+#include "formats/commands/kml_google_earth.hpp"
+#include "formats/kml/reader.hpp"
+#include "formats/commands/track_batch.hpp"
 #include "track_test_util.hpp"
 
 namespace orlogix {

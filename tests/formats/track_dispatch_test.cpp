@@ -6,10 +6,10 @@
 #include <algorithm>
 
 #include "core/time.hpp"
-#include "formats/track_open.hpp"
-#include "formats/track_read.hpp"
-#include "formats/track_types.hpp"
-#include "formats/track_write.hpp"
+#include "formats/commands/track_open.hpp"
+#include "formats/commands/track_read.hpp"
+#include "formats/commands/track_types.hpp"
+#include "formats/commands/track_write.hpp"
 #include "track_test_util.hpp"
 
 namespace orlogix {

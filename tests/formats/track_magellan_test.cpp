@@ -5,7 +5,7 @@
 
 #include "core/time.hpp"
 #include "core/units.hpp"
-#include "formats/magellan_log.hpp"
+#include "formats/tracks/magellan.hpp"
 #include "track_test_util.hpp"
 
 namespace orlogix {

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "core/time.hpp"
-#include "formats/mapsource.hpp"
-#include "formats/mapsource_file.hpp"
+#include "formats/tracks/mapsource.hpp"
+#include "formats/tracks/mapsource_container.hpp"
 #include "track_test_util.hpp"
 
 namespace orlogix {

@@ -5,7 +5,7 @@
 
 #include "core/time.hpp"
 #include "core/units.hpp"
-#include "formats/ozi_track.hpp"
+#include "formats/tracks/ozi.hpp"
 #include "track_test_util.hpp"
 
 namespace orlogix {

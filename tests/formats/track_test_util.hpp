@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/records.hpp"
-#include "formats/gpx_reader.hpp"
-#include "formats/igc_reader.hpp"
+#include "formats/gpx/reader.hpp"
+#include "formats/igc/reader.hpp"
 #include "kml_test_util.hpp"
 #include "support/recording_reporter.hpp"
 

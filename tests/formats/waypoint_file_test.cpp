@@ -11,10 +11,10 @@
 
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
-#include "formats/waypoint_dialogs.hpp"
-#include "formats/waypoint_file.hpp"
-#include "formats/waypoint_formats.hpp"
-#include "formats/waypoint_mapsource.hpp"
+#include "formats/commands/waypoint_dialogs.hpp"
+#include "formats/commands/waypoint_file.hpp"
+#include "formats/waypoints/line_formats.hpp"
+#include "formats/waypoints/mapsource.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {

@@ -6,7 +6,7 @@
 
 #include "core/time.hpp"
 #include "core/units.hpp"
-#include "formats/waypoint_formats.hpp"
+#include "formats/waypoints/line_formats.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {

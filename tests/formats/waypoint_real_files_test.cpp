@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "core/units.hpp"
-#include "formats/waypoint_file.hpp"
-#include "formats/waypoint_formats.hpp"
+#include "formats/commands/waypoint_file.hpp"
+#include "formats/waypoints/line_formats.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {

@@ -4,10 +4,10 @@
 
 #include <random>
 
-#include "formats/xml_escape.hpp"
-#include "formats/xml_number.hpp"
-#include "formats/xml_tokenizer.hpp"
-#include "formats/xml_walker.hpp"
+#include "formats/xml/escape.hpp"
+#include "formats/xml/number.hpp"
+#include "formats/xml/tokenizer.hpp"
+#include "formats/xml/walker.hpp"
 
 namespace orlogix {
 namespace {

@@ -16,7 +16,7 @@
 #include "access/job_runner.hpp"
 #include "core/current_data.hpp"
 #include "core/text_buffer.hpp"
-#include "formats/igc_reader.hpp"
+#include "formats/igc/reader.hpp"
 #include "protocols/garmin/jobs.hpp"
 #include "sim/garmin/garmin_receiver.hpp"
 #include "sim/harness.hpp"

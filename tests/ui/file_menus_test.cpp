@@ -9,9 +9,9 @@
 #include <mutex>
 
 #include "core/text_buffer.hpp"
-#include "formats/openair_reader.hpp"
-#include "formats/waypoint_dialogs.hpp"
-#include "formats/track_read.hpp"
+#include "formats/airspace/openair_reader.hpp"
+#include "formats/commands/waypoint_dialogs.hpp"
+#include "formats/commands/track_read.hpp"
 #include "sim/garmin/garmin_receiver.hpp"
 #include "sim/harness.hpp"
 #include "support/recording_reporter.hpp"

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 
 #include "core/text_buffer.hpp"
-#include "formats/igc_reader.hpp"
+#include "formats/igc/reader.hpp"
 #include "ui/igc_dialog.hpp"
 #include "window_fixture.hpp"
 

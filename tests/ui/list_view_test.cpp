@@ -10,8 +10,8 @@
 
 #include "analysis/flight_statistics.hpp"
 #include "core/text_buffer.hpp"
-#include "formats/gpx_reader.hpp"
-#include "formats/igc_reader.hpp"
+#include "formats/gpx/reader.hpp"
+#include "formats/igc/reader.hpp"
 #include "ui/list_views.hpp"
 #include "window_fixture.hpp"
 

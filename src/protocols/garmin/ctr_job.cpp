@@ -5,7 +5,7 @@
 #include "access/job_context.hpp"
 #include "core/report.hpp"
 #include "core/time.hpp"
-#include "formats/ctr_points.hpp"
+#include "formats/airspace/ctr_points.hpp"
 
 namespace orlogix::garmin {
 

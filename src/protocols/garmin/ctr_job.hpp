@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "formats/ctr_list.hpp"
+#include "formats/airspace/ctr_list.hpp"
 #include "protocols/garmin/jobs.hpp"
 
 namespace orlogix {

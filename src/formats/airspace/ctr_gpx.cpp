@@ -1,0 +1,146 @@
+#include "formats/airspace/ctr_gpx.hpp"
+
+#include <algorithm>
+#include <new>
+
+#include "core/report.hpp"
+#include "core/text_buffer.hpp"
+#include "core/time.hpp"
+#include "core/units.hpp"
+#include "formats/airspace/ctr_points.hpp"
+#include "formats/xml/escape.hpp"
+
+namespace orlogix {
+
+namespace {
+
+void line(TextBuffer& b, const std::string& text) {
+    b.append_line(text);
+    b.append_line("\r\n");
+}
+
+// Names from older files are Latin-1; those from newer ones UTF-8 already.
+std::string utf8_name(const std::string& name) {
+    if (valid_utf8(name)) return name;
+    std::string out;
+    for (unsigned char c : name) {
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+struct Track {
+    const Ctr* ctr;
+    std::vector<Waypoint> points;
+};
+
+}  // namespace
+
+std::string ctr_gpx_text(const CtrList& list, uint32_t now, std::vector<Waypoint>* outline, int program_version) {
+    std::vector<Track> tracks;
+    int index = 0;
+    for (const Ctr& c : list) {
+        const int this_index = index++;
+        if (!c.selected) continue;
+        Track t{&c, {}};
+        if (ctr_to_points(c, this_index, now, t.points) < 0) continue;
+        tracks.push_back(std::move(t));
+    }
+    double min_lat = 0, max_lat = 0, min_lon = 0, max_lon = 0;
+    bool any = false;
+    for (Track& t : tracks) {
+        for (const Waypoint& w : t.points) {
+            const GeoPosition g = semicircles_to_radians(w.latitude, w.longitude);
+            const double lat = g.latitude * kRadiansToDegrees, lon = g.longitude * kRadiansToDegrees;
+            if (!any) {
+                min_lat = max_lat = lat;
+                min_lon = max_lon = lon;
+                any = true;
+            }
+            min_lat = std::min(min_lat, lat);
+            max_lat = std::max(max_lat, lat);
+            min_lon = std::min(min_lon, lon);
+            max_lon = std::max(max_lon, lon);
+        }
+    }
+
+    TextBuffer b(10000);
+    const CalendarTime c = calendar_from_time(now);
+    line(b, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+    line(b, "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\"");
+    line(b, strformat("     creator=\"Orlogix %d.%02d\"", program_version / 100, program_version % 100));
+    line(b, "     version=\"1.1\"");
+    line(b, "     xmlns:gpxx=\"http://www.garmin.com/xmlschemas/GpxExtensions/v3\"");
+    line(b, "     xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"");
+    line(b, "     xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
+            "http://www.topografix.com/GPX/1/1/gpx.xsd\">");
+    line(b, "  <metadata>");
+    line(b, "    <link href=\"https://orlogix.org/\">");
+    line(b, "      <text>Orlogix, flights for your online logbook</text>");
+    line(b, "    </link>");
+    line(b, strformat("    <time>%d-%02d-%02dT%02d:%02d:%02dZ</time>", c.year, c.month, c.day, c.hour, c.minute,
+                      c.second));
+    b.append_line(strformat("    <bounds maxlat=\"%.6f\" maxlon=\"%.6f\" minlat=\"%.6f\" minlon=\"%.6f\"/>\r\n", max_lat,
+                            max_lon, min_lat, min_lon));
+    line(b, "  </metadata>");
+    for (const Track& t : tracks) {
+        const double ceiling = ctr_height_metres(t.ctr->ceiling);
+        const double floor = ctr_height_metres(t.ctr->floor);
+        line(b, "  <trk>");
+        line(b, "    <name>" + xml_escape(utf8_name(t.ctr->name)) + "</name>");
+        line(b, "    <extensions>");
+        line(b, "      <gpxx:TrackExtension>");
+        line(b, "        <gpxx:DisplayColor>Transparent</gpxx:DisplayColor>");
+        line(b, "      </gpxx:TrackExtension>");
+        line(b, "    </extensions>");
+        line(b, "    <trkseg>");
+        for (const Waypoint& w : t.points) {
+            const GeoPosition g = semicircles_to_radians(w.latitude, w.longitude);
+            line(b, strformat("      <trkpt lat=\"%.6f\" lon=\"%.6f\">", g.latitude * kRadiansToDegrees,
+                              g.longitude * kRadiansToDegrees));
+            line(b, strformat("        <ele>%.6f</ele>", ceiling));
+            line(b, "        <extensions>");
+            line(b, "          <gpxx:TrackPointExtension>");
+            line(b, strformat("            <gpxx:Depth>%.6f</gpxx:Depth>", floor));
+            line(b, "          </gpxx:TrackPointExtension>");
+            line(b, "        </extensions>");
+            line(b, "      </trkpt>");
+        }
+        line(b, "    </trkseg>");
+        line(b, "  </trk>");
+    }
+    line(b, "</gpx>");
+    if (b.failed()) throw std::bad_alloc();
+    if (outline && !tracks.empty()) *outline = tracks.back().points;
+    return b.take();
+}
+
+int write_ctr_gpx_file(Reporter& r, const std::string& path, const CtrList& list, TrackLog* track_log) {
+    if (selected_count(list) == 0) {
+        r.error_box(kCtrGpxTitle, "No CTR(s) selected");
+        return -1;
+    }
+    const uint32_t now = time_now();
+    std::string text;
+    std::vector<Waypoint> last;
+    try {
+        text = ctr_gpx_text(list, now, &last);
+    } catch (const std::bad_alloc&) {
+        r.error_box(kCtrGpxTitle, "Memory allocation error");
+        return -1;
+    }
+    if (write_file_atomic(path, text) != 0) {
+        r.error_box(kCtrGpxTitle, "File write error");
+        return -1;
+    }
+    if (track_log && !last.empty()) track_log_from_waypoints(*track_log, last, now);
+    r.status(path + " written");
+    return 0;
+}
+
+}  // namespace orlogix

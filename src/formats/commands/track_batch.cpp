@@ -1,0 +1,191 @@
+#include "formats/commands/track_batch.hpp"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/report.hpp"
+#include "core/text_buffer.hpp"
+#include "formats/tracks/dat.hpp"
+#include "formats/igc/reader.hpp"
+#include "formats/igc/writer.hpp"
+#include "formats/kml/reader.hpp"
+
+namespace orlogix {
+
+namespace {
+
+// The platform's path limit takes the place of the old 260 characters.
+constexpr std::size_t kBatchPathLimit = 4096;
+
+enum class ReadFailure { None, Open, Size, Empty, Read };
+
+ReadFailure read_whole(const std::string& path, std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return ReadFailure::Open;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return ReadFailure::Size;
+    }
+    if (st.st_size == 0) {
+        ::close(fd);
+        return ReadFailure::Empty;
+    }
+    bytes.assign(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ::close(fd);
+            return ReadFailure::Read;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    return ReadFailure::None;
+}
+
+// Lower case, so that "FLIGHT.IGC" counts as an IGC file.
+std::string lower_extension(const std::string& path) {
+    const std::size_t dot = path.rfind('.');
+    const std::size_t slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string e = path.substr(dot);
+    for (char& c : e)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return e;
+}
+
+std::string with_extension(const std::string& path, const char* extension) {
+    return path.substr(0, path.rfind('.')) + extension;
+}
+
+// One conversion: the input bytes to the output bytes, or -1 after the
+// converter reported ("File decode error" and the like).
+using Converter = std::function<int(const std::string& bytes, std::string& out)>;
+
+int run_batch(Reporter& r, const char* title, const std::vector<std::string>& files, const char* from,
+              const char* to, const Converter& convert) {
+    if (files.empty()) {
+        r.error_box(title, "No file(s) selected");
+        return -1;
+    }
+    int converted = 0;
+    bool failed = false;
+    for (const std::string& path : files) {
+        auto fail = [&](const char* text) {
+            r.error_box(title, text);
+            failed = true;
+        };
+        if (path.size() > kBatchPathLimit) {
+            fail("Too long filename");
+            break;
+        }
+        if (lower_extension(path) != from) {
+            fail("File contains invalid extension");
+            break;
+        }
+        r.status(path);
+        std::string bytes;
+        switch (read_whole(path, bytes)) {
+            case ReadFailure::Open: fail("File open error"); break;
+            case ReadFailure::Size: fail("File size read error"); break;
+            case ReadFailure::Empty: fail("Empty file"); break;
+            case ReadFailure::Read: fail("File read error"); break;
+            case ReadFailure::None: break;
+        }
+        if (failed) break;
+        std::string out;
+        if (convert(bytes, out) != 0) {
+            failed = true;
+            break;
+        }
+        if (write_file_atomic(with_extension(path, to), out) != 0) {
+            fail(errno == EIO || errno == ENOSPC ? "File write error" : "File open error");
+            break;
+        }
+        ++converted;
+    }
+    r.notice_box(title, strformat("%d file(s) converted", converted));
+    return failed ? -1 : converted;
+}
+
+}  // namespace
+
+int batch_convert_kml_to_igc(Reporter& r, const std::vector<std::string>& files, const BatchOptions& options) {
+    return run_batch(r, kBatchKmlToIgcTitle, files, ".kml", ".igc", [&](const std::string& bytes, std::string& out) {
+        KmlTrack track;
+        // Silent: the first track, and the reader's own boxes are not shown.
+        class Quiet : public Reporter {
+        public:
+            void error_box(std::string_view, std::string_view) override {}
+            void notice_box(std::string_view, std::string_view) override {}
+            void warning_box(std::string_view, std::string_view) override {}
+            int question_box(std::string_view, std::string_view) override { return kBoxCancel; }
+            int yes_no_box(std::string_view, std::string_view) override { return kBoxNo; }
+            void status(std::string_view) override {}
+            void product(std::string_view) override {}
+        } quiet;
+        IgcEncodeOptions o;
+        o.source = 0;
+        o.want_g_record = false;
+        o.add_enl = false;
+        o.download_time = options.batch_start;
+        o.program_version = options.program_version;
+        bool g_possible = false;
+        if (read_kml_track(quiet, bytes, true, track) <= 0 ||
+            encode_igc(track.positions, IgcHeaderTexts{}, o, out, g_possible) < 0) {
+            r.error_box(kBatchKmlToIgcTitle, "File decode error");
+            return -1;
+        }
+        return 0;
+    });
+}
+
+int batch_convert_igc_to_kml(Reporter& r, const std::vector<std::string>& files, const BatchOptions& options,
+                             const TripAnalysis& analyse) {
+    return run_batch(r, kBatchIgcToKmlTitle, files, ".igc", ".kml", [&](const std::string& bytes, std::string& out) {
+        IgcParsed parsed;
+        IgcParseError err;
+        if (parse_igc(bytes, parsed, err) < 0) {
+            r.error_box(kBatchIgcToKmlTitle, "File decode error");
+            return -1;
+        }
+        GoogleEarthOptions o;
+        o.download_flag = false;
+        o.times_in_utc = false;
+        o.baro_present = true;
+        o.program_version = options.program_version;
+        o.max_gap = options.max_gap;
+        return build_google_earth_document(r, parsed.positions, o, analyse, out);
+    });
+}
+
+int convert_dat_to_kml(Reporter& r, const std::string& base_name, const GoogleEarthOptions& options,
+                       const TripAnalysis& analyse) {
+    const std::string path = base_name + ".dat";
+    if (path.size() > kBatchPathLimit) {
+        r.error_box(kDatReadTitle, "File name too long");
+        return -1;
+    }
+    std::string bytes;
+    switch (read_whole(path, bytes)) {
+        case ReadFailure::Open: system_error_box(r, kDatReadTitle, errno); return -1;
+        case ReadFailure::Size:
+        case ReadFailure::Read: r.error_box(kDatReadTitle, ".dat track log file read error"); return -1;
+        case ReadFailure::Empty: r.error_box(kDatReadTitle, "File is empty"); return -1;
+        case ReadFailure::None: break;
+    }
+    std::vector<TrackPosition> positions;
+    if (read_dat_track(r, bytes, positions) < 0) return -1;
+    GoogleEarthOptions o = options;
+    o.download_flag = false;
+    o.times_in_utc = false;
+    o.baro_present = false;
+    return write_google_earth_file(r, kml_path_for(path), std::move(positions), o, analyse);
+}
+
+}  // namespace orlogix
