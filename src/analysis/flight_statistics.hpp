@@ -1,41 +1,19 @@
 #pragma once
-// The flight statistics record and its computation: times, heights, speeds,
-// distance and climb rates, plus the optimisation results it carries for the
-// trip writer; also the text forms the statistics dialog and clipboard show.
+// The computation of the flight statistics record (core/flight_records.hpp):
+// times, heights, speeds, distance and climb rates; also the text forms the
+// statistics dialog and clipboard show.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "analysis/optimisation_results.hpp"
+#include "core/flight_records.hpp"
 #include "core/records.hpp"
 #include "core/units.hpp"
 
 namespace orlogix {
 
 class Reporter;
-
-struct FlightStatistics {
-    std::vector<TrackPosition> positions;  // the selection copy, after the filters
-    uint32_t first_time = 0;
-    uint32_t last_time = 0;
-    uint32_t duration = 0;          // seconds
-    int32_t has_download_time = 0;  // 1 when the log came from an instrument
-    CalendarTime download_time;     // present time then
-    int32_t has_pilot_ids = 0;      // filled only by competition mode
-    std::string competition_id;
-    std::string civl_id;
-    uint32_t times_in_utc = 0;
-    uint32_t baro_present = 0;
-    int32_t lowest_altitude = 0;    // GPS, whole metres
-    int32_t highest_altitude = 0;
-    double top_speed = 0.0;         // km/h, 10 s mean
-    double best_mean_speed = 0.0;   // km/h, 60 s mean
-    double total_distance = 0.0;    // metres
-    double average_speed = 0.0;     // km/h
-    double lowest_climb = 0.0;      // m/s, 60 s mean
-    double highest_climb = 0.0;
-    OptimisationResults results;
-};
 
 struct SpeedClimb {
     double speed = 0.0;  // km/h

@@ -8,8 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/flight_statistics.hpp"
-#include "analysis/optimisation_results.hpp"
+#include "core/flight_records.hpp"
 #include "core/records.hpp"
 #include "core/text_buffer.hpp"
 #include "formats/igc/writer.hpp"
@@ -17,7 +16,7 @@
 namespace orlogix {
 
 // The statistics the folder prints, as the flight statistics record holds
-// them; the distance optimisation results are the analysis's own record.
+// them, with the distance optimisation results.
 struct TripStatistics {
     bool times_in_utc = false;
     bool baro_present = false;      // write the PressureAltitude list
