@@ -1,16 +1,22 @@
 // The "garmin" family of orlogix-sim: its settings, what they make the
 // simulated receiver announce and serve, and what a host sees of it
-// (gpsbabel's reading of its waypoints).
+// (gpsbabel's reading of its waypoints, the device the job's texts name).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <deque>
+#include <optional>
 #include <sstream>
 #include <string>
 
+#include "access/job_context.hpp"
+#include "access/job_runner.hpp"
+#include "protocols/garmin/jobs.hpp"
 #include "protocols/garmin/link_codec.hpp"
 #include "protocols/garmin/records.hpp"
+#include "protocols/garmin/session.hpp"
 #include "sim/family_registry.hpp"
 #include "sim/garmin/garmin_receiver.hpp"
 #include "sim/harness.hpp"
@@ -198,6 +204,63 @@ TEST(GarminSimFamily, GpsbabelReadsEmptyFacilities) {
             }
         }
     }
+}
+
+// Packets handed out in order; an empty slot is a failed read.
+class ScriptedTransport : public PacketTransport {
+public:
+    explicit ScriptedTransport(std::deque<std::optional<Packet>> script) : script_(std::move(script)) {}
+    int send_packet(const Packet&) override { return 0; }
+    int receive_packet(int, Packet& out) override {
+        if (script_.empty()) return kReceiveTimeout;
+        const std::optional<Packet> next = script_.front();
+        script_.pop_front();
+        if (!next) return kReceiveError;
+        out = *next;
+        return 0;
+    }
+
+private:
+    std::deque<std::optional<Packet>> script_;
+};
+
+TEST(GarminSimFamily, PortErrorsNameTheDevice) {
+    const sim::GarminConfig receiver;
+    const Packet product = make_packet(kPidProductData, encode_product_data(receiver.product));
+    const Packet protocols = make_packet(kPidProtocolArray, encode_protocol_array(sim::default_protocols(receiver)));
+    const struct {
+        std::deque<std::optional<Packet>> script;
+        const char* text;
+    } cases[] = {
+        {{std::nullopt}, "COM port read error on /dev/ttyUSB7"},
+        {{product, std::nullopt}, "COM port error while waiting for protocol capability packet on /dev/ttyUSB7"},
+        {{product, protocols, make_ack(kPidCommand), std::nullopt},
+         "E302 COM port error while waiting for count packet on /dev/ttyUSB7"},
+    };
+    for (const auto& c : cases) {
+        ScriptedTransport transport(c.script);
+        test::RecordingReporter r;
+        SessionOptions o;
+        o.device = "/dev/ttyUSB7";
+        Session session(transport, r, o);
+        WaypointList list;
+        EXPECT_TRUE(session.identify() < 0 || session.read_waypoints(&list) < 0);
+        EXPECT_EQ(r.last_error().text, c.text);
+    }
+}
+
+TEST(GarminSimFamily, NoAnswerNamesTheDeviceTheJobOpened) {
+    sim::Harness harness(std::make_unique<sim::GarminReceiver>(sim::GarminConfig{}));
+    sim::FaultSettings silent;
+    silent.silent = true;
+    harness.instrument().set_faults(silent);
+    ASSERT_EQ(harness.start(), 0);
+    test::RecordingReporter r;
+    JobContext ctx(r, AccessType::ReadWaypoints, ProtocolType::GarminSerial, harness.device_path());
+    ctx.options.timeout_seconds = 2;   // one attempt
+    EXPECT_EQ(run_job_inline(ctx, read_waypoints_job), -1);
+    EXPECT_EQ(r.last_error().text, "No valid response from GPS on " + harness.device_path());
+    EXPECT_EQ(r.last_error().title, "Get GPS product data");
 }
 
 }  // namespace
