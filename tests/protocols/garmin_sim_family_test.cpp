@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <deque>
+#include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -187,7 +188,8 @@ TEST(GarminSimFamily, GpsbabelReadsEmptyFacilities) {
             std::vector<std::string> cells;
             std::istringstream cl(line);
             for (std::string cell; std::getline(cl, cell, ',');) {
-                if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') cell = cell.substr(1, cell.size() - 2);
+                if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"')
+                    cell = cell.substr(1, cell.size() - 2);
                 cells.push_back(cell);
             }
             rows.push_back(cells);
@@ -255,12 +257,29 @@ TEST(GarminSimFamily, NoAnswerNamesTheDeviceTheJobOpened) {
     silent.silent = true;
     harness.instrument().set_faults(silent);
     ASSERT_EQ(harness.start(), 0);
-    test::RecordingReporter r;
-    JobContext ctx(r, AccessType::ReadWaypoints, ProtocolType::GarminSerial, harness.device_path());
-    ctx.options.timeout_seconds = 2;   // one attempt
-    EXPECT_EQ(run_job_inline(ctx, read_waypoints_job), -1);
-    EXPECT_EQ(r.last_error().text, "No valid response from GPS on " + harness.device_path());
-    EXPECT_EQ(r.last_error().title, "Get GPS product data");
+    // COM1: the first adapter of a device tree whose ttyUSB0 is the receiver.
+    const std::filesystem::path tree =
+        std::filesystem::temp_directory_path() / ("garmin_ports_" + std::to_string(getpid()));
+    std::filesystem::create_directories(tree / "sys/class/tty/ttyUSB0/device/driver");
+    std::filesystem::create_directories(tree / "dev");
+    std::filesystem::create_symlink(harness.device_path(), tree / "dev/ttyUSB0");
+    const struct {
+        std::string port;
+        std::string named;
+    } cases[] = {
+        {harness.device_path(), harness.device_path()},
+        {"COM1", "COM1 (" + (tree / "dev/ttyUSB0").string() + ")"},
+    };
+    for (const auto& c : cases) {
+        test::RecordingReporter r;
+        JobContext ctx(r, AccessType::ReadWaypoints, ProtocolType::GarminSerial, c.port);
+        ctx.device_roots = {(tree / "dev").string(), (tree / "sys").string()};
+        ctx.options.timeout_seconds = 2;   // one attempt
+        EXPECT_EQ(run_job_inline(ctx, read_waypoints_job), -1);
+        EXPECT_EQ(r.last_error().text, "No valid response from GPS on " + c.named);
+        EXPECT_EQ(r.last_error().title, "Get GPS product data");
+    }
+    std::filesystem::remove_all(tree);
 }
 
 }  // namespace

@@ -44,7 +44,8 @@ struct SessionOptions {
     std::function<void(std::string_view)> notify;
     std::function<void(const TrackPosition&)> on_position;
     std::function<uint32_t()> now;    // UTC time stamp for waypoints without one; empty: time_now()
-    // The device the link opened, named in the no-answer and port-error texts.
+    // The port the link opened ("/dev/ttyUSB0", "COM1 (/dev/ttyUSB0)"),
+    // named in the no-answer and port-error texts.
     std::string device;
 };
 
