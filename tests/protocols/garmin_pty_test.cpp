@@ -143,7 +143,7 @@ TEST(GarminOverPty, SilentReceiver) {
     const auto s = rig.reporter.statuses();
     const std::vector<std::string> countdown{"Requesting product info (2)", "Requesting product info (1)"};
     EXPECT_TRUE(std::search(s.begin(), s.end(), countdown.begin(), countdown.end()) != s.end());
-    EXPECT_EQ(rig.reporter.last_error().text, "No valid response from GPS");
+    EXPECT_EQ(rig.reporter.last_error().text, "No valid response from GPS on " + rig.harness->device_path());
     EXPECT_EQ(rig.reporter.last_error().title, "Get GPS product data");
     EXPECT_TRUE(ctx->result.track_log.positions.empty());
     // The program really asked twice.
