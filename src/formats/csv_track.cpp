@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cmath>
 #include <optional>
 
 #include "core/coord_text.hpp"
@@ -98,10 +97,7 @@ int fail(Reporter& r, const char* format, int line) {
 bool decimetres_from_text(const std::string& text, int32_t& out) {
     double metres = 0;
     if (parse_decimal(text, metres) != 0) return false;
-    const double dm = std::trunc(metres * 10.0);
-    if (!(dm > -2147483648.0 && dm < 2147483647.0)) return false;
-    out = static_cast<int32_t>(dm);
-    return true;
+    return metres_to_decimetres(metres, DecimetreRounding::Truncated, out);
 }
 
 }  // namespace
