@@ -84,7 +84,10 @@ int read_geo_waypoints(Reporter& r, std::string_view text, bool interactive, uin
         Waypoint w;
         double lat = 0.0, lon = 0.0, height = 0.0;
         if (!find_position(line, name, pos, lat, lon)) return bad();
-        if (degrees_to_semicircles(lat, lon, w.latitude, w.longitude) != 0) return bad();
+        SemicirclePair s;
+        if (degrees_to_semicircles(lat, lon, s) != 0) return bad();
+        w.latitude = s.latitude;
+        w.longitude = s.longitude;
         if (parse_field_number(next_token(line, pos), height) != 0) return bad();
         if (metres_to_height(height < 0.0 ? 0.0 : height, w.height) != 0) return bad();
         const WaypointIdOutcome id = finish_line_waypoint(r, name, line.substr(pos), now, ids, w);

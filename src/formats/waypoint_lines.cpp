@@ -84,15 +84,6 @@ int metres_to_height(double metres, int32_t& height) {
     return 0;
 }
 
-int degrees_to_semicircles(double latitude, double longitude, int32_t& lat_out, int32_t& lon_out) {
-    SemicirclePair s;
-    if (radians_to_semicircles(GeoPosition{latitude / kRadiansToDegrees, longitude / kRadiansToDegrees}, s) != 0)
-        return -1;
-    lat_out = s.latitude;
-    lon_out = s.longitude;
-    return 0;
-}
-
 WaypointIdOutcome line_waypoint_id(Reporter& r, std::string_view name, WaypointIdState& state, std::string& id) {
     const WaypointIdOutcome o = waypoint_id_from_name(r, name, state, id);
     return o == WaypointIdOutcome::Cancel ? WaypointIdOutcome::Bad : o;

@@ -48,8 +48,6 @@ int parse_field_integer(std::string_view text, int32_t& value);
 
 // Rounds half away from zero into whole metres; -1 when not a number or beyond 32 bits.
 int metres_to_height(double metres, int32_t& height);
-// Degrees to semicircles for both axes; -1 when either is out of range.
-int degrees_to_semicircles(double latitude, double longitude, int32_t& lat_out, int32_t& lon_out);
 
 // The identifier question of the line formats. Take: id filled; Skip: drop
 // the line; Bad: a bad line (also for Cancel, as the line formats treat it).

@@ -61,9 +61,12 @@ int read_ozi_waypoints(Reporter& r, std::string_view text, bool interactive, uin
 
         double lat = 0.0, lon = 0.0, days = 0.0;
         int32_t symbol = 0;
-        if (parse_field_number(f[2], lat) != 0 || !(lat > -90.0 && lat < 90.0)) return bad();
-        if (parse_field_number(f[3], lon) != 0 || !(lon > -180.0 && lon < 180.0)) return bad();
-        if (degrees_to_semicircles(lat, lon, w.latitude, w.longitude) != 0) return bad();
+        SemicirclePair s;
+        if (parse_field_number(f[2], lat) != 0 || parse_field_number(f[3], lon) != 0 ||
+            degrees_to_semicircles(lat, lon, s) != 0)
+            return bad();
+        w.latitude = s.latitude;
+        w.longitude = s.longitude;
         // An empty date (written by other programs for "unknown") counts as 0.
         if (!trim_field(f[4]).empty() && parse_field_number(f[4], days) != 0) return bad();
         if (days == 0.0) {

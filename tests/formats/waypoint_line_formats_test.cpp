@@ -102,8 +102,8 @@ TEST(OziWaypoints, FieldRules) {
         const char* why;
     };
     for (const Case c : {Case{"1,AAA,90,0,0,0,1,3,0\n", "nine fields"},
-                         Case{"1,AAA,90,0,0,0,1,3,0,65535\n", "latitude 90"},
-                         Case{"1,AAA,0,-180,0,0,1,3,0,65535\n", "longitude -180"},
+                         Case{"1,AAA,90.000001,0,0,0,1,3,0,65535\n", "latitude past 90"},
+                         Case{"1,AAA,0,-180.000001,0,0,1,3,0,65535\n", "longitude past -180"},
                          Case{"1,AAA,0,1x,0,0,1,3,0,65535\n", "longitude text"},
                          Case{"1,AAA,0,0,0,1.5,1,3,0,65535\n", "symbol not whole"},
                          Case{"1,AAA,0,0,9999999,0,1,3,0,65535\n", "date beyond the time stamp"},
@@ -168,7 +168,8 @@ TEST(GeoWaypoints, ReaderRules) {
     EXPECT_EQ(out[2].height, 100);
     EXPECT_EQ(out[2].comment, "");
 
-    for (const char* line : {"PT1 N 90 00 00.00 E 000 00 00.00 5 x\n", "PT1 N 45 60 00.00 E 6 5 x\n",
+    for (const char* line : {"PT1 N 90 00 00.01 E 000 00 00.00 5 x\n", "PT1 N 45 60 00.00 E 6 5 x\n",
+                             "PT1 N 45 E 180 00 00.01 5 x\n", "PT1 N 91 E 6 5 x\n",
                              "PT1 E 45 N 6 5 x\n", "PT1 N 45 E 6 five x\n", "PT1 N 45 E 6\n"}) {
         SCOPED_TRACE(line);
         RecordingReporter bad;
@@ -256,7 +257,8 @@ TEST(SeeYouWaypoints, ReaderRules) {
     EXPECT_EQ(r.count("error"), 0);
 
     for (const char* line : {"\"X\",X,,4530.500N,00610.250E,1500,1\n", "\"X\",X,,4530.500N,00610.250E,1m\n",
-                             "X,X,,4530.500N,00610.250E,1m,1\n", "\"X\",X,,9000.000N,00610.250E,1m,1\n",
+                             "X,X,,4530.500N,00610.250E,1m,1\n", "\"X\",X,,9000.001N,00610.250E,1m,1\n",
+                             "\"X\",X,,4530.500N,18000.001W,1m,1\n",
                              "\"X\",X,,4530.500N,00610.250E,1m,two\n", "\"X\",X,,4530.500E,00610.250E,1m,1\n"}) {
         SCOPED_TRACE(line);
         RecordingReporter bad;
@@ -309,9 +311,10 @@ TEST(WinPilotWaypoints, ReaderRules) {
     EXPECT_EQ(out[2].height, 0);
     EXPECT_EQ(out[2].time, kNow);
 
-    for (const char* line : {"1,45:30.500N,006:10.250E,5,T\n", "1,90:00.000N,006:10.250E,5,T,c\n",
+    for (const char* line : {"1,45:30.500N,006:10.250E,5,T\n", "1,90:00.001N,006:10.250E,5,T,c\n",
                              "1,45:60.000N,006:10.250E,5,T,c\n", "1,45:30:60N,006:10.250E,5,T,c\n",
-                             "1,45:30.500N,180:00.000E,5,T,c\n", "1,45:30.500X,006:10.250E,5,T,c\n",
+                             "1,45:30.500N,180:00:01E,5,T,c\n", "1,91:00.000N,006:10.250E,5,T,c\n",
+                             "1,45:30.500X,006:10.250E,5,T,c\n",
                              "1,45:30.500N,006:10.250E,5ft,T,c\n", "1,45.5N,006:10.250E,5,T,c\n"}) {
         SCOPED_TRACE(line);
         RecordingReporter bad;
