@@ -63,7 +63,7 @@ std::string geo_waypoint_text(const std::vector<Waypoint>& waypoints) {
         b.appendf("%-10s%c %02u %02u %02u.%02u    %c %03u %02u %02u.%02u %5d  %s%s\r\n", w.identifier.c_str(),
                   c.latitude < 0 ? 'S' : 'N', lat.degrees, lat.minutes, lat.seconds, lat.hundredths,
                   c.longitude < 0 ? 'W' : 'E', lon.degrees, lon.minutes, lon.seconds, lon.hundredths, w.height,
-                  w.comment.c_str(), w.airfield ? " [A]" : "");
+                  line_comment(w.comment).c_str(), w.airfield ? " [A]" : "");
     }
     if (b.failed()) throw std::bad_alloc();
     return b.take();

@@ -121,6 +121,17 @@ void take_airfield_mark(std::string_view& rest, int32_t& airfield) {
     }
 }
 
+std::string line_field(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c == '\r' || c == '\n') c = ' ';
+        if (const std::size_t at = from.find(c); at != std::string_view::npos && at < to.size()) c = to[at];
+    }
+    return out;
+}
+
+std::string line_comment(std::string_view comment) { return line_field(comment, "[]", "()"); }
+
 void append_crlf(TextBuffer& b, std::string_view piece) {
     b.append_line(piece);
     b.append_line("\r\n");

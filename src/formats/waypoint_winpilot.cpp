@@ -94,7 +94,8 @@ std::string winpilot_waypoint_text(const std::vector<Waypoint>& waypoints) {
         b.appendf("%d,%u:%02u.%03u%c,%u:%02u.%03u%c,%d,%c,%s,%s\r\n", ++number, lat / 60000, lat / 1000 % 60,
                   lat % 1000, m.latitude < 0 ? 'S' : 'N', lon / 60000, lon / 1000 % 60, lon % 1000,
                   m.longitude < 0 ? 'W' : 'E', w.height, w.airfield ? 'A' : 'T',
-                  w.identifier.substr(0, kWinPilotTextMax).c_str(), w.comment.substr(0, kWinPilotTextMax).c_str());
+                  line_field(w.identifier.substr(0, kWinPilotTextMax), ",", "-").c_str(),
+                  line_field(w.comment.substr(0, kWinPilotTextMax), ",", "-").c_str());
     }
     if (b.failed()) throw std::bad_alloc();
     return b.take();

@@ -346,5 +346,59 @@ TEST(LineFormats, LineEndsAndBlankLines) {
     EXPECT_EQ(read_winpilot_waypoints(ok, "1,1:00.000N,2:00.000E,0,T,a\r2,1:00.000N,2:00.000E,0,T,b", kNow, out), 2);
 }
 
+// Names from an instrument are not cleaned as file names are: a separator,
+// a quote, a line end or a trailing "[A]" in them must not shift or split the
+// fields or make an airfield. Each writer replaces them; its reader then
+// gets the whole comment and the fields after it.
+// The readers with and without the identifier question, as one kind of call.
+using Reader = int (*)(RecordingReporter&, const std::string&, std::vector<Waypoint>&);
+template <auto read>
+int asking(RecordingReporter& r, const std::string& text, std::vector<Waypoint>& out) {
+    return read(r, text, false, kNow, out);
+}
+template <auto read>
+int not_asking(RecordingReporter& r, const std::string& text, std::vector<Waypoint>& out) {
+    return read(r, text, kNow, out);
+}
+
+TEST(LineFormats, SeparatorsInNamesAndCommentsKeepTheFields) {
+    struct Case {
+        const char* format;
+        std::string (*write)(const std::vector<Waypoint>&);
+        Reader read;
+        const char* identifier;       // given
+        const char* read_identifier;  // read back
+        const char* read_comment;
+    };
+    const char* kComment = "Lake, \"north\"\r\nshore [A]";
+    const char* kCleaned = "Lake- -north-  shore -A-";
+    const Case cases[] = {
+        {"Ozi", ozi_waypoint_text, asking<read_ozi_waypoints>, "AB,C", "AB-C", kCleaned},
+        {"SeeYou", seeyou_waypoint_text, not_asking<read_seeyou_waypoints>, "AB,C\"", "AB-C-", kCleaned},
+        // WinPilot's reader numbers the points and takes the identifier column as the comment.
+        {"WinPilot", winpilot_waypoint_text, not_asking<read_winpilot_waypoints>, "AB,C", "1", "AB-C"},
+        {"GEO", geo_waypoint_text, asking<read_geo_waypoints>, "AB-C", "AB-C", kCleaned},
+        {"UTM", utm_waypoint_text, asking<read_utm_waypoints>, "AB-C", "AB-C", kCleaned},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format);
+        Waypoint w = sample()[0];
+        w.identifier = c.identifier;
+        w.comment = kComment;
+        const std::string text = c.write({w, sample()[1]});
+        RecordingReporter r;
+        std::vector<Waypoint> out;
+        if (c.read(r, text, out) != 2) {
+            ADD_FAILURE() << r.last_error().text << "\n" << text;
+            continue;
+        }
+        EXPECT_EQ(out[0].identifier, c.read_identifier);
+        EXPECT_EQ(out[0].comment, c.read_comment);
+        EXPECT_NEAR(out[0].height, w.height, 1);
+        EXPECT_EQ(out[0].airfield, 0);
+        expect_same_points({w, sample()[1]}, out, 2e-5, 1);
+    }
+}
+
 }  // namespace
 }  // namespace orlogix
