@@ -56,6 +56,13 @@ TEST(GarminTrackPoint, D301FieldsAndAltitudeRules) {
     EXPECT_EQ(p.gps_altitude, 0);
     ASSERT_EQ(decode_track_point(d301(-3.0e30f, 0), 301, p), 0);
     EXPECT_EQ(p.gps_altitude, 0);
+    // Only altitudes whose decimetres fit the 32-bit field are kept.
+    ASSERT_EQ(decode_track_point(d301(1.0e9f, 0), 301, p), 0);
+    EXPECT_EQ(p.gps_altitude, 0);
+    ASSERT_EQ(decode_track_point(d301(2.0e8f, 0), 301, p), 0);
+    EXPECT_EQ(p.gps_altitude, 2000000000);
+    ASSERT_EQ(decode_track_point(d301(-2.1e8f, 0), 301, p), 0);
+    EXPECT_EQ(p.gps_altitude, -2099999999);  // +0.5, then toward zero
 }
 
 TEST(GarminTrackPoint, InvalidTimesBecomeZero) {
