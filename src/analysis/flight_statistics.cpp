@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <system_error>
+#include <thread>
 
 #include "analysis/track_filters.hpp"
 #include "core/geodesy.hpp"
@@ -75,17 +77,30 @@ double top_speed_10s(const std::vector<TrackPosition>& positions, std::size_t n)
     return walk_back(positions, n, 10.0, FreshLeg{positions}).distance * 0.36;
 }
 
-TrackLegs::TrackLegs(const std::vector<TrackPosition>& positions) : positions_(positions), length_(positions.size()) {
+TrackLegs::TrackLegs(const std::vector<TrackPosition>& positions)
+    : positions_(positions), length_(positions.size()), step_(positions.size()) {
+    const std::size_t n = positions.size();
     // A walk passes over positions that share the time of its reference, so
     // the leg that ends at j starts at the last earlier position with another time.
-    std::vector<std::size_t> start(positions.size(), kNone);
-    for (std::size_t j = 1; j < positions.size(); ++j) {
-        start[j] = positions[j - 1].time != positions[j].time ? j - 1 : start[j - 1];
-        if (start[j] != kNone) length_[j] = position_distance(positions[start[j]], positions[j]);
+    std::vector<std::size_t> start(n, kNone);
+    for (std::size_t j = 1; j < n; ++j) start[j] = positions[j - 1].time != positions[j].time ? j - 1 : start[j - 1];
+    auto measure = [&](std::size_t from, std::size_t to) {
+        for (std::size_t j = from; j < to; ++j) {
+            if (start[j] != kNone) length_[j] = position_distance(positions[start[j]], positions[j]);
+            step_[j] = start[j] == j - 1 ? length_[j] : position_distance(positions[j - 1], positions[j]);
+        }
+    };
+    // Every distance stands alone, so a long track is shared with the second core.
+    constexpr std::size_t kShareFrom = 8192;
+    std::thread helper;
+    if (n >= kShareFrom) {
+        try {
+            helper = std::thread(measure, n / 2, n);
+        } catch (const std::system_error&) {
+        }
     }
-    step_.resize(positions.size());
-    for (std::size_t j = 1; j < positions.size(); ++j)
-        step_[j] = start[j] == j - 1 ? length_[j] : position_distance(positions[j - 1], positions[j]);
+    measure(1, helper.joinable() ? n / 2 : n);
+    if (helper.joinable()) helper.join();
 }
 
 SpeedClimb TrackLegs::mean_speed_climb_60s(std::size_t n) const {
