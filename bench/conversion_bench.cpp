@@ -29,6 +29,7 @@
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
 #include "formats/igc_reader.hpp"
+#include "flight_loader.hpp"
 #include "formats/kml_google_earth.hpp"
 
 extern char** environ;
@@ -37,17 +38,6 @@ namespace {
 
 using namespace orlogix;
 namespace fs = std::filesystem;
-
-const char* const kFlights[] = {"d3p.igc",
-                                "fai.igc",
-                                "flat-xcontest-106.82.igc",
-                                "flat-xcontest-8.01.igc",
-                                "freeflight-xcontest-465.33.igc",
-                                "line.igc",
-                                "out-and-return-record.igc",
-                                "record_de_france.igc",
-                                "tri.igc",
-                                "trifai-xcontest-189.65.igc"};
 
 struct Timing {
     double wall_ms = 0;
@@ -104,16 +94,7 @@ struct Steps {
 };
 
 bool time_steps(const std::string& igc, const std::string& kml, Steps& s) {
-    class Quiet : public Reporter {
-    public:
-        void error_box(std::string_view, std::string_view) override {}
-        void notice_box(std::string_view, std::string_view) override {}
-        void warning_box(std::string_view, std::string_view) override {}
-        int question_box(std::string_view, std::string_view) override { return kBoxCancel; }
-        int yes_no_box(std::string_view, std::string_view) override { return kBoxNo; }
-        void status(std::string_view) override {}
-        void product(std::string_view) override {}
-    } quiet;
+    SilentReporter quiet;
     double t = now_ms();
     auto lap = [&t](double& into) {
         const double n = now_ms();
@@ -183,7 +164,7 @@ int main(int argc, char** argv) {
         Steps median;
     };
     std::vector<StepRow> step_rows;
-    for (const char* flight : kFlights) {
+    for (const char* flight : test::kFlights) {
         const fs::path igc = dir / flight;
         fs::copy_file(fs::path(ORLOGIX_TEST_DATA) / "flights" / flight, igc, fs::copy_options::overwrite_existing);
         std::string bytes;

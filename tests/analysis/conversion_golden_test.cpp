@@ -27,17 +27,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-const char* const kFlights[] = {"d3p.igc",
-                                "fai.igc",
-                                "flat-xcontest-106.82.igc",
-                                "flat-xcontest-8.01.igc",
-                                "freeflight-xcontest-465.33.igc",
-                                "line.igc",
-                                "out-and-return-record.igc",
-                                "record_de_france.igc",
-                                "tri.igc",
-                                "trifai-xcontest-189.65.igc"};
-
 // The two flights whose converted files are kept whole.
 const char* const kConverted[] = {"d3p", "flat-xcontest-8.01"};
 
@@ -155,7 +144,7 @@ TEST(ConversionGolden, StatisticsOfEveryFlightAreUnchanged) {
     const std::string path = golden_path("flight_statistics.tsv");
     if (writing_golden()) {
         std::string text;
-        for (const char* flight : kFlights)
+        for (const char* flight : test::kFlights)
             for (const auto& [field, value] : flight_fields(flight)) text += std::string(flight) + "\t" + field + "\t" + value + "\n";
         ASSERT_EQ(write_file_atomic(path, text), 0);
         FAIL() << "golden statistics written to " << path;
@@ -164,7 +153,7 @@ TEST(ConversionGolden, StatisticsOfEveryFlightAreUnchanged) {
     ASSERT_EQ(read_file(path, text), 0) << path;
     const auto lines = golden_lines(text);
     std::size_t next = 0;
-    for (const char* flight : kFlights) {
+    for (const char* flight : test::kFlights) {
         for (const auto& [field, value] : flight_fields(flight)) {
             ASSERT_LT(next, lines.size()) << flight << " " << field << " is missing from the golden file";
             const auto& g = lines[next++];

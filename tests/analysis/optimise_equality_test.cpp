@@ -151,16 +151,7 @@ TEST(FastEqualsReference, RealFlights) {
 #if defined(__SANITIZE_ADDRESS__)
     const char* const flights[] = {"d3p.igc", "line.igc", "record_de_france.igc", "trifai-xcontest-189.65.igc"};
 #else
-    const char* const flights[] = {"d3p.igc",
-                                   "fai.igc",
-                                   "flat-xcontest-106.82.igc",
-                                   "flat-xcontest-8.01.igc",
-                                   "freeflight-xcontest-465.33.igc",
-                                   "line.igc",
-                                   "out-and-return-record.igc",
-                                   "record_de_france.igc",
-                                   "tri.igc",
-                                   "trifai-xcontest-189.65.igc"};
+    const auto& flights = test::kFlights;
 #endif
     for (const char* name : flights) {
         const auto track = test::load_igc_fixes(test::flight_path(name));
