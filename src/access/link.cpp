@@ -1,6 +1,7 @@
 #include "access/link.hpp"
 
 #include "access/job_context.hpp"
+#include "access/port_list.hpp"
 #include "core/report.hpp"
 
 namespace orlogix {
@@ -9,16 +10,23 @@ namespace {
 constexpr int kSettlePauseMs = 100;
 constexpr int kRetryPauseMs = 1000;
 constexpr int kBaudPauseMs = 200;
+
+// The port as configured and, when that is a number, the device it stood for.
+std::string port_and_device(const std::string& port, const std::string& device) {
+    if (device == port) return port;
+    return port + " (" + (device.empty() ? std::string("not among the serial ports found") : device) + ")";
+}
 }  // namespace
 
 int connect_serial(JobContext& ctx, int baud, bool xon_xoff) {
     const int attempts = ctx.options.connect_attempts();
     bool set_up_failed = false;
+    std::string device;
     for (int i = 0; i < attempts; ++i) {
         if (ctx.aborted()) return job_aborted(ctx);
         // Resolved on every attempt: a receiver plugged in late still gets found.
         Link& link = ctx.link();
-        std::string device = link.device_for(ctx.port_name, ctx.device_roots);
+        device = link.device_for(ctx.port_name, ctx.device_roots);
         if (!device.empty() && link.open(device) == 0) {
             ctx.pause_ms(kSettlePauseMs);
             if (link.configure(baud, xon_xoff) != 0 || link.purge() != 0) {
@@ -34,7 +42,7 @@ int connect_serial(JobContext& ctx, int baud, bool xon_xoff) {
     }
     job_error(ctx,
               set_up_failed ? "Error while initialising port" : "Could not open serial port (sure it's the right one ?)",
-              strformat("Connecting to GPS on %s", ctx.port_name.c_str()));
+              strformat("Connecting to GPS on %s", port_and_device(ctx.port_name, device).c_str()));
     return -1;
 }
 

@@ -13,7 +13,8 @@ class JobContext;
 // Opens the context's port: up to options.connect_attempts() attempts one
 // second apart with the status "Connecting to GPS (%)" counting the attempts
 // left. 0, or -1 after "Transfer aborted" or an error titled
-// "Connecting to GPS on %s".
+// "Connecting to GPS on %s" with the port and, for a port number, the device
+// it stood for.
 int connect_serial(JobContext& ctx, int baud, bool xon_xoff);
 // Changes the rate in the middle of a job (XON/XOFF by protocol type),
 // purges both queues and pauses 200 ms. 0, or -1 after an error titled

@@ -1,8 +1,10 @@
 #include "control/command_line.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <limits>
+#include <vector>
 
 #include "core/report.hpp"
 #include "core/time.hpp"
@@ -78,62 +80,69 @@ bool parse_filter_time(std::string_view s, uint32_t& out) {
     return true;
 }
 
+// Edits needed to turn one name into the other (adjacent swaps count once).
+std::size_t edit_distance(std::string_view a, std::string_view b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t change = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+// The known name a mistyped one most likely meant; empty when none is close.
+std::string_view closest_gps_name(std::string_view typed) {
+    std::string_view best;
+    std::size_t best_distance = 3;  // more than two edits is another word
+    for (std::string_view name : kGpsNames) {
+        // Each letter more or less is one edit: no need to measure far-off lengths.
+        if (typed.size() + 2 < name.size() || typed.size() > name.size() + 2) continue;
+        const std::size_t d = edit_distance(typed, name);
+        if (d < best_distance && 3 * d <= name.size()) {
+            best = name;
+            best_distance = d;
+        }
+    }
+    return best;
+}
+
+class Interpreter;
+using Handler = bool (Interpreter::*)(const std::string& value);
+
+// One keyword: how it is shown in the usage text and what reading it does.
+struct Keyword {
+    std::string_view name;
+    std::string_view value;       // what the value is, for the usage; empty: no value
+    std::string_view help;
+    CommandOperation operation;   // None: an option
+    const char* missing;          // an operation's text for an empty value
+    Handler handler;              // nullptr: the value is the operation's file name
+};
+
 class Interpreter {
 public:
     Interpreter(CommandLine& c, CommandLineError& e) : c_(c), e_(e) {}
 
-    // One finished token; false after an error (its text is set).
-    bool token(const std::string& keyword, const std::string& value) {
-        const std::string& k = keyword;
-        if (k == "COM") return com(value);
-        if (k == "USB") return c_.usb = true;
-        if (k == "GPS") return gps(value);
-        if (k == "KML_LOG") return operation(CommandOperation::KmlLog, value, "Missing log file name");
-        if (k == "MPS_LOG") return operation(CommandOperation::MpsLog, value, "Missing log file name");
-        if (k == "OZI_LOG" || k == "RD_LOG") return operation(CommandOperation::OziLog, value, "Missing log file name");
-        if (k == "IGC_LOG") return operation(CommandOperation::IgcLog, value, "Missing log file directory name");
-        if (k == "PILOT") return text_option(c_.pilot, value, 80);
-        if (k == "ID") return text_option(c_.glider_id, value, 20);
-        if (k == "RD_WPT") return operation(CommandOperation::ReadWaypoints, value, "Missing wpt file name");
-        if (k == "RD_GEO_WPT") return operation(CommandOperation::ReadGeoWaypoints, value, "Missing wpt file name");
-        if (k == "WR_WPT") return operation(CommandOperation::WriteWaypoints, value, "Missing wpt file name");
-        if (k == "WR_WPT2") return operation(CommandOperation::WriteWaypointsIdName, value, "Missing wpt file name");
-        if (k == "WR_CTR") return operation(CommandOperation::WriteCtr, value, "Missing CTR file name");
-        if (k == "EXIT") return c_.exit = true;
-        if (k == "OVERWRITE") return c_.overwrite = true;
-        if (k == "WIN") return window(value);
-        if (k == "CHKKML") return operation(CommandOperation::CheckKml, value, "Missing file name");
-        if (k == "IGC2KML") return operation(CommandOperation::IgcToKml, value, "Missing IGC/KML file name");
-        if (k == "DAT2KML") return operation(CommandOperation::DatToKml, value, "Missing DAT/KML file name");
-        if (k == "LOGFILE") return operation(CommandOperation::LogFile, value, "Missing track log file name");
-        if (k == "COMP_LOG") return comp_log(value);
-        if (k == "COMP_SPECIAL") return c_.comp_special = true;
-        if (k == "COMP_DIR") return required(c_.comp_dir, value, "Missing competition directory name");
-        if (k == "COMP_FS") return required(c_.comp_fs_file, value, "Missing flight score file name");
-        if (k == "COMPID") return pilot_number(c_.comp_id, trim_blanks(value), true, "Bad COMPID value");
-        if (k == "CIVLID") return pilot_number(c_.civl_id, value, false, "Bad CIVLID value");
-        if (k == "FILTER") return filter_start(value);
-        if (k == "FILTEREND") return filter_end(value);
-        if (k == "NOTIFY") return notify(value);
-        if (k == "NOSPLIT") return c_.no_split = true;
-        if (k == "SESSION") return session(value);
-        if (k == "NOCHECK") return c_.no_check = true;
-        if (k == "PWROFF") return c_.power_off = true;
-        if (k == "SENDLOG") return send_log(value);
-        if (k == "POSX") return position(c_.message_x, value);
-        if (k == "POSY") return position(c_.message_y, value);
-        if (k == "USERNAME") return username(value);
-        if (k == "TIMEOUT") return timeout(value);
-        if (k == "NOLOOPOPT") return c_.no_loop_opt = true;
-        return fail("Unrecognized command");
-    }
+    // One finished token as typed (`raw`); false after an error (its text is set).
+    bool token(const std::string& keyword, const std::string& value, std::string_view raw);
 
     bool fail(std::string text) {
         e_.text = std::move(text);
         return false;
     }
 
-private:
+    template <bool CommandLine::*Field>
+    bool flag(const std::string&) {
+        c_.*Field = true;
+        return true;
+    }
+
     bool com(const std::string& v) {
         uint64_t n = 0;
         if (parse_unsigned(v, std::numeric_limits<int32_t>::max(), n) && n > 0) {
@@ -156,7 +165,10 @@ private:
                 return true;
             }
         }
-        return fail("Bad GPS type");
+        std::string text = "Bad GPS type: " + v;
+        if (std::string_view near = closest_gps_name(name); !near.empty())
+            text += " (did you mean " + std::string(near) + "?)";
+        return fail(std::move(text));
     }
 
     bool operation(CommandOperation op, const std::string& v, const char* missing) {
@@ -176,6 +188,15 @@ private:
         if (!v.empty()) field = v.substr(0, max);
         return true;
     }
+
+    bool pilot(const std::string& v) { return text_option(c_.pilot, v, 80); }
+    bool glider_id(const std::string& v) { return text_option(c_.glider_id, v, 20); }
+    bool comp_dir(const std::string& v) { return required(c_.comp_dir, v, "Missing competition directory name"); }
+    bool comp_fs(const std::string& v) { return required(c_.comp_fs_file, v, "Missing flight score file name"); }
+    bool comp_id(const std::string& v) { return pilot_number(c_.comp_id, trim_blanks(v), true, "Bad COMPID value"); }
+    bool civl_id(const std::string& v) { return pilot_number(c_.civl_id, v, false, "Bad CIVLID value"); }
+    bool position_x(const std::string& v) { return position(c_.message_x, v); }
+    bool position_y(const std::string& v) { return position(c_.message_y, v); }
 
     bool window(const std::string& v) {
         if (v == "0") c_.window_mode = WindowMode::Hidden;
@@ -264,9 +285,88 @@ private:
         return true;
     }
 
+private:
     CommandLine& c_;
     CommandLineError& e_;
 };
+
+using O = CommandOperation;
+using I = Interpreter;
+
+// An operation whose value is its file name, and an option read by its handler.
+constexpr Keyword file_operation(std::string_view name, std::string_view help, CommandOperation op,
+                                 const char* missing) {
+    return {name, "file", help, op, missing, nullptr};
+}
+constexpr Keyword option(std::string_view name, std::string_view value, std::string_view help, Handler handler) {
+    return {name, value, help, CommandOperation::None, nullptr, handler};
+}
+
+// Every keyword, in the order the usage text shows them: operations first.
+const Keyword kKeywords[] = {
+    file_operation("KML_LOG", "download the track log into a signed KML trip", O::KmlLog, "Missing log file name"),
+    {"IGC_LOG", "folder/ or file",
+     "download the track log into an IGC file (in a folder: named by date and flight number)", O::IgcLog,
+     "Missing log file directory name", nullptr},
+    file_operation("OZI_LOG", "download the track log into an OziExplorer track file", O::OziLog,
+                   "Missing log file name"),
+    file_operation("RD_LOG", "the same as OZI_LOG", O::OziLog, "Missing log file name"),
+    file_operation("MPS_LOG", "download the track log into a MapSource file", O::MpsLog, "Missing log file name"),
+    file_operation("RD_WPT", "download the waypoints into an OziExplorer waypoint file", O::ReadWaypoints,
+                   "Missing wpt file name"),
+    file_operation("RD_GEO_WPT", "download the waypoints into a Geographical waypoint file", O::ReadGeoWaypoints,
+                   "Missing wpt file name"),
+    file_operation("WR_WPT", "upload the waypoints of a file (an empty comment takes the identifier)",
+                   O::WriteWaypoints, "Missing wpt file name"),
+    file_operation("WR_WPT2", "upload the waypoints of a file (names: identifier and comment)", O::WriteWaypointsIdName,
+                   "Missing wpt file name"),
+    file_operation("WR_CTR", "upload the airspaces of an OpenAir file", O::WriteCtr, "Missing CTR file name"),
+    {"USERNAME", "name", "write the pilot name (with COMPID and CIVLID) to a Flymaster", O::UserName, nullptr,
+     &I::username},
+    {"COMP_LOG", "KML or IGC", "competition download: the track log saved as the competition log", O::CompLog, nullptr,
+     &I::comp_log},
+    file_operation("IGC2KML", "convert an IGC file to KML", O::IgcToKml, "Missing IGC/KML file name"),
+    file_operation("DAT2KML", "convert a .dat track file to KML", O::DatToKml, "Missing DAT/KML file name"),
+    file_operation("CHKKML", "check the signature of a KML file", O::CheckKml, "Missing file name"),
+    file_operation("LOGFILE", "open a track file (the same as naming the file alone)", O::LogFile,
+                   "Missing track log file name"),
+
+    option("GPS", "name", "the instrument (the names below; GARMIN when not given)", &I::gps),
+    option("COM", "n or device", "the port: entry n of the system's serial ports, or a device path", &I::com),
+    option("USB", "", "a Garmin on USB", &I::flag<&CommandLine::usb>),
+    option("WIN", "0, 1 or 2", "no window (messages go to standard error), minimised, or shown", &I::window),
+    option("EXIT", "", "end the program when the operation has finished", &I::flag<&CommandLine::exit>),
+    option("OVERWRITE", "", "replace existing output files without asking", &I::flag<&CommandLine::overwrite>),
+    option("PILOT", "name", "pilot for the IGC header and the competition log", &I::pilot),
+    option("ID", "text", "glider ID for the IGC header", &I::glider_id),
+    option("TIMEOUT", "seconds", "how long to keep trying to reach the instrument (30 when not given)", &I::timeout),
+    option("PWROFF", "", "switch a Garmin or Flymaster off after the transfer", &I::flag<&CommandLine::power_off>),
+    option("NOSPLIT", "", "keep a track with time gaps whole", &I::flag<&CommandLine::no_split>),
+    option("NOLOOPOPT", "", "no out-and-return and triangle optimisation", &I::flag<&CommandLine::no_loop_opt>),
+    option("NOTIFY", "socket", "send progress notifications to a Unix datagram socket", &I::notify),
+    option("SESSION", "n", "the number sent with every notification", &I::session),
+    option("SENDLOG", "seconds", "a position notification every so many seconds of track time", &I::send_log),
+    option("COMP_DIR", "folder", "competition output folder", &I::comp_dir),
+    option("COMP_FS", "file", "read the pilot list from an FS database file", &I::comp_fs),
+    option("COMP_SPECIAL", "", "competition mode: pilots known by their identity waypoint",
+           &I::flag<&CommandLine::comp_special>),
+    option("COMPID", "n", "competition pilot number", &I::comp_id),
+    option("CIVLID", "n", "CIVL pilot ID", &I::civl_id),
+    option("FILTER", "YYYYMMDDhhmmss", "start of the competition time window (UTC)", &I::filter_start),
+    option("FILTEREND", "YYYYMMDDhhmmss", "end of the competition time window (UTC)", &I::filter_end),
+    option("NOCHECK", "", "competition download without the track speed check", &I::flag<&CommandLine::no_check>),
+    option("POSX", "x", "horizontal position of message boxes", &I::position_x),
+    option("POSY", "y", "vertical position of message boxes", &I::position_y),
+};
+
+bool Interpreter::token(const std::string& keyword, const std::string& value, std::string_view raw) {
+    for (const Keyword& k : kKeywords) {
+        if (keyword != k.name) continue;
+        if (k.handler) return (this->*k.handler)(value);
+        return operation(k.operation, value, k.missing);
+    }
+    return fail("Unrecognized command: " + std::string(raw));
+}
 
 bool gps_in(GpsType g, std::initializer_list<GpsType> allowed) {
     for (GpsType a : allowed)
@@ -277,7 +377,6 @@ bool gps_in(GpsType g, std::initializer_list<GpsType> allowed) {
 // Which instruments each operation may name; empty text: allowed.
 const char* check_operation(const CommandLine& c) {
     using G = GpsType;
-    using O = CommandOperation;
     if (c.operation == O::UserName)
         return c.gps == G::Flymaster ? nullptr : "Unsupported GPS for username upload";
     if (c.usb) return c.gps == G::Garmin ? nullptr : "USB is not supported";
@@ -332,6 +431,7 @@ int parse_command_line(std::string_view text, CommandLine& out, CommandLineError
     Interpreter interpret(out, error);
     std::string keyword, value;
     bool value_started = false;
+    std::size_t token_start = 0;
     for (std::size_t i = 0; i <= text.size(); ++i) {
         char ch = i < text.size() ? text[i] : '\0';
         bool finish = false;
@@ -345,6 +445,7 @@ int parse_command_line(std::string_view text, CommandLine& out, CommandLineError
                 keyword.clear();
                 value.clear();
                 value_started = false;
+                token_start = i;
                 state = State::Keyword;
                 break;
             case State::Keyword:
@@ -356,17 +457,18 @@ int parse_command_line(std::string_view text, CommandLine& out, CommandLineError
             case State::Value:
                 if (ch == ' ' || ch == '\0') finish = true;
                 else if (ch == '"' && !value_started) state = State::Quoted;
-                else if (value.size() < kValueMax) value += ch;
+                else value += ch;  // kept whole: the platform decides what a name may hold
                 value_started = true;
                 break;
             case State::Quoted:
                 if (ch == '"' || ch == '\0') finish = true;
-                else if (value.size() < kValueMax) value += ch;
+                else value += ch;
                 break;
         }
         if (finish) {
             state = State::Between;
-            if (!interpret.token(keyword, value)) return -1;
+            const std::size_t end = std::min(i + (ch == '"' ? 1 : 0), text.size());
+            if (!interpret.token(keyword, value, text.substr(token_start, end - token_start))) return -1;
         }
     }
     if (const char* problem = check_operation(out)) {
@@ -374,6 +476,45 @@ int parse_command_line(std::string_view text, CommandLine& out, CommandLineError
         return -1;
     }
     return 0;
+}
+
+std::string usage_text(const std::function<bool(GpsType)>& available) {
+    auto form = [](const Keyword& k) {
+        std::string f = "/" + std::string(k.name);
+        if (!k.value.empty()) f += "=<" + std::string(k.value) + ">";
+        return f;
+    };
+    auto list = [&](bool operations) {
+        std::string out;
+        for (const Keyword& k : kKeywords) {
+            if ((k.operation != CommandOperation::None) != operations) continue;
+            std::string f = form(k);
+            out += "  " + f + std::string(f.size() < 30 ? 30 - f.size() : 1, ' ') + std::string(k.help) + "\n";
+        }
+        return out;
+    };
+    std::string gps;
+    for (std::size_t i = 0; i < kGpsNames.size(); ++i) {
+        gps += "  " + std::string(kGpsNames[i]);
+        if (available && !available(static_cast<GpsType>(i))) gps += " (not built yet)";
+        gps += "\n";
+    }
+    return "Usage: orlogix /GPS=<name> [/COM=<n or device>] /<OPERATION>=<file> [options] [/EXIT]\n"
+           "       orlogix <track file>       open a track file\n"
+           "       orlogix                    the main window\n"
+           "       orlogix --help | -h | /?   this text; orlogix --version: the version\n"
+           "Keywords and GPS names may be written in any case; a value with blanks goes in double quotes.\n"
+           "Without /WIN=1 or /WIN=2 a command line runs without a window.\n"
+           "\nOperations (one per command line):\n" +
+           list(true) + "\nOptions:\n" + list(false) + "\nGPS names:\n" + gps +
+           "\nExit codes:\n"
+           "  0  the operation worked\n"
+           "  1  the transfer, a conversion, a check or writing the output failed\n"
+           "  2  the command line could not be parsed, or it names no operation (\"Nothing to do\")\n"
+           "\nTrying it without an instrument: a simulated Garmin prints its device path, then serves a flight:\n"
+           "  orlogix-sim --family garmin --track flight.igc &\n"
+           "  orlogix /GPS=GARMIN /COM=/dev/pts/3 /IGC_LOG=flights/ /WIN=0 /EXIT\n"
+           "(use the device path orlogix-sim printed in place of /dev/pts/3)\n";
 }
 
 int protocol_type_for(const CommandLine& c) {

@@ -2,6 +2,7 @@
 // The batch command line: "/KEYWORD=value" tokens naming one operation, the
 // instrument, the port and options. Parsing is pure; running it is elsewhere.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -36,7 +37,6 @@ enum class WindowMode : int { Hidden = 0, Minimised = 1, Normal = 2 };
 enum class CompFileType : int { Kml = 0, Igc = 1 };
 
 inline constexpr std::size_t kKeywordMax = 16;
-inline constexpr std::size_t kValueMax = 260;
 inline constexpr int kTimeoutMax = 86400;
 
 struct CommandLine {
@@ -79,6 +79,11 @@ inline constexpr const char* kParseTitle = "Parsing command line";
 
 // Parses a whole command line. 0, or -1 with the first error's text.
 int parse_command_line(std::string_view text, CommandLine& out, CommandLineError& error);
+
+// What --help prints: the forms of a command line, every operation and option
+// with its value, the GPS names (those `available` refuses are marked as not
+// built yet), the exit codes and an example with a simulated instrument.
+std::string usage_text(const std::function<bool(GpsType)>& available = {});
 
 // The protocol type of the dispatch table for the command's instrument.
 int protocol_type_for(const CommandLine& c);

@@ -58,6 +58,13 @@ void CommandRunner::start() {
         fail_now("Command line", missing);
         return;
     }
+    // Names are taken whole from the command line; the platform sets the limit
+    // (an IGC folder is checked with the name a flight gets in it).
+    if (!c_.file_name.empty() && c_.operation != CommandOperation::IgcLog &&
+        !name_fits_platform(replace_date(c_.file_name, 0))) {
+        fail_now("Error opening file", "Too long file name");
+        return;
+    }
     if (c_.operation == CommandOperation::LogFile) {
         open_log_file();
         return;
@@ -146,8 +153,19 @@ void CommandRunner::start_job(AccessType access, Completion completion, JobParam
     env_.notifier.send("Transfer started");
 }
 
+// A flight is not fetched for an output that cannot be written.
+bool CommandRunner::output_place_ok() const {
+    if (c_.operation == CommandOperation::IgcLog) return check_igc_output_place(env_.reporter, c_) == 0;
+    if (c_.operation == CommandOperation::CompLog) return true;  // its folder is the competition's
+    return check_output_place(env_.reporter, c_.file_name, c_.overwrite, c_.window_mode == WindowMode::Hidden) == 0;
+}
+
 void CommandRunner::start_download() {
     const bool track = is_track_download(c_.operation);
+    if (!output_place_ok()) {
+        failed_ = finished_ = true;
+        return;
+    }
     start_job(track ? AccessType::ReadTrackLog : AccessType::ReadWaypoints,
               track ? Completion::TrackLog : Completion::WaypointsRead, {});
 }

@@ -46,6 +46,7 @@ public:
 private:
     void finish(bool success);
     void fail_now(const char* title, const std::string& text);
+    bool output_place_ok() const;
     void start_download();
     void start_waypoint_upload();
     void start_job(AccessType access, Completion completion, JobParams params);

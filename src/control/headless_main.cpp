@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "access/dispatch.hpp"
@@ -14,16 +15,31 @@
 #include "control/headless_reporter.hpp"
 #include "control/notifier.hpp"
 #include "core/current_data.hpp"
+#include "core/report.hpp"
+#include "formats/igc_writer.hpp"
 #include "protocols/families.hpp"
 #include "settings/settings.hpp"
 
 namespace orlogix {
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: orlogix /GPS=<instrument> [/COM=<n or device>] /<OPERATION>=<file> [options] [/EXIT]\n"
-    "       orlogix <track file>\n"
-    "Example: orlogix /GPS=GARMIN /COM=/dev/ttyUSB0 /IGC_LOG=flights/ /WIN=0 /EXIT\n";
+constexpr int kExitParse = 2;
+
+// A family is built in when it has registered any job routine for its protocol type.
+bool family_built(GpsType gps) {
+    CommandLine c;
+    c.gps = gps;
+    const int protocol = protocol_type_for(c);
+    for (int a = 0; a < kAccessTypeCount; ++a) {
+        Routine routine = dispatch_routine(a, protocol);
+        if (routine != Routine::None && job_routines().find(static_cast<AccessType>(a), routine)) return true;
+    }
+    return false;
+}
+
+bool asks_for_help(const char* arg) {
+    return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "/?") == 0;
+}
 
 // A single argument that names an existing file opens it, even when it is an
 // absolute path (which would otherwise read as a keyword).
@@ -36,19 +52,40 @@ bool names_existing_file(const char* arg) {
 
 int run_headless(int argc, const char* const* argv) {
     HeadlessReporter reporter;
-    if (argc < 2) {
-        std::fputs(kUsage, stderr);
-        return 2;
+    register_protocol_families();
+    register_all_families();
+    for (int i = 1; i < argc; ++i) {
+        if (asks_for_help(argv[i])) {
+            std::fputs(usage_text(family_built).c_str(), stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Orlogix %d.%02d\n", kProgramVersionHundredths / 100, kProgramVersionHundredths % 100);
+            return 0;
+        }
     }
+    auto refuse = [&](const std::string& text) {
+        reporter.error_box(kParseTitle, text);
+        std::fputs("orlogix --help lists the operations and options.\n", stderr);
+        return kExitParse;
+    };
     CommandLine command;
     CommandLineError error;
+    if (argc < 2) return refuse("Nothing to do");
     if (argc == 2 && names_existing_file(argv[1])) {
         command.operation = CommandOperation::LogFile;
         command.file_name = argv[1];
+    } else if (argv[1][0] == '-') {
+        // An option of another program's style, not a file that exists.
+        return refuse(std::string("Unrecognized command: ") + argv[1]);
     } else if (parse_command_line(join_arguments(argc, argv), command, error) != 0) {
-        reporter.error_box(kParseTitle, error.text);
-        return 2;
+        return refuse(error.text);
     }
+    // Instrument and options alone do nothing: say so rather than end quietly.
+    if (command.operation == CommandOperation::None) return refuse("Nothing to do");
+    // No window and no terminal to answer: a question about an existing file
+    // cannot be asked, which makes this a hidden run (the file is kept, the run fails).
+    if (!reporter.interactive()) command.window_mode = WindowMode::Hidden;
 
     Settings settings;
     SettingsStore store(default_settings_paths());
@@ -58,9 +95,6 @@ int run_headless(int argc, const char* const* argv) {
     if (!command.notify.empty()) notifier.open(command.notify, command.has_session, command.session);
     notifier.set_send_log_seconds(command.send_log_seconds);
     reporter.set_notifier(&notifier);
-
-    register_protocol_families();
-    register_all_families();
 
     HeadlessEventLoop loop;
     CurrentData data;
@@ -78,8 +112,11 @@ int run_headless(int argc, const char* const* argv) {
         reporter.finish_progress();
         code = runner.exit_code();
         jobs.shutdown();
-        // What was done, for the caller: the last status line.
-        if (code == 0 && !reporter.last_status().empty()) std::printf("%s\n", reporter.last_status().c_str());
+        // What was done, for the caller: the last status line. A check's
+        // result is its output whichever way it went.
+        const bool check = command.operation == CommandOperation::CheckKml;
+        if ((code == 0 || check) && !reporter.last_status().empty())
+            std::printf("%s\n", reporter.last_status().c_str());
     }
     return code;
 }

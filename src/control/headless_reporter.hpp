@@ -22,6 +22,7 @@ public:
     void set_notifier(Notifier* n) { notifier_ = n; }
     // Whether answers may be read from the input (a terminal).
     void set_interactive(bool on) { interactive_ = on; }
+    bool interactive() const { return interactive_; }
     void set_progress_line(bool on) { progress_line_ = on; }
 
     void error_box(std::string_view title, std::string_view text) override;

@@ -16,8 +16,11 @@ namespace {
 constexpr const char* kTitle = "Save IGC log";
 constexpr int kLastFlightNumber = 35;
 
+// A name ending in a slash is a folder; so is an existing folder named without one.
 bool is_folder_name(const std::string& name) {
-    return !name.empty() && (name.back() == '/' || name.back() == '\\');
+    if (!name.empty() && (name.back() == '/' || name.back() == '\\')) return true;
+    struct stat st {};
+    return ::stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool file_exists(const std::string& path) {
@@ -25,7 +28,42 @@ bool file_exists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
+// The folder as a path that ends in "/", whatever way it was named.
+std::string folder_path(std::string folder) {
+    if (folder.back() == '\\') folder.back() = '/';
+    else if (folder.back() != '/') folder += '/';
+    return folder;
+}
+
+std::string numbered_name(bool raw, int year, int month, int day, const std::string& serial, int flight) {
+    return strformat(raw ? "%d-%02d-%02d-xxx-%s-%02d.igc" : "%d-%02d-%02d-xqv-%s-%02d.igc", year, month, day,
+                     serial.c_str(), flight);
+}
+
 }  // namespace
+
+int check_igc_output_place(Reporter& r, const CommandLine& c) {
+    const std::string& name = c.file_name;
+    const bool numbered = is_folder_name(name);
+    // The longest name a flight can get: the date filled in, a numbered file name added.
+    const std::string longest = replace_date(numbered ? folder_path(name) + numbered_name(true, 2000, 1, 1, "xxx", 99)
+                                                      : name,
+                                             0);
+    if (!name_fits_platform(longest)) {
+        r.error_box(kTitle, "Too long file name");
+        return -1;
+    }
+    const std::string folder = known_folder(name, numbered);
+    if (const int e = folder_problem(folder)) {
+        path_error_box(r, kTitle, "File open error", folder, e);
+        return -1;
+    }
+    if (!numbered && !c.overwrite && name.find("$date") == std::string::npos && file_exists(name)) {
+        path_error_box(r, kTitle, "File open error", name, EEXIST);
+        return -1;
+    }
+    return 0;
+}
 
 bool delivers_own_igc(GpsType gps) {
     return gps == GpsType::IqCompeo || gps == GpsType::Dsx || gps == GpsType::IqBasic;
@@ -70,33 +108,35 @@ int write_igc_output(Reporter& r, const CommandLine& c, const CurrentData& data,
     std::string name = replace_date(c.file_name, start);
     const bool numbered = is_folder_name(name);
     CalendarTime day = calendar_from_time(start);
+    const std::string serial = raw ? data.raw_igc.serial : std::string("000");
     auto name_for = [&](int flight) {
-        if (!numbered) return name;
-        std::string folder = name;
-        if (folder.back() == '\\') folder.back() = '/';
-        const std::string serial = raw ? data.raw_igc.serial : std::string("000");
-        return folder + strformat(raw ? "%d-%02d-%02d-xxx-%s-%02d.igc" : "%d-%02d-%02d-xqv-%s-%02d.igc", day.year,
-                                  day.month, day.day, serial.c_str(), flight);
+        return numbered ? folder_path(name) + numbered_name(raw, day.year, day.month, day.day, serial, flight) : name;
     };
 
     std::string path = name_for(1);
-    if (path.size() >= kPathLimit) {
+    if (!name_fits_platform(path)) {
         r.error_box(kTitle, "Too long file name");
         return -1;
     }
     if (!c.overwrite) {
         int flight = 1;
         while (file_exists(path)) {
-            if (!numbered || ++flight > kLastFlightNumber) {
-                r.error_box(kTitle, "No free flight number available");
+            if (!numbered) {
+                path_error_box(r, kTitle, "File open error", path, EEXIST);
+                return -1;
+            }
+            if (++flight > kLastFlightNumber) {
+                r.error_box(kTitle, "No free flight number available in " + folder_path(name));
                 return -1;
             }
             path = name_for(flight);
         }
     }
     if (write_file_atomic(path, bytes) != 0) {
-        int e = errno;
-        system_error_box(r, e == ENOENT || e == EACCES || e == EISDIR ? "File open error" : "File write error", e);
+        const int e = errno;
+        path_error_box(r, kTitle, e == ENOENT || e == EACCES || e == EISDIR || e == ENOTDIR ? "File open error"
+                                                                                              : "File write error",
+                       path, e);
         return -1;
     }
     result.path = path;

@@ -18,6 +18,11 @@ struct IgcOutputResult {
 // 0 with the result, or -1 after reporting (every box titled "Save IGC log").
 int write_igc_output(Reporter& r, const CommandLine& c, const CurrentData& data, IgcOutputResult& result);
 
+// Before the download: the folder exists and takes files, the name fits the
+// platform, and a named file does not exist already (without OVERWRITE).
+// 0, or -1 after reporting titled "Save IGC log".
+int check_igc_output_place(Reporter& r, const CommandLine& c);
+
 // Families that deliver their own IGC file, which is written unchanged.
 bool delivers_own_igc(GpsType gps);
 

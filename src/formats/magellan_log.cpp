@@ -34,12 +34,14 @@ bool angle(std::string_view value, std::string_view hemisphere, Axis axis, int32
     int ddmm = 0;
     for (char c : value.substr(0, value.find('.')))
         if (c >= '0' && c <= '9' && ddmm < 100000) ddmm = ddmm * 10 + (c - '0');
-    if (ddmm / 100 >= limit) return false;
+    if (ddmm / 100 > limit) return false;
     const char positive = axis == Axis::Latitude ? 'N' : 'E';
     const char negative = axis == Axis::Latitude ? 'S' : 'W';
     if (hemisphere.size() != 1 || (hemisphere[0] != positive && hemisphere[0] != negative)) return false;
     if (hemisphere[0] == negative) radians = -radians;
-    return radians_to_semicircle(radians, out) == 0;
+    // The pole and the date line themselves, nothing past them.
+    if (radians_to_semicircle(radians, out) != 0) return false;
+    return axis == Axis::Longitude || (out <= (1 << 30) && out >= -(1 << 30));
 }
 
 enum class Fix { Stored, Skipped, Bad };

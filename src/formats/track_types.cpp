@@ -1,5 +1,6 @@
 #include "formats/track_types.hpp"
 
+#include <cctype>
 #include <iterator>
 
 #include "core/report.hpp"
@@ -64,7 +65,9 @@ std::optional<TrackReadType> track_read_type_for_path(std::string_view path) {
     const std::size_t dot = path.rfind('.');
     const std::size_t slash = path.find_last_of("/\\");
     if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return std::nullopt;
-    const std::string_view extension = path.substr(dot);
+    // Any case: instruments write "FLIGHT.IGC".
+    std::string extension(path.substr(dot));
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     for (int i = 0; i < kReadCount; ++i)
         if (extension == kTrackReadTypes[i].extension) return static_cast<TrackReadType>(i + 1);
     return std::nullopt;

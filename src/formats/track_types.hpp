@@ -45,8 +45,8 @@ TrackReadType track_read_type_for_filter(int filter);
 // "Error opening file". 0 or -1.
 int complete_track_path(Reporter& r, std::string& path, int filter, bool save);
 
-// The reader for a path's extension (the text after the last ".", compared
-// exactly in lower case); nothing when there is none or it is not a track type.
+// The reader for a path's extension (the text after the last ".", in any
+// case); nothing when there is none or it is not a track type.
 std::optional<TrackReadType> track_read_type_for_path(std::string_view path);
 
 }  // namespace orlogix

@@ -9,6 +9,31 @@
 
 namespace orlogix::ui {
 
+namespace {
+
+// The two name forms exclude each other; both may be off.
+void exclude_each_other(QCheckBox* a, QCheckBox* b, IgcNameForm form) {
+    a->setChecked(form == IgcNameForm::Long);
+    b->setChecked(form == IgcNameForm::Short);
+    QObject::connect(a, &QCheckBox::clicked, b, [b](bool on) { if (on) b->setChecked(false); });
+    QObject::connect(b, &QCheckBox::clicked, a, [a](bool on) { if (on) a->setChecked(false); });
+}
+
+IgcNameForm form_of(const QCheckBox* long_name, const QCheckBox* short_name) {
+    return long_name->isChecked() ? IgcNameForm::Long : short_name->isChecked() ? IgcNameForm::Short : IgcNameForm::None;
+}
+
+QDialogButtonBox* save_and_cancel(QDialog* d, const char* cancel) {
+    auto* buttons = new QDialogButtonBox(d);
+    buttons->addButton("&Save", QDialogButtonBox::AcceptRole);
+    buttons->addButton(cancel, QDialogButtonBox::RejectRole);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, d, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, d, &QDialog::reject);
+    return buttons;
+}
+
+}  // namespace
+
 IgcFormatDialog::IgcFormatDialog(Reporter& r, const IgcDialogValues& v,
                                  std::function<int(IgcDialogValues&, int)> write, QWidget* parent)
     : QDialog(parent), r_(r), write_(std::move(write)) {
@@ -35,21 +60,12 @@ IgcFormatDialog::IgcFormatDialog(Reporter& r, const IgcDialogValues& v,
     long_name = new QCheckBox("Save with IGC long file name", this);
     short_name = new QCheckBox("Save with IGC short file name", this);
     enl = new QCheckBox("Add ENL from trk depth", this);
-    long_name->setChecked(v.name_form == IgcNameForm::Long);
-    short_name->setChecked(v.name_form == IgcNameForm::Short);
+    exclude_each_other(long_name, short_name, v.name_form);
     enl->setChecked(v.add_enl);
-    // The two name forms exclude each other; both may be off.
-    connect(long_name, &QCheckBox::clicked, this, [this](bool on) { if (on) short_name->setChecked(false); });
-    connect(short_name, &QCheckBox::clicked, this, [this](bool on) { if (on) long_name->setChecked(false); });
     g->addWidget(long_name, row++, 0, 1, 3);
     g->addWidget(short_name, row++, 0, 1, 3);
     g->addWidget(enl, row++, 0, 1, 3);
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton("&Save", QDialogButtonBox::AcceptRole);
-    buttons->addButton("Cancel", QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &IgcFormatDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &IgcFormatDialog::reject);
-    g->addWidget(buttons, row, 0, 1, 3);
+    g->addWidget(save_and_cancel(this, "Cancel"), row, 0, 1, 3);
 }
 
 IgcDialogValues IgcFormatDialog::values() const {
@@ -61,7 +77,7 @@ IgcDialogValues IgcFormatDialog::values() const {
     v.glider_id = glider_id->text().toStdString();
     v.site = site->text().toStdString();
     v.competition_class = glider_class->text().toStdString();
-    v.name_form = long_name->isChecked() ? IgcNameForm::Long : short_name->isChecked() ? IgcNameForm::Short : IgcNameForm::None;
+    v.name_form = form_of(long_name, short_name);
     v.add_enl = enl->isChecked();
     return v;
 }
@@ -71,6 +87,34 @@ void IgcFormatDialog::accept() {
     const int flight_number = check_igc_dialog(r_, v);
     if (flight_number < 0) return;
     if (write_(v, flight_number) == 1) QDialog::accept();
+}
+
+IgcRawDialog::IgcRawDialog(Reporter& r, const std::string& flight_number, IgcNameForm form, Write write,
+                           QWidget* parent)
+    : QDialog(parent), r_(r), write_(std::move(write)) {
+    setWindowTitle("Save IGC track log from GPS");
+    auto* g = new QGridLayout(this);
+    auto* label = new QLabel("&Flight # (1-35)", this);
+    flight = new QLineEdit(QString::fromStdString(flight_number), this);
+    flight->setMaxLength(7);
+    label->setBuddy(flight);
+    g->addWidget(label, 0, 0);
+    g->addWidget(flight, 0, 1);
+    long_name = new QCheckBox("Save with IGC &long file name", this);
+    short_name = new QCheckBox("Save with IGC &short file name", this);
+    exclude_each_other(long_name, short_name, form);
+    g->addWidget(long_name, 1, 0, 1, 2);
+    g->addWidget(short_name, 2, 0, 1, 2);
+    g->addWidget(save_and_cancel(this, "&Cancel"), 3, 0, 1, 2);
+}
+
+IgcNameForm IgcRawDialog::name_form() const { return form_of(long_name, short_name); }
+
+void IgcRawDialog::accept() {
+    const std::string text = flight->text().toStdString();
+    const int number = check_igc_flight_number(r_, text, "IGC file parameter check");
+    if (number < 0) return;
+    if (write_(text, number, name_form()) == 1) QDialog::accept();
 }
 
 }  // namespace orlogix::ui

@@ -174,10 +174,16 @@ bool MainWindow::entry_built(int id) const {
         Routine r = dispatch_routine(a, static_cast<ProtocolType>(e->protocol));
         return r != Routine::None && static_cast<bool>(job_routines().find(a, r));
     }
-    // The Garmin CTR uploads need the family's job routine.
-    if (id == 40106 || id == 40107) {
-        Routine r = dispatch_routine(AccessType::WriteCtr, id == 40106 ? ProtocolType{0} : ProtocolType{8});
-        return r != Routine::None && static_cast<bool>(job_routines().find(AccessType::WriteCtr, r));
+    // The uploads to Garmin receivers as track logs need the family's job routine.
+    struct JobEntry { int id; AccessType access; int protocol; };
+    static constexpr JobEntry kTrackUploads[] = {{40106, AccessType::WriteCtr, 0},
+                                                 {40107, AccessType::WriteCtr, 8},
+                                                 {40017, AccessType::WriteTrackLog, 0},
+                                                 {40092, AccessType::WriteTrackLog, 8}};
+    for (const JobEntry& j : kTrackUploads) {
+        if (j.id != id) continue;
+        Routine r = dispatch_routine(j.access, static_cast<ProtocolType>(j.protocol));
+        return r != Routine::None && static_cast<bool>(job_routines().find(j.access, r));
     }
     const auto& ids = built_commands();
     return std::find(ids.begin(), ids.end(), id) != ids.end();
@@ -425,6 +431,8 @@ bool MainWindow::command(int id) {
         case 40149: write_ctr_gpx(); break;
         case 40106: send_ctrs(0); break;
         case 40107: send_ctrs(8); break;
+        case 40017: send_waypoints(0, 0, AccessType::WriteTrackLog); break;
+        case 40092: send_waypoints(8, 0, AccessType::WriteTrackLog); break;
         case 40043: save_log_igc(); break;
         case 40072: save_raw_igc(); break;
         case 40073: verify_igc(); break;
@@ -493,7 +501,8 @@ void MainWindow::read_waypoints(int protocol) {
                      window_job_options());
 }
 
-void MainWindow::send_waypoints(int protocol, int naming) {
+// The selected waypoints as waypoints, or as one track log of their places.
+void MainWindow::send_waypoints(int protocol, int naming, AccessType access) {
     if (require_view(kViewWaypoints, "Upload waypoints") != 0) return;
     std::vector<std::size_t> rows = selected_rows();
     if (rows.empty()) {
@@ -502,8 +511,9 @@ void MainWindow::send_waypoints(int protocol, int naming) {
     }
     JobParams params;
     params.waypoints = copy_selected_waypoints(data_.waypoints, rows, static_cast<UploadNaming>(naming));
-    jobs_->start_job(AccessType::WriteWaypoints, static_cast<ProtocolType>(protocol), Completion::WaypointsWritten,
-                     std::move(params), window_job_options());
+    const Completion completion =
+        access == AccessType::WriteWaypoints ? Completion::WaypointsWritten : Completion::Written;
+    jobs_->start_job(access, static_cast<ProtocolType>(protocol), completion, std::move(params), window_job_options());
 }
 
 void MainWindow::select_all() {

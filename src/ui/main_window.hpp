@@ -51,12 +51,25 @@ struct FileRequest {
     bool save = false;
     std::string title;
     std::vector<std::string> filters;
-    int filter_index = 0;   // in: the remembered filter; out: the chosen one
+    int filter_index = 0;   // 0-based; in: the remembered filter; out: the chosen one
     std::string folder;     // the remembered folder
     std::string name;       // a suggested file name
     bool multiple = false;  // several existing files may be chosen
     std::vector<std::string> chosen;  // out, with multiple: every chosen file
+
+    // The remembered filter settings count from 1; one out of range starts on the first.
+    void start_on(int64_t remembered) {
+        filter_index = remembered >= 1 && remembered <= static_cast<int64_t>(filters.size())
+                           ? static_cast<int>(remembered - 1)
+                           : 0;
+    }
+    int chosen_filter() const { return filter_index + 1; }
 };
+
+// The 1-based type whose extension (extensions[type - 1]) a typed name
+// carries, compared in any case: instruments write FLIGHT.IGC. The filter's
+// own type wins when several share the extension (".wpt"). 0 when none does.
+int type_named_by_extension(const std::string& path, const std::vector<std::string>& extensions, int filter_type);
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -129,7 +142,7 @@ private:
     // Commands.
     void read_log(int protocol, int baud);
     void read_waypoints(int protocol);
-    void send_waypoints(int protocol, int naming);
+    void send_waypoints(int protocol, int naming, AccessType access = AccessType::WriteWaypoints);
     void open_log();
     void save_log_as();
     void save_log_igc();
@@ -147,6 +160,7 @@ private:
     bool select_ctr_rows(const char* title);
     void install_ctrs(CtrList&& list);
     void save_raw_igc();
+    FileRequest igc_save_request(const std::string& name) const;
     void verify_igc();
     void show_track();
     void select_all();

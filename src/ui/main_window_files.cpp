@@ -18,6 +18,7 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <filesystem>
 
@@ -25,6 +26,7 @@
 #include "analysis/flight_statistics.hpp"
 #include "analysis/track_filters.hpp"
 #include "control/command_runner.hpp"
+#include "core/names.hpp"
 #include "core/text_buffer.hpp"
 #include "formats/gpx_reader.hpp"
 #include "formats/gpx_writer.hpp"
@@ -62,7 +64,31 @@ std::string extension_of(const std::string& path) {
     return p.extension().string();
 }
 
+template <std::size_t N>
+std::vector<std::string> extensions_of(const TrackFileType (&types)[N]) {
+    std::vector<std::string> out;
+    for (const TrackFileType& t : types) out.emplace_back(t.extension);
+    return out;
+}
+
+bool same_in_any_case(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
 }  // namespace
+
+int type_named_by_extension(const std::string& path, const std::vector<std::string>& extensions, int filter_type) {
+    const std::string typed = extension_of(path);
+    if (typed.empty()) return 0;
+    if (filter_type >= 1 && filter_type <= static_cast<int>(extensions.size()) &&
+        same_in_any_case(typed, extensions[static_cast<std::size_t>(filter_type - 1)]))
+        return filter_type;
+    for (std::size_t i = 0; i < extensions.size(); ++i)
+        if (same_in_any_case(typed, extensions[i])) return static_cast<int>(i + 1);
+    return 0;
+}
 
 std::string MainWindow::file_dialog(FileRequest& request) {
     if (file_handler_) return file_handler_(request);
@@ -92,20 +118,18 @@ void MainWindow::open_log() {
     FileRequest request;
     request.title = "Open track log file";
     request.filters = track_read_filters();
-    request.filter_index = static_cast<int>(settings_.log_import_ext);
+    request.start_on(settings_.log_import_ext);
     request.folder = settings_.track_log_dir;
     std::string path = file_dialog(request);
     if (path.empty()) return;
-    settings_.log_import_ext = request.filter_index;
-    // The track functions count filters from 1.
-    const int filter = request.filter_index + 1;
+    const int filter = request.chosen_filter();
+    settings_.log_import_ext = filter;
     if (complete_track_path(*reporter_, path, filter, false) != 0) return;
     settings_.track_log_dir = std::filesystem::path(path).parent_path().string();
-    // A "*.*" filter still names its type; the extension decides only when it names one.
-    int type = static_cast<int>(track_read_type_for_filter(filter));
-    if (auto by_path = track_read_type_for_path(path); by_path && filter > static_cast<int>(std::size(kTrackReadTypes)))
-        type = static_cast<int>(*by_path);
-    open_track_as(path, type);
+    // The filter names the type unless the name's extension names one.
+    const int filter_type = static_cast<int>(track_read_type_for_filter(filter));
+    const int typed = type_named_by_extension(path, extensions_of(kTrackReadTypes), filter_type);
+    open_track_as(path, typed != 0 ? typed : filter_type);
 }
 
 int MainWindow::open_track_file(const std::string& path) {
@@ -114,12 +138,12 @@ int MainWindow::open_track_file(const std::string& path) {
         reporter_->error_box(title, "Missing track log file extension");
         return -1;
     }
-    std::optional<TrackReadType> type = track_read_type_for_path(path);
-    if (!type) {
+    const int type = type_named_by_extension(path, extensions_of(kTrackReadTypes), 0);
+    if (type == 0) {
         reporter_->error_box(title, "Unsupported track log file extension");
         return -1;
     }
-    return open_track_as(path, static_cast<int>(*type));
+    return open_track_as(path, type);
 }
 
 int MainWindow::open_track_as(const std::string& path, int type) {
@@ -157,11 +181,17 @@ void MainWindow::save_log_as() {
     request.save = true;
     request.title = "Save track log file";
     request.filters = track_save_filters();
-    request.filter_index = static_cast<int>(settings_.log_export_ext);
+    request.start_on(settings_.log_export_ext);
     request.folder = settings_.track_log_dir;
     std::string path = file_dialog(request);
     if (path.empty()) return;
-    settings_.log_export_ext = request.filter_index;
+    int filter = request.chosen_filter();
+    settings_.log_export_ext = filter;
+    // A typed extension of a type chooses its writer (type n is filter n).
+    if (const int typed = type_named_by_extension(
+            path, extensions_of(kTrackSaveTypes), static_cast<int>(track_save_type_for_filter(filter)));
+        typed != 0)
+        filter = typed;
     settings_.track_log_dir = std::filesystem::path(path).parent_path().string();
     std::vector<TrackPosition> positions = copy_selected_positions(
         data_.track_log, rows, [this](std::vector<TrackPosition>& p) { return choose_log_parts(p); });
@@ -169,8 +199,7 @@ void MainWindow::save_log_as() {
     const std::size_t removed = vario_filter(positions, static_cast<uint32_t>(settings_.vario_filter));
     if (removed > 0)
         reporter_->notice_box(title, strformat("%d positions have been removed due to vario filtering", static_cast<int>(removed)));
-    save_track_log(*reporter_, path, request.filter_index + 1, positions, data_.track_log.header, data_.raw_topnav,
-                   false);
+    save_track_log(*reporter_, path, filter, positions, data_.track_log.header, data_.raw_topnav, false);
 }
 
 void MainWindow::batch_convert(bool to_igc) {
@@ -218,16 +247,10 @@ void MainWindow::save_log_igc() {
     values.glider_id = settings_.igc_glider_id;
     values.site = settings_.igc_site;
     values.competition_class = settings_.igc_class;
-    values.name_form = static_cast<IgcNameForm>(std::clamp<int64_t>(settings_.igc_save_mask, 0, 2));
+    values.name_form = igc_name_form_from_mask(settings_.igc_save_mask);
     values.add_enl = settings_.igc_add_enl != 0;
     auto write = [this, &positions](IgcDialogValues& v, int flight) {
-        FileRequest request;
-        request.save = true;
-        request.title = "Save track log";
-        request.name = igc_save_file_name(v, flight, positions.front().time);
-        request.filters = {"IGC track log files (*.igc)"};
-        if (request.name.empty()) request.filters.push_back("All Files (*)");
-        request.folder = settings_.igc_dir;
+        FileRequest request = igc_save_request(igc_save_file_name(v, flight, positions.front().time));
         std::string path = file_dialog(request);
         if (path.empty()) return 1;  // cancelled: the command ends
         settings_.igc_dir = std::filesystem::path(path).parent_path().string();
@@ -241,7 +264,7 @@ void MainWindow::save_log_igc() {
         settings_.igc_glider_id = v.glider_id;
         settings_.igc_site = v.site;
         settings_.igc_class = v.competition_class;
-        settings_.igc_save_mask = static_cast<int64_t>(v.name_form);
+        settings_.igc_save_mask = igc_save_mask(v.name_form);
         settings_.igc_add_enl = v.add_enl;
         return 1;
     };
@@ -252,15 +275,36 @@ void MainWindow::save_log_igc() {
 void MainWindow::save_raw_igc() {
     if (jobs_->refuse_when_busy("Save IGC track log from GPS")) return;
     if (check_raw_igc_log(*reporter_, data_.raw_igc) != 0) return;
+    auto write = [this](const std::string& flight_text, int flight, IgcNameForm form) {
+        FileRequest request = igc_save_request(raw_igc_file_name(data_.raw_igc, form, flight));
+        std::string path = file_dialog(request);
+        if (path.empty()) return 1;  // cancelled: the command ends
+        settings_.igc_dir = std::filesystem::path(path).parent_path().string();
+        const int written = save_raw_igc_log(*reporter_, data_.raw_igc, path, request.filter_index <= 0,
+                                             data_.track_log.header);
+        if (written < 0) return -1;
+        // Declining to overwrite ends the command too, with nothing to remember.
+        if (written > 0) {
+            settings_.igc_flight_no = read_field_text(flight_text, flight_text.size());
+            settings_.igc_save_mask = igc_save_mask(form);
+            reporter_->status(path);
+        }
+        return 1;
+    };
+    IgcRawDialog d(*reporter_, settings_.igc_flight_no, igc_name_form_from_mask(settings_.igc_save_mask), write, this);
+    run_dialog(d);
+}
+
+// Both IGC saves offer the IGC filter alone when they suggest a name.
+FileRequest MainWindow::igc_save_request(const std::string& name) const {
     FileRequest request;
     request.save = true;
-    request.title = "Save IGC track log from GPS";
-    request.filters = {"IGC files (*.igc)", "All Files (*)"};
+    request.title = "Save track log";
+    request.name = name;
+    request.filters = {"IGC track log files (*.igc)"};
+    if (name.empty()) request.filters.push_back("All Files (*)");
     request.folder = settings_.igc_dir;
-    std::string path = file_dialog(request);
-    if (path.empty()) return;
-    settings_.igc_dir = std::filesystem::path(path).parent_path().string();
-    save_raw_igc_log(*reporter_, data_.raw_igc, path, request.filter_index == 0, data_.track_log.header);
+    return request;
 }
 
 void MainWindow::verify_igc() {

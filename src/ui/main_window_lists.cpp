@@ -48,12 +48,13 @@ void MainWindow::open_waypoint_file() {
     FileRequest request;
     request.title = "Read waypoint file";
     request.filters = labels(waypoint_read_filters());
-    request.filter_index = static_cast<int>(settings_.wpt_import_ext);
+    request.start_on(settings_.wpt_import_ext);
     request.folder = settings_.waypoint_dir;
     std::string path = file_dialog(request);
     if (path.empty()) return;
-    settings_.wpt_import_ext = request.filter_index;
-    if (complete_waypoint_file_name(*reporter_, path, request.filter_index + 1, false) != 0) return;
+    settings_.wpt_import_ext = request.chosen_filter();
+    // The reader goes by the content; the filter only completes the name.
+    if (complete_waypoint_file_name(*reporter_, path, request.chosen_filter(), false) != 0) return;
     settings_.waypoint_dir = folder_of(path);
     if (read_waypoints_into(*reporter_, data_.waypoints, path, true) <= 0) return;
     show_view(kViewWaypoints, true);
@@ -71,15 +72,22 @@ void MainWindow::save_waypoint_file() {
     FileRequest request;
     request.save = true;
     request.title = "Save waypoint file";
-    request.filters = labels(waypoint_save_filters());
-    request.filter_index = static_cast<int>(settings_.wpt_export_ext);
+    const std::vector<WaypointFilter> filters = waypoint_save_filters();
+    request.filters = labels(filters);
+    request.start_on(settings_.wpt_export_ext);
     request.folder = settings_.waypoint_dir;
     std::string path = file_dialog(request);
     if (path.empty()) return;
-    settings_.wpt_export_ext = request.filter_index;
-    const int filter = request.filter_index + 1;
+    int filter = request.chosen_filter();
+    settings_.wpt_export_ext = filter;
     if (complete_waypoint_file_name(*reporter_, path, filter, true) != 0) return;
     settings_.waypoint_dir = folder_of(path);
+    // A typed extension of a type chooses its writer (type n is filter n).
+    std::vector<std::string> extensions;
+    for (std::size_t i = 0; i < filters.size() / 2; ++i) extensions.push_back(filters[i].pattern.substr(1));
+    if (const int typed = type_named_by_extension(path, extensions, static_cast<int>(waypoint_save_type(filter)));
+        typed != 0)
+        filter = typed;
     save_waypoints(*reporter_, data_.waypoints, rows, path, filter, false, false);
 }
 

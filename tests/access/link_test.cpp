@@ -98,7 +98,7 @@ TEST(ConnectSerial, TimeoutOfFiveCountsDownThenFails) {
     EXPECT_EQ(rig.rep.statuses(), expected);
     ASSERT_EQ(rig.rep.count("error"), 1);
     EXPECT_EQ(rig.rep.last_error().text, "Could not open serial port (sure it's the right one ?)");
-    EXPECT_EQ(rig.rep.last_error().title, "Connecting to GPS on memory");
+    EXPECT_EQ(rig.rep.last_error().title, "Connecting to GPS on memory (not among the serial ports found)");
     EXPECT_FALSE(rig.ctx->link().is_open());
     // One second between attempts, on the link's clock.
     EXPECT_EQ(rig.sim.now_ms(), 5000);
@@ -340,7 +340,18 @@ TEST_F(JobLinkPty, UnlistedComNumberNeverOpens) {
     auto ctx = context(ProtocolType::GarminSerial, "COM2");
     ctx->options.timeout_seconds = 1;
     EXPECT_LT(connect_serial(*ctx, 9600, false), 0);
-    EXPECT_EQ(rep_.last_error().title, "Connecting to GPS on COM2");
+    EXPECT_EQ(rep_.last_error().title, "Connecting to GPS on COM2 (not among the serial ports found)");
+}
+
+TEST_F(JobLinkPty, PortNumberErrorNamesTheDeviceItTried) {
+    // COM2: a listed adapter whose device file is gone.
+    std::filesystem::create_directories(dir_ / "sys/class/tty/ttyUSB1/device/driver");
+    std::filesystem::create_symlink(dir_ / "unplugged", dir_ / "dev" / "ttyUSB1");
+    auto ctx = context(ProtocolType::GarminSerial, "COM2");
+    ctx->options.timeout_seconds = 1;
+    EXPECT_LT(connect_serial(*ctx, 9600, false), 0);
+    EXPECT_EQ(rep_.last_error().text, "Could not open serial port (sure it's the right one ?)");
+    EXPECT_EQ(rep_.last_error().title, "Connecting to GPS on COM2 (" + (dir_ / "dev" / "ttyUSB1").string() + ")");
 }
 
 TEST_F(JobLinkPty, RateChangeInTheMiddleOfAJob) {

@@ -16,6 +16,7 @@
 #include "core/time.hpp"
 #include "formats/igc_reader.hpp"
 #include "formats/igc_verify.hpp"
+#include "formats/igc_writer.hpp"
 #include "sim/garmin/garmin_receiver.hpp"
 #include "sim/harness.hpp"
 #include "sim/upload_log.hpp"
@@ -38,6 +39,23 @@ std::vector<TrackPosition> load_flight(const std::string& name) {
     EXPECT_GT(parse_igc(bytes, parsed, err), 0) << err.text;
     return parsed.positions;
 }
+
+// Variables taken out of the environment the program is started with, for one test.
+class WithoutEnvironment {
+public:
+    explicit WithoutEnvironment(std::initializer_list<const char*> names) {
+        for (const char* n : names) {
+            if (const char* v = std::getenv(n)) saved_.emplace_back(n, v);
+            ::unsetenv(n);
+        }
+    }
+    ~WithoutEnvironment() {
+        for (const auto& [n, v] : saved_) ::setenv(n.c_str(), v.c_str(), 1);
+    }
+
+private:
+    std::vector<std::pair<std::string, std::string>> saved_;
+};
 
 class CommandLineRun : public ::testing::Test {
 protected:
@@ -121,6 +139,8 @@ TEST_F(CommandLineRun, SecondDownloadTakesTheNextFreeFlightNumber) {
     std::vector<std::string> args = {"/GPS=garmin", "/COM=" + harness_->device_path(),
                                      "/IGC_LOG=" + (dir_ / "out").string() + "/", "/WIN=0", "/EXIT"};
     ASSERT_EQ(run(args), 0) << stderr_;
+    // An existing folder named without the slash is a folder all the same.
+    args[2] = "/IGC_LOG=" + (dir_ / "out").string();
     ASSERT_EQ(run(args), 0) << stderr_;
     auto files = igc_files();
     ASSERT_EQ(files.size(), 2u);
@@ -146,6 +166,16 @@ TEST_F(CommandLineRun, FlightNumbersOneAndTwoPresentGiveThree) {
     std::string first;
     ASSERT_EQ(read_file(files[0].string(), first), 0);
     EXPECT_EQ(first, "taken");
+    for (int flight = 4; flight <= 35; ++flight) {
+        std::string name = strformat("%d-%02d-%02d-xqv-000-%02d.igc", day.year, day.month, day.day, flight);
+        ASSERT_EQ(write_file_atomic((dir_ / "out" / name).string(), "taken"), 0);
+    }
+    EXPECT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/IGC_LOG=" + (dir_ / "out").string(), "/WIN=0",
+                   "/EXIT"}),
+              1);
+    EXPECT_NE(stderr_.find("Save IGC log: No free flight number available in " + (dir_ / "out").string() + "/\n"),
+              std::string::npos)
+        << stderr_;
 }
 
 TEST_F(CommandLineRun, CommandLineLeavesStoredSettingsByteIdentical) {
@@ -217,6 +247,13 @@ TEST_F(CommandLineRun, OpensAnIgcFileGivenAsTheOnlyArgument) {
     ASSERT_EQ(run({path}, &out), 0) << stderr_;
     EXPECT_EQ(out, "2527 positions read (Signature ignored)\n");
     EXPECT_EQ(run({(dir_ / "nothing.igc").string()}), 2);  // not a file: read as a keyword
+    // Instruments name their files in upper case.
+    const std::string upper = (dir_ / "FLIGHT.IGC").string();
+    fs::copy_file(path, upper);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{upper}, {"/LOGFILE=" + upper, "/WIN=0", "/EXIT"}}) {
+        ASSERT_EQ(run(args, &out), 0) << args[0] << ": " << stderr_;
+        EXPECT_EQ(out, "2527 positions read (Signature ignored)\n") << args[0];
+    }
 }
 
 // The calling program's notification socket, read on its own thread while
@@ -320,7 +357,20 @@ TEST_F(CommandLineRun, KmlLogWritesASignedTripThatChecksAndOpens) {
     at = text.find_first_of("123456789", at + 20);
     text[at] = text[at] == '9' ? '8' : static_cast<char>(text[at] + 1);
     ASSERT_EQ(write_file_atomic(files[0].string(), text), 0);
-    EXPECT_EQ(run({"/CHKKML=" + files[0].string(), "/WIN=0", "/EXIT"}), 1);
+    const std::string check = "/CHKKML=" + files[0].string();
+    EXPECT_EQ(run({check, "/WIN=0", "/EXIT"}, &out), 1);
+    // Every outcome of a check is its output, not only the good one.
+    EXPECT_EQ(out, std::to_string(flight.size()) + " positions read (NO signature)\n");
+    at = text.find(" hash=\"");
+    ASSERT_NE(at, std::string::npos);
+    text.erase(at, text.find('"', at + 7) + 1 - at);
+    ASSERT_EQ(write_file_atomic(files[0].string(), text), 0);
+    EXPECT_EQ(run({check, "/WIN=0", "/EXIT"}, &out), 1);
+    EXPECT_EQ(out, std::to_string(flight.size()) + " positions read (NO signature)\n");
+    ASSERT_EQ(write_file_atomic(files[0].string(), text.substr(0, text.find("<coordinates>") + 20)), 0);
+    EXPECT_EQ(run({check, "/WIN=0", "/EXIT"}, &out), 1);
+    EXPECT_EQ(out, "No positions found\n");
+    EXPECT_EQ(stderr_.rfind("Parsing track log file: ", 0), 0u) << stderr_;  // the reader's own error
 }
 
 TEST_F(CommandLineRun, ExistingKmlIsKeptAndTheRunFailsInHiddenModeWithoutOverwrite) {
@@ -444,6 +494,105 @@ TEST_F(CommandLineRun, AirspacesFromAnOpenAirFileGoToTheGarminAsTrackLogs) {
     EXPECT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/WR_CTR=" + (dir_ / "none.txt").string(),
                    "/WIN=0", "/EXIT"}),
               1);
+}
+
+}  // namespace
+}  // namespace orlogix
+
+namespace orlogix {
+namespace {
+
+// A first run, as typed by someone who has read nothing yet.
+TEST_F(CommandLineRun, FirstRunCommandLinesExplainThemselves) {
+    std::string help;
+    ASSERT_EQ(run({"--help"}, &help), 0) << stderr_;
+    for (const char* part : {"Usage: orlogix", "/IGC_LOG=<folder/ or file>", "/KML_LOG=<file>", "/GPS=<name>",
+                             "/WIN=<0, 1 or 2>", "\n  GARMIN\n", "Exit codes", "orlogix-sim --family garmin"})
+        EXPECT_NE(help.find(part), std::string::npos) << part;
+    // Which families are built comes from the program's registry.
+    EXPECT_NE(help.find("\n  MLR (not built yet)\n"), std::string::npos) << help;
+    for (const char* same : {"-h", "/?"}) {
+        std::string out;
+        EXPECT_EQ(run({same}, &out), 0) << same;
+        EXPECT_EQ(out, help) << same;
+    }
+    std::string version;
+    EXPECT_EQ(run({"--version"}, &version), 0);
+    EXPECT_EQ(version, strformat("Orlogix %d.%02d\n", kProgramVersionHundredths / 100, kProgramVersionHundredths % 100));
+
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"/GSP=GARMIN"}, "Parsing command line: Unrecognized command: /GSP=GARMIN\n"},
+        {{"/GPS=GARMN", "/IGC_LOG=flights/"}, "Parsing command line: Bad GPS type: GARMN (did you mean GARMIN?)\n"},
+        {{"/GPS=GARMIN"}, "Parsing command line: Nothing to do\n"},
+        {{"/GPS=GARMIN", "/COM=/dev/ttyUSB0", "/WIN=0", "/EXIT"}, "Parsing command line: Nothing to do\n"},
+        {{"-v"}, "Parsing command line: Unrecognized command: -v\n"},
+    };
+    for (const auto& [args, first_line] : refused) {
+        EXPECT_EQ(run(args), 2) << first_line;
+        EXPECT_EQ(stderr_.rfind(first_line, 0), 0u) << stderr_;
+        EXPECT_NE(stderr_.find("orlogix --help"), std::string::npos) << stderr_;
+    }
+}
+
+TEST_F(CommandLineRun, WithoutADisplayTheBareProgramSaysHowToRunWithoutAWindow) {
+    WithoutEnvironment no_display({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
+    EXPECT_EQ(run({}), 1);
+    EXPECT_NE(stderr_.find("A command line with /WIN=0 runs without a window"), std::string::npos) << stderr_;
+}
+
+TEST_F(CommandLineRun, LongNamesAreKeptWholeOrRefusedBeforeTheTransfer) {
+    start_receiver(sim::generated_track(20));
+    const fs::path deep = dir_ / "out" / std::string(120, 'a') / std::string(120, 'b');
+    fs::create_directories(deep);
+    const std::string file = (deep / "flight-2021.plt").string();
+    ASSERT_GT(file.size(), 260u);
+    std::string out;
+    const std::string port = "/COM=" + harness_->device_path();
+    ASSERT_EQ(run({"/GPS=GARMIN", port, "/OZI_LOG=" + file, "/WIN=0", "/EXIT"}, &out), 0) << stderr_;
+    EXPECT_EQ(out, file + ": 20 positions written\n");
+    EXPECT_TRUE(fs::exists(file));
+    // A name part longer than the platform holds fails at once, the receiver never asked.
+    const std::string part = std::string(300, 'c');
+    EXPECT_EQ(run({"/GPS=GARMIN", port, "/OZI_LOG=" + (dir_ / "out" / (part + ".plt")).string(), "/WIN=0", "/EXIT"}),
+              1);
+    EXPECT_EQ(stderr_, "Error opening file: Too long file name\n");
+    EXPECT_EQ(run({"/GPS=GARMIN", port, "/IGC_LOG=" + (dir_ / "out" / part).string() + "/", "/WIN=0", "/EXIT"}), 1);
+    EXPECT_EQ(stderr_, "Save IGC log: Too long file name\n");
+    EXPECT_EQ(run({"/LOGFILE=" + (dir_ / (part + ".igc")).string(), "/WIN=0", "/EXIT"}), 1);
+    EXPECT_EQ(stderr_, "Error opening file: Too long file name\n");
+}
+
+// Where the flight is to go is checked before it is fetched: none of these
+// ever try the port ("Connecting to GPS" would follow the attempts).
+TEST_F(CommandLineRun, OutputPlaceIsCheckedBeforeTheTransfer) {
+    const std::string out = (dir_ / "out").string();
+    ASSERT_EQ(write_file_atomic(out + "/taken.igc", "taken"), 0);
+    ASSERT_EQ(write_file_atomic(out + "/taken.kml", "taken"), 0);
+    const std::string no_file = ": No such file or directory\n";
+    const std::pair<std::string, std::string> table[] = {
+        {"/IGC_LOG=" + out + "/missing/", "Save IGC log: File open error: " + out + "/missing/" + no_file},
+        {"/IGC_LOG=" + out + "/missing/$date.igc", "Save IGC log: File open error: " + out + "/missing/" + no_file},
+        {"/IGC_LOG=" + out + "/taken.igc", "Save IGC log: File open error: " + out + "/taken.igc: File exists\n"},
+        {"/IGC_LOG=" + out + "/taken.igc/", "Save IGC log: File open error: " + out + "/taken.igc/: Not a directory\n"},
+        {"/KML_LOG=" + out + "/missing/$date.kml", "Error opening file: " + out + "/missing/$date.kml" + no_file},
+        {"/KML_LOG=" + out + "/taken.kml", "File creation: File already exists: " + out + "/taken.kml\n"},
+        {"/MPS_LOG=" + out, "Error opening file: " + out + ": Is a directory\n"},
+        {"/RD_WPT=" + out + "/missing/w.wpt", "Error opening file: " + out + "/missing/w.wpt" + no_file},
+    };
+    for (const auto& [operation, error] : table) {
+        EXPECT_EQ(run({"/GPS=GARMIN", "/COM=/dev/orlogix-no-such-port", operation, "/TIMEOUT=1", "/WIN=0", "/EXIT"}),
+                  1)
+            << operation;
+        EXPECT_EQ(stderr_, error) << operation;
+    }
+    // No window and no terminal to answer the overwrite question: the same as a hidden run.
+    EXPECT_EQ(run({"/GPS=GARMIN", "/COM=/dev/orlogix-no-such-port", "/KML_LOG=" + out + "/taken.kml", "/TIMEOUT=1",
+                   "/EXIT"}),
+              1);
+    EXPECT_EQ(stderr_, "File creation: File already exists: " + out + "/taken.kml\n");
+    std::string kept;
+    ASSERT_EQ(read_file(out + "/taken.igc", kept), 0);
+    EXPECT_EQ(kept, "taken");
 }
 
 }  // namespace

@@ -55,7 +55,50 @@ TEST(CommandLineParse, EveryGpsNameMapsToItsProtocolType) {
     Parsed usb = parse("/GPS=GARMIN /USB /KML_LOG=x.kml");
     ASSERT_EQ(usb.result, 0);
     EXPECT_EQ(protocol_type_for(usb.c), 8);
-    expect_error("/GPS=ETREX", "Bad GPS type");
+    expect_error("/GPS=ETREX", "Bad GPS type: ETREX");
+}
+
+TEST(CommandLineParse, ErrorsNameTheTokenAndAClosePossibleName) {
+    const std::pair<const char*, const char*> table[] = {
+        {"/GSP=GARMIN", "Unrecognized command: /GSP=GARMIN"},
+        {"/gps=garmin /kml_log=a.kml /exiit", "Unrecognized command: /exiit"},
+        {"/PILOT=\"Jo Smith\" /FOO=\"a b\" /EXIT", "Unrecognized command: /FOO=\"a b\""},
+        {"/GPS=GARMN", "Bad GPS type: GARMN (did you mean GARMIN?)"},
+        {"/gps=flymastr", "Bad GPS type: flymastr (did you mean FLYMASTER?)"},
+        {"/GPS=IQCMOPEO", "Bad GPS type: IQCMOPEO (did you mean IQCOMPEO?)"},  // two letters swapped
+        {"/GPS=XCT-MXP", "Bad GPS type: XCT-MXP (did you mean XCT_MXP?)"},
+        {"/GPS=MLX", "Bad GPS type: MLX (did you mean MLR?)"},
+        {"/GPS=ETREX", "Bad GPS type: ETREX"},  // nothing close
+        {"/GPS=GM", "Bad GPS type: GM"},        // two edits from a three-letter name is another word
+        {"/GPS=", "Bad GPS type: "},
+    };
+    for (auto [line, error] : table) expect_error(line, error);
+}
+
+TEST(CommandLineParse, LongValuesAreKeptWhole) {
+    // Far beyond the 260 characters of another platform's file names.
+    const std::string folder = std::string(120, 'a') + "/" + std::string(120, 'b') + "/" + std::string(120, 'c');
+    Parsed p = parse("/GPS=GARMIN /OZI_LOG=" + folder + "/flight-2021.plt /EXIT");
+    ASSERT_EQ(p.result, 0) << p.error;
+    EXPECT_EQ(p.c.file_name, folder + "/flight-2021.plt");
+    EXPECT_TRUE(p.c.exit);
+    Parsed quoted = parse("/IGC_LOG=\"" + folder + "/my flights/\"");
+    ASSERT_EQ(quoted.result, 0) << quoted.error;
+    EXPECT_EQ(quoted.c.file_name, folder + "/my flights/");
+    // Fields with their own limits keep them.
+    Parsed pilot = parse("/PILOT=" + std::string(100, 'p') + " /ID=" + std::string(30, 'i'));
+    EXPECT_EQ(pilot.c.pilot.size(), 80u);
+    EXPECT_EQ(pilot.c.glider_id.size(), 20u);
+}
+
+TEST(CommandLineUsage, ListsFormsOperationsGpsNamesAndExitCodes) {
+    const std::string text = usage_text([](GpsType g) { return g == GpsType::Garmin; });
+    for (const char* part : {"orlogix --help", "/KML_LOG=<file>", "/IGC_LOG=<folder/ or file>", "/RD_WPT=<file>",
+                             "/WR_CTR=<file>", "/CHKKML=<file>", "/GPS=<name>", "/COM=<n or device>", "/WIN=<0, 1 or 2>",
+                             "/EXIT ", "/TIMEOUT=<seconds>", "\n  GARMIN\n", "\n  MLR (not built yet)\n",
+                             "\n  MTK (not built yet)\n", "\n  0  ", "\n  1  ", "\n  2  ", "Nothing to do",
+                             "orlogix-sim --family garmin"})
+        EXPECT_NE(text.find(part), std::string::npos) << part;
 }
 
 TEST(CommandLineParse, UsbOnlyWithGarmin) {
@@ -78,9 +121,9 @@ TEST(CommandLineParse, WindowModesAndTimeoutLimits) {
 }
 
 TEST(CommandLineParse, LongKeywordIsCutToSixteenThenUnrecognized) {
-    expect_error("/ABCDEFGHIJKLMNOPQRST=1", "Unrecognized command");
+    expect_error("/ABCDEFGHIJKLMNOPQRST=1", "Unrecognized command: /ABCDEFGHIJKLMNOPQRST=1");
     // Cut to 16 it would read KML_LOGXXXXXXXXX: still unknown, not KML_LOG.
-    expect_error("/KML_LOGXXXXXXXXXXXX=a.kml", "Unrecognized command");
+    expect_error("/KML_LOGXXXXXXXXXXXX=a.kml", "Unrecognized command: /KML_LOGXXXXXXXXXXXX=a.kml");
 }
 
 TEST(CommandLineParse, TokenizerErrorsGiveOneBasedPosition) {

@@ -526,7 +526,8 @@ TEST(GarminJobs, SilentReceiverFailsAfterTheBudget) {
     EXPECT_EQ(rig.run(read_track_log_job), -1);
     EXPECT_EQ(rig.reporter.statuses(),
               (std::vector<std::string>{"Requesting product info (2)", "Requesting product info (1)"}));
-    EXPECT_EQ(rig.reporter.last_error().text, "No valid response from GPS");
+    // The text names the device the job opened.
+    EXPECT_EQ(rig.reporter.last_error().text, "No valid response from GPS on memory");
     EXPECT_EQ(rig.reporter.last_error().title, "Get GPS product data");
     EXPECT_TRUE(rig.ctx->result.track_log.positions.empty());
     // The port opened at 9600 without flow control, settled twice for 100 ms,
@@ -546,7 +547,7 @@ TEST(GarminJobs, MissingPortEndsBeforeIdentification) {
               (std::vector<std::string>{"Connecting to GPS (2)", "Connecting to GPS (1)"}));
     EXPECT_EQ(rig.reporter.count("error"), 1);
     EXPECT_EQ(rig.reporter.last_error().text, "Could not open serial port (sure it's the right one ?)");
-    EXPECT_EQ(rig.reporter.last_error().title, "Connecting to GPS on memory");
+    EXPECT_EQ(rig.reporter.last_error().title, "Connecting to GPS on memory (not among the serial ports found)");
     EXPECT_EQ(rig.sim.now_ms(), 2000);
 }
 

@@ -176,6 +176,8 @@ TEST_F(Download, WaypointsFromTheReceiverFillTheWaypointView) {
     EXPECT_TRUE(has_box("Upload waypoints", "No waypoints selected"));
 }
 
+// The selected rows go to the receiver as waypoints (40021) or as one track
+// log of their places (40017).
 TEST_F(Download, SelectedWaypointsGoToTheReceiver) {
     std::mutex mutex;
     std::vector<std::string> uploaded;
@@ -191,18 +193,42 @@ TEST_F(Download, SelectedWaypointsGoToTheReceiver) {
     std::vector<Waypoint> list = sim::generated_waypoints(5);
     w.data().waypoints.replace(list);
     w.show_view(kViewWaypoints, true);
-    QItemSelection rows(w.model()->index(1, 0), w.model()->index(3, 0));
-    w.list()->selectionModel()->select(rows, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    w.command(40021);
-    ASSERT_TRUE(w.jobs().busy());
-    ASSERT_TRUE(pump_until([&] { return !w.jobs().busy(); }));
-    harness_->stop();
-    std::lock_guard<std::mutex> lock(mutex);
-    std::string all;
-    for (const std::string& l : uploaded) all += l + "\n";
-    EXPECT_NE(all.find(list[1].identifier), std::string::npos) << all;
-    EXPECT_NE(all.find(list[3].identifier), std::string::npos) << all;
-    EXPECT_EQ(all.find(list[4].identifier), std::string::npos) << all;
+    ASSERT_TRUE(w.action(40017)->isEnabled());
+    auto send = [&](int command) {
+        QItemSelection rows(w.model()->index(1, 0), w.model()->index(3, 0));
+        w.list()->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            uploaded.clear();
+        }
+        w.command(command);
+        EXPECT_TRUE(w.jobs().busy());
+        EXPECT_TRUE(pump_until([&] { return !w.jobs().busy(); }));
+        EXPECT_EQ(w.exit_code(), 0);
+        // The receiver reports the end of the transfer after the job has ended.
+        EXPECT_TRUE(pump_until([&] {
+            std::lock_guard<std::mutex> lock(mutex);
+            return !uploaded.empty() && uploaded.back().rfind("transfer complete", 0) == 0;
+        }, 5000));
+        std::lock_guard<std::mutex> lock(mutex);
+        std::string all;
+        for (const std::string& l : uploaded) all += l + "\n";
+        return all;
+    };
+    const std::string as_waypoints = send(40021);
+    EXPECT_NE(as_waypoints.find(list[1].identifier), std::string::npos) << as_waypoints;
+    EXPECT_NE(as_waypoints.find(list[3].identifier), std::string::npos) << as_waypoints;
+    EXPECT_EQ(as_waypoints.find(list[4].identifier), std::string::npos) << as_waypoints;
+
+    std::string expected = "records 4\ntrack header " + list[1].identifier + "\n";
+    for (int i = 1; i <= 3; ++i) expected += strformat("track point %d %d\n", list[i].latitude, list[i].longitude);
+    expected += "transfer complete 6\n";
+    EXPECT_EQ(send(40017), expected);
+
+    w.show_view(kViewTrackLog, false);
+    w.command(40017);
+    EXPECT_TRUE(has_box("Upload waypoints", "Incorrect view mode"));
+    EXPECT_FALSE(w.jobs().busy());
 }
 
 }  // namespace

@@ -55,14 +55,14 @@ TEST_F(FileMenus, EveryWritableTrackTypeOpensAgainWithTheSamePositions) {
         w.command(40116);
         ASSERT_TRUE(std::filesystem::exists(path(std::string("part") + c.ext)));
         EXPECT_EQ(w.status_text().toStdString(), path(std::string("part") + c.ext) + ": 50 positions written");
-        EXPECT_EQ(w.settings().log_export_ext, c.save);
+        EXPECT_EQ(w.settings().log_export_ext, c.save + 1);  // remembered counting from 1
 
         answers_.push_back(0);  // "New Track Log": overwrite
         answer_dialog("part", c.open);  // no extension typed: the filter's is added
         w.command(40117);
         ASSERT_EQ(w.data().track_log.positions.size(), 50u);
         EXPECT_EQ(w.view_mode(), kViewTrackLog);
-        EXPECT_EQ(w.settings().log_import_ext, c.open);
+        EXPECT_EQ(w.settings().log_import_ext, c.open + 1);
         const TrackPosition& a = w.data().track_log.positions.front();
         const TrackPosition& b = original[10];
         EXPECT_LT(std::abs(a.latitude - b.latitude), 200);  // within the coarsest format's precision
@@ -147,6 +147,7 @@ TEST_F(FileMenus, WaypointFilesOpenAndSaveThroughTheMenu) {
     std::filesystem::copy_file(std::string(ORLOGIX_TEST_DATA) + "/waypoints/euregio9.cup", path("region.cup"));
     answer_dialog("region.cup", 6);  // "All files": recognised by content
     w.command(40047);
+    EXPECT_EQ(w.settings().wpt_import_ext, 7);
     const std::size_t count = w.data().waypoints.size();
     ASSERT_GT(count, 3u);
     EXPECT_EQ(w.view_mode(), kViewWaypoints);
@@ -160,6 +161,7 @@ TEST_F(FileMenus, WaypointFilesOpenAndSaveThroughTheMenu) {
     answer_dialog("three", 0);  // the first filter adds its extension
     w.command(40118);
     ASSERT_EQ(last_request_.filters.size(), 16u);
+    EXPECT_EQ(w.settings().wpt_export_ext, 1);
     const std::string written = path("three" + std::string(waypoint_save_filters()[0].pattern.substr(1)));
     ASSERT_TRUE(std::filesystem::exists(written)) << written;
 
@@ -170,6 +172,81 @@ TEST_F(FileMenus, WaypointFilesOpenAndSaveThroughTheMenu) {
     EXPECT_EQ(w.data().waypoints[0].identifier, first.identifier);
     EXPECT_LT(std::abs(w.data().waypoints[2].latitude - third.latitude), 2000);
     EXPECT_LT(std::abs(w.data().waypoints[2].longitude - third.longitude), 2000);
+}
+
+// The remembered types count from 1, so a fresh install starts on the first
+// type of each list and a stored number opens its own type again.
+TEST_F(FileMenus, FileDialogsStartOnTheRememberedType) {
+    MainWindow& w = open_window();
+    ASSERT_GT(w.open_track_file(test::flight_path("line.igc")), 0);
+    w.data().track_log.header.saved = 1;
+    w.data().waypoints.replace(sim::generated_waypoints(3));
+    struct Case {
+        int command;
+        int view;
+        int64_t Settings::*remembered;
+        const char* fresh;
+        int64_t stored;
+        const char* again;
+    };
+    const Case cases[] = {
+        {40117, kViewTrackLog, &Settings::log_import_ext, "DezuvaDar files (*.kml)", 7, "IGC files (*.igc)"},
+        {40116, kViewTrackLog, &Settings::log_export_ext, "Ozi files (*.plt)", 5, "CSV files (*.csv)"},
+        {40047, kViewWaypoints, &Settings::wpt_import_ext, "Ozi/Orlogix files (*.wpt)", 7, "All files (*.*)"},
+        {40118, kViewWaypoints, &Settings::wpt_export_ext, "Ozi files (*.wpt)", 9, "Ozi files (*.*)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        std::string shown;
+        w.set_file_dialog_handler([&](FileRequest& r) {
+            shown = r.filter_index >= 0 && r.filter_index < static_cast<int>(r.filters.size())
+                        ? r.filters[static_cast<std::size_t>(r.filter_index)]
+                        : "out of range";
+            return std::string();  // cancelled
+        });
+        w.show_view(c.view, false);
+        select(0, 1);
+        w.command(c.command);
+        EXPECT_EQ(shown, c.fresh);
+        w.settings().*c.remembered = c.stored;
+        w.command(c.command);
+        EXPECT_EQ(shown, c.again);
+        EXPECT_EQ(w.settings().*c.remembered, c.stored);  // a cancel keeps it
+    }
+}
+
+// Instruments and other programs name files FLIGHT.IGC: an extension that
+// names a type decides over the filter left standing in the dialog.
+TEST_F(FileMenus, ATypedExtensionChoosesTheTypeWhateverTheFilter) {
+    MainWindow& w = open_window();
+    std::filesystem::copy_file(test::flight_path("line.igc"), path("FLIGHT.IGC"));
+    answer_dialog("FLIGHT.IGC", 1);  // "Ozi files (*.plt)"
+    w.command(40117);
+    ASSERT_GT(w.data().track_log.positions.size(), 60u);
+    for (const BoxRequest& b : boxes_) EXPECT_NE(b.kind, "error") << b.title << ": " << b.text;
+    EXPECT_EQ(w.settings().log_import_ext, 2);  // the filter chosen is still the one remembered
+
+    std::string bytes;
+    select(0, 9);
+    answer_dialog("part.GPX", 0);  // "Ozi files (*.plt)"
+    w.command(40116);
+    ASSERT_EQ(read_file(path("part.GPX"), bytes), 0);
+    EXPECT_EQ(bytes.rfind("<?xml", 0), 0u) << bytes.substr(0, 40);
+    EXPECT_EQ(w.settings().log_export_ext, 1);
+
+    w.data().waypoints.replace(sim::generated_waypoints(3));
+    w.show_view(kViewWaypoints, false);
+    // Written type and first line: the UTM filter keeps its own ".wpt".
+    struct Case { const char* name; int filter; const char* first_line; };
+    for (Case c : {Case{"w.cup", 0, "name,code,country"}, Case{"u.wpt", 1, "$FormatUTM"},
+                   Case{"o.Wpt", 5, "OziExplorer Waypoint File"}}) {
+        SCOPED_TRACE(c.name);
+        select(0, 2);
+        answer_dialog(c.name, c.filter);
+        w.command(40118);
+        ASSERT_EQ(read_file(path(c.name), bytes), 0);
+        EXPECT_EQ(bytes.rfind(c.first_line, 0), 0u) << bytes.substr(0, 40);
+    }
 }
 
 TEST_F(FileMenus, CtrFilesReadShowWriteAndDelete) {

@@ -5,6 +5,7 @@
 #include "access/job_context.hpp"
 #include "access/job_timer.hpp"
 #include "access/link.hpp"
+#include "access/port_list.hpp"
 #include "core/report.hpp"
 #include "protocols/garmin/ctr_job.hpp"
 
@@ -65,6 +66,10 @@ SessionOptions session_options(const JobContext& ctx) {
     o.power_off = ctx.options.power_off;
     o.power_off_after_track_upload = ctx.options.power_off && ctx.options.origin == JobOrigin::CommandLine;
     o.aborted = [&ctx] { return ctx.aborted(); };
+    // "COMn" names a port-list entry: the texts say which device that was,
+    // in the form the port's open errors use.
+    const std::string device = resolve_port_name(ctx.port_name, ctx.device_roots);
+    o.device = device.empty() || device == ctx.port_name ? ctx.port_name : ctx.port_name + " (" + device + ")";
     Reporter& reporter = ctx.reporter;
     o.notify = [&reporter](std::string_view text) { reporter.notify(text); };
     o.on_position = [&reporter](const TrackPosition& p) {
