@@ -26,6 +26,7 @@ struct JobFramework::Impl : std::enable_shared_from_this<Impl> {
     JobHooks hooks;
     std::string port_name = "COM1";
     DeviceRoots roots;
+    LinkFactory link_factory;
 
     struct Live {
         std::shared_ptr<JobRunner> runner;
@@ -176,6 +177,7 @@ void JobFramework::init_jobs() {
 
 void JobFramework::set_port_name(std::string name) { impl_->port_name = std::move(name); }
 void JobFramework::set_device_roots(DeviceRoots roots) { impl_->roots = std::move(roots); }
+void JobFramework::set_link_factory(LinkFactory factory) { impl_->link_factory = std::move(factory); }
 JobHooks& JobFramework::hooks() { return impl_->hooks; }
 
 int JobFramework::start_job(AccessType access, ProtocolType protocol, Completion completion, JobParams params,
@@ -195,6 +197,7 @@ int JobFramework::start_job(AccessType access, ProtocolType protocol, Completion
     auto ctx = std::make_shared<JobContext>(s.ui, access, protocol,
                                             protocol == ProtocolType::GarminUsb ? std::string() : s.port_name);
     ctx->device_roots = s.roots;
+    if (s.link_factory) ctx->set_link(s.link_factory(*ctx));
     ctx->params = std::move(params);
     ctx->options = std::move(options);
     ctx->id = s.next_id++;

@@ -13,17 +13,6 @@ namespace {
 
 double degrees(int32_t v) { return semicircle_to_radians(v) * kRadiansToDegrees; }
 
-TEST(MagellanLog, ChecksumIsTheXorOfTheText) {
-    std::string_view text;
-    EXPECT_TRUE(nmea_checksum_ok("$PMGNCMD,END*3D", text));
-    EXPECT_EQ(text, "PMGNCMD,END");
-    EXPECT_TRUE(nmea_checksum_ok("$PMGNCMD,END*3d", text));
-    EXPECT_FALSE(nmea_checksum_ok("$PMGNCMD,END*3E", text));
-    EXPECT_FALSE(nmea_checksum_ok("$PMGNCMD,END*3", text));
-    EXPECT_FALSE(nmea_checksum_ok("PMGNCMD,END*3D", text));
-    EXPECT_FALSE(nmea_checksum_ok("$*00x", text));
-}
-
 TEST(MagellanLog, ReadsFixesUntilTheEnd) {
     const std::string text =
         "$PMGNFMT,%TRK,LAT,HEMI,LON,HEMI,ALT,UNIT,TIME,VALID,NAME,%META,ASCII\r\n"

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "access/debug_trace.hpp"
 #include "access/job_context.hpp"
 #include "access/job_timer.hpp"
 #include "access/link.hpp"
@@ -33,13 +32,15 @@ int open_and_identify(JobContext& ctx, Session& session) {
     return 0;
 }
 
-int SerialTransport::send_packet(const Packet& packet) {
+LinkTransport::LinkTransport(JobContext& ctx) : ctx_(ctx) { ctx.link().set_trace_input(true); }
+
+int LinkTransport::send_packet(const Packet& packet) {
     const std::vector<uint8_t> frame = encode_frame(packet);
     return write_bytes(ctx_, frame.data(), frame.size()) == 0 ? 0 : -1;
 }
 
-int SerialTransport::receive_packet(int timeout_ms, Packet& out) {
-    const Deadline deadline(timeout_ms);
+int LinkTransport::receive_packet(int timeout_ms, Packet& out) {
+    const Deadline deadline = ctx_.timer.deadline(timeout_ms);
     for (;;) {
         if (receiver_.process()) {
             out = receiver_.packet();
@@ -53,10 +54,11 @@ int SerialTransport::receive_packet(int timeout_ms, Packet& out) {
             receiver_.reset();
             return kReceiveError;
         }
-        trace_bytes(chunk, static_cast<std::size_t>(n));
         receiver_.load({chunk, static_cast<std::size_t>(n)});
     }
 }
+
+int64_t LinkTransport::now_ms() const { return ctx_.timer.now_ms(); }
 
 SessionOptions session_options(const JobContext& ctx) {
     SessionOptions o;
@@ -77,7 +79,7 @@ SessionOptions session_options(const JobContext& ctx) {
 }
 
 int read_track_log_job(JobContext& ctx) {
-    SerialTransport transport(ctx);
+    LinkTransport transport(ctx);
     Session session(transport, ctx.reporter, session_options(ctx));
     if (open_and_identify(ctx, session) < 0) return -1;
     JobResult& r = ctx.result;
@@ -100,7 +102,7 @@ int read_track_log_job(JobContext& ctx) {
 }
 
 int read_waypoints_job(JobContext& ctx) {
-    SerialTransport transport(ctx);
+    LinkTransport transport(ctx);
     Session session(transport, ctx.reporter, session_options(ctx));
     if (open_and_identify(ctx, session) < 0) return -1;
     WaypointList list;
@@ -110,14 +112,14 @@ int read_waypoints_job(JobContext& ctx) {
 }
 
 int write_waypoints_job(JobContext& ctx) {
-    SerialTransport transport(ctx);
+    LinkTransport transport(ctx);
     Session session(transport, ctx.reporter, session_options(ctx));
     if (open_and_identify(ctx, session) < 0) return -1;
     return session.upload_waypoints(ctx.params.waypoints);
 }
 
 int write_track_log_job(JobContext& ctx) {
-    SerialTransport transport(ctx);
+    LinkTransport transport(ctx);
     Session session(transport, ctx.reporter, session_options(ctx));
     if (open_and_identify(ctx, session) < 0) return -1;
     std::vector<Waypoint> points = ctx.params.waypoints;

@@ -19,6 +19,8 @@ std::string elapsed_seconds_text(int64_t elapsed_ms) {
                      static_cast<long long>(elapsed_ms % 1000));
 }
 
+int64_t PacketTransport::now_ms() const { return orlogix::tick_ms(); }
+
 Session::Session(PacketTransport& transport, Reporter& reporter, SessionOptions options)
     : transport_(transport), reporter_(reporter), options_(std::move(options)) {}
 

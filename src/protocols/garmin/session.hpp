@@ -32,6 +32,9 @@ public:
     // 0 with the next complete packet in out; kReceiveTimeout when timeout_ms
     // passed without one, kReceiveError on a read failure, kReceiveAborted.
     virtual int receive_packet(int timeout_ms, Packet& out) = 0;
+    // Milliseconds on the clock the waits run on (the steady clock unless
+    // the link brings its own).
+    virtual int64_t now_ms() const;
 };
 
 struct SessionOptions {
@@ -84,6 +87,9 @@ public:
 
 private:
     bool aborted() const { return options_.aborted && options_.aborted(); }
+    // Elapsed times and estimates on the transport's clock; the name hides
+    // the steady-clock tick_ms inside the session on purpose.
+    int64_t tick_ms() const { return transport_.now_ms(); }
     void notify(const std::string& text) const;
     void status(const std::string& text) const;
     void send(const Packet& p);
