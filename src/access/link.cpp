@@ -1,6 +1,7 @@
 #include "access/link.hpp"
 
 #include "access/debug_trace.hpp"
+#include "access/instrument_catalogue.hpp"
 #include "access/job_context.hpp"
 #include "access/port_list.hpp"
 #include "core/report.hpp"
@@ -52,7 +53,7 @@ int set_baud(JobContext& ctx, int baud) {
         job_error(ctx, "Error getting COM port state", kTitle);
         return -1;
     }
-    if (ctx.serial.configure(baud, protocol_uses_xon_xoff(ctx.protocol_type)) != 0) {
+    if (ctx.serial.configure(baud, instrument_uses_xon_xoff(ctx.protocol_type)) != 0) {
         job_error(ctx, "Error setting COM port state", kTitle);
         return -1;
     }
