@@ -9,6 +9,7 @@
 
 #include "access/debug_trace.hpp"
 #include "access/event_loop.hpp"
+#include "access/instrument_catalogue.hpp"
 #include "access/job_runner.hpp"
 #include "core/current_data.hpp"
 #include "core/report.hpp"
@@ -85,11 +86,12 @@ void JobFramework::Impl::install_track_log(JobContext& ctx) {
     InstrumentFamily family = got.instrument_family;
     // Families that deliver an IGC file or a Top Navigator log keep theirs
     // with the new positions; any other download makes the old ones stale.
-    if (family == InstrumentFamily::FlytecIq || family == InstrumentFamily::Dsx || family == InstrumentFamily::IqBasic)
+    const RawLogRule keep = raw_logs_kept(family);
+    if (keep.igc)
         data.raw_igc = std::move(r.raw_igc);
     else
         data.raw_igc.clear();
-    if (family == InstrumentFamily::TopNavigator)
+    if (keep.topnav)
         data.raw_topnav = std::move(r.raw_topnav);
     else
         data.raw_topnav.clear();

@@ -1,5 +1,6 @@
 #include "access/link.hpp"
 
+#include "access/instrument_catalogue.hpp"
 #include "access/job_context.hpp"
 #include "access/port_list.hpp"
 #include "core/report.hpp"
@@ -53,7 +54,7 @@ int set_baud(JobContext& ctx, int baud) {
         job_error(ctx, "Error getting COM port state", kTitle);
         return -1;
     }
-    if (link.configure(baud, protocol_uses_xon_xoff(ctx.protocol_type)) != 0) {
+    if (link.configure(baud, instrument_uses_xon_xoff(ctx.protocol_type)) != 0) {
         job_error(ctx, "Error setting COM port state", kTitle);
         return -1;
     }
