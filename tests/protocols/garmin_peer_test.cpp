@@ -13,6 +13,7 @@
 
 #include "core/text_buffer.hpp"
 #include "sim/garmin/garmin_receiver.hpp"
+#include "support/peer_programs.hpp"
 #include "support/sim_kit.hpp"
 
 namespace orlogix::garmin {
@@ -64,7 +65,7 @@ double degrees(int32_t semicircles) { return semicircles * (180.0 / 2147483648.0
 class GarminPeer : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (access(kGpsbabel, X_OK) != 0) GTEST_SKIP() << "gpsbabel not installed";
+        if (!::orlogix::test::peer_available("gpsbabel")) GTEST_SKIP();
     }
     void start(sim::GarminConfig c) {
         harness = std::make_unique<test::PtySim>(std::make_unique<sim::GarminReceiver>(std::move(c)));

@@ -21,6 +21,7 @@
 #include "sim/family_registry.hpp"
 #include "sim/garmin/garmin_receiver.hpp"
 #include "sim/harness.hpp"
+#include "support/peer_programs.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix::garmin {
@@ -163,7 +164,7 @@ constexpr const char* kGpsbabel = "/usr/bin/gpsbabel";
 // gpsbabel as host: each waypoint text record ends with facility, city,
 // address and cross road, which it reads up to their zero bytes.
 TEST(GarminSimFamily, GpsbabelReadsEmptyFacilities) {
-    if (access(kGpsbabel, X_OK) != 0) GTEST_SKIP() << "gpsbabel not installed";
+    if (!::orlogix::test::peer_available("gpsbabel")) GTEST_SKIP();
     for (int type : {108, 109, 110}) {
         sim::GarminConfig c;
         c.waypoint_type = type;
