@@ -87,9 +87,9 @@ public:
 
 private:
     bool aborted() const { return options_.aborted && options_.aborted(); }
-    // Elapsed times and estimates on the transport's clock; the name hides
-    // the steady-clock tick_ms inside the session on purpose.
-    int64_t tick_ms() const { return transport_.now_ms(); }
+    // Elapsed times and estimates on the transport's clock (simulated on the
+    // in-memory link), never the steady clock.
+    int64_t now_ms() const { return transport_.now_ms(); }
     void notify(const std::string& text) const;
     void status(const std::string& text) const;
     void send(const Packet& p);
