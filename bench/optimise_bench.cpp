@@ -16,17 +16,6 @@ namespace {
 
 using namespace orlogix;
 
-const char* const kFlights[] = {"d3p.igc",
-                                "fai.igc",
-                                "flat-xcontest-106.82.igc",
-                                "flat-xcontest-8.01.igc",
-                                "freeflight-xcontest-465.33.igc",
-                                "line.igc",
-                                "out-and-return-record.igc",
-                                "record_de_france.igc",
-                                "tri.igc",
-                                "trifai-xcontest-189.65.igc"};
-
 bool same(const OptimisationResults& a, const OptimisationResults& b) {
     auto path = [](const PathResult& x, const PathResult& y) { return x.index == y.index && x.total == y.total; };
     auto tri = [](const TriangleResult& x, const TriangleResult& y) {
@@ -73,7 +62,7 @@ public:
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     static std::map<std::string, std::vector<TrackPosition>> tracks;
-    for (const char* f : kFlights) {
+    for (const char* f : test::kFlights) {
         tracks[f] = test::load_igc_fixes(test::flight_path(f));
         Row& row = g_rows[f];
         row.fixes = tracks[f].size();
@@ -83,7 +72,7 @@ int main(int argc, char** argv) {
         row.equal = same(fast, ref);
         std::fprintf(stderr, "%-32s %s\n", f, row.equal ? "fast == reference" : "FAST DIFFERS FROM REFERENCE");
     }
-    for (const char* f : kFlights) {
+    for (const char* f : test::kFlights) {
         const std::vector<TrackPosition>* t = &tracks[f];
         benchmark::RegisterBenchmark((std::string("fast/") + f).c_str(), [t](benchmark::State& st) {
             for (auto _ : st) {

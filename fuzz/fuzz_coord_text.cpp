@@ -28,8 +28,10 @@ void angles(std::string_view text) {
         double deg = 0;
         std::size_t end = 0;
         if (parse_hemisphere_coord(text, axis, deg, end) == 0) {
+            // The pole and the date line themselves are valid positions.
+            const double degree_limit = axis == Axis::Latitude ? 90 : 180;
             check(end <= text.size());
-            check(deg > -180 && deg < 180);
+            check(deg >= -degree_limit && deg <= degree_limit);
         }
     }
     double r = 0;

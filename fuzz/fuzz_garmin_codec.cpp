@@ -6,13 +6,6 @@
 #include "protocols/garmin/link_codec.hpp"
 #include "protocols/garmin/records.hpp"
 
-// The fuzz build links only the core and formats libraries; the Garmin codec
-// and record decoders are pure and depend on core alone, so they are
-// compiled into this target directly.
-#include "protocols/garmin/link_codec.cpp"
-#include "protocols/garmin/capabilities.cpp"
-#include "protocols/garmin/track_records.cpp"
-#include "protocols/garmin/waypoint_records.cpp"
 
 using namespace orlogix;
 using namespace orlogix::garmin;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "access/instrument_catalogue.hpp"
 #include "core/report.hpp"
 
 namespace orlogix::sim {
@@ -20,6 +21,23 @@ int FamilyRegistry::add(std::string name, std::string summary, FamilyFactory mak
 const FamilyEntry* FamilyRegistry::find(std::string_view name) const {
     auto it = std::find_if(entries_.begin(), entries_.end(), [&](const FamilyEntry& e) { return e.name == name; });
     return it == entries_.end() ? nullptr : &*it;
+}
+
+std::string family_list(const FamilyRegistry& registry) {
+    std::vector<std::string> names;
+    for (const InstrumentKind& kind : instrument_catalogue())
+        if (kind.sim_family && std::find(names.begin(), names.end(), kind.sim_family) == names.end())
+            names.emplace_back(kind.sim_family);
+    for (const FamilyEntry& e : registry.entries())
+        if (std::find(names.begin(), names.end(), e.name) == names.end()) names.push_back(e.name);
+    std::string out;
+    for (const std::string& name : names) {
+        const FamilyEntry* e = registry.find(name);
+        std::string padded = name;
+        if (padded.size() < 10) padded.resize(10, ' ');
+        out += "  " + padded + " " + (e ? e->summary : std::string("(not built yet)")) + "\n";
+    }
+    return out;
 }
 
 int check_setting_keys(Reporter& r, std::string_view family, const std::map<std::string, std::string>& settings,

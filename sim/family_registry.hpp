@@ -55,6 +55,12 @@ void register_garmin_family(FamilyRegistry& registry);
 // Every family the tool knows.
 void register_all_families(FamilyRegistry& registry);
 
+// The --family list of the usage text, one line each: the instrument
+// catalogue's simulator families in its order (those without a registered
+// factory marked as not built yet), then the registered tool families that
+// stand for no instrument.
+std::string family_list(const FamilyRegistry& registry);
+
 // Checks that every key in `settings` is one of `known`; otherwise reports
 // "Unknown setting KEY for family NAME" and returns -1.
 int check_setting_keys(Reporter& r, std::string_view family, const std::map<std::string, std::string>& settings,

@@ -57,9 +57,8 @@ struct Arguments {
 void usage(const FamilyRegistry& registry) {
     std::fprintf(stderr,
                  "usage: orlogix-sim --family NAME [--track FILE] [--waypoints FILE] [--set key=value]...\n"
-                 "                   [--silent] [--corrupt N] [--drop N] [--cut-after N]\nfamilies:\n");
-    for (const auto& e : registry.entries())
-        std::fprintf(stderr, "  %-10s %s\n", e.name.c_str(), e.summary.c_str());
+                 "                   [--silent] [--corrupt N] [--drop N] [--cut-after N]\nfamilies:\n%s",
+                 family_list(registry).c_str());
 }
 
 bool parse_count(std::string_view text, std::size_t& out, bool allow_zero) {

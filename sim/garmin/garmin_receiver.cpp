@@ -20,6 +20,23 @@ std::vector<ProtocolEntry> default_protocols(const GarminConfig& c) {
     return e;
 }
 
+namespace {
+
+bool track_has_header(const GarminConfig& c) { return c.track_protocol == 301 || c.track_protocol == 302; }
+std::size_t track_records(const GarminConfig& c) { return c.track.size() + (track_has_header(c) ? 1 : 0); }
+
+}  // namespace
+
+std::string transfer_problem(const GarminConfig& c) {
+    if (track_records(c) > kMaxTransferRecords)
+        return strformat("Track log too long: %zu records, a Garmin transfer counts at most %zu", track_records(c),
+                         kMaxTransferRecords);
+    if (c.waypoints.size() > kMaxTransferRecords)
+        return strformat("Too many waypoints: %zu, a Garmin transfer counts at most %zu", c.waypoints.size(),
+                         kMaxTransferRecords);
+    return {};
+}
+
 std::vector<TrackPosition> generated_track(std::size_t count) {
     std::vector<TrackPosition> out(count);
     for (std::size_t i = 0; i < count; ++i) {
@@ -101,8 +118,13 @@ void GarminReceiver::handle_command(uint16_t command) {
         return;
     case kCmdTransferTrack: {
         outgoing_.clear();
-        const bool header = config_.track_protocol == 301 || config_.track_protocol == 302;
-        const std::size_t count = config_.track.size() + (header ? 1 : 0);
+        const bool header = track_has_header(config_);
+        const std::size_t count = track_records(config_);
+        // A count cut to 16 bits would announce fewer records than follow.
+        if (count > kMaxTransferRecords) {
+            report("track log too long");
+            return;
+        }
         outgoing_.push_back(make_u16_packet(kPidRecords, static_cast<uint16_t>(count)));
         if (header)
             outgoing_.push_back(make_packet(kPidTrackHeader,
@@ -115,6 +137,10 @@ void GarminReceiver::handle_command(uint16_t command) {
     }
     case kCmdTransferWaypoints:
         outgoing_.clear();
+        if (config_.waypoints.size() > kMaxTransferRecords) {
+            report("too many waypoints");
+            return;
+        }
         outgoing_.push_back(make_u16_packet(kPidRecords, static_cast<uint16_t>(config_.waypoints.size())));
         for (const Waypoint& w : config_.waypoints)
             outgoing_.push_back(make_packet(kPidWaypoint, encode_waypoint(w, config_.waypoint_type)));
@@ -239,6 +265,11 @@ std::unique_ptr<Instrument> make_garmin(const FamilyOptions& options, Reporter& 
         } else if (key == "wpts") {
             if (c.waypoints.empty()) c.waypoints = generated_waypoints(static_cast<std::size_t>(n));
         }
+    }
+    // Refused here rather than at the first transfer: no receiver holds that much.
+    if (const std::string problem = transfer_problem(c); !problem.empty()) {
+        r.error_box("orlogix-sim", problem);
+        return nullptr;
     }
     return std::make_unique<GarminReceiver>(std::move(c));
 }

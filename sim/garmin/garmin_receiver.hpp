@@ -37,6 +37,11 @@ struct GarminConfig {
 // The capability entries a receiver of this configuration announces.
 std::vector<garmin::ProtocolEntry> default_protocols(const GarminConfig& config);
 
+// The record count of a transfer is 16 bits. Empty when the track log (with
+// its header) and the waypoints each fit one transfer, else the refusal.
+inline constexpr std::size_t kMaxTransferRecords = 0xFFFF;
+std::string transfer_problem(const GarminConfig& config);
+
 // Positions along a straight climb, one every 5 s, and waypoints on a grid.
 std::vector<TrackPosition> generated_track(std::size_t count);
 std::vector<Waypoint> generated_waypoints(std::size_t count);

@@ -1,7 +1,8 @@
 #pragma once
 // The access dispatch table: one cell per (access type, protocol type) naming
-// the job routine that carries it out, and the registry where each
-// instrument family puts its routines at start-up.
+// the job routine that carries it out (the cells live in the instrument
+// catalogue's rows), and the registry where each instrument family puts its
+// routines at start-up.
 #include <functional>
 #include <map>
 #include <shared_mutex>
@@ -35,7 +36,8 @@ enum class Routine : int {
     IqBasic,
 };
 
-// The table cell, or Routine::None for an unsupported pair or indices out of range.
+// The table cell, or Routine::None for an unsupported pair, an access type
+// out of range or a protocol type without a catalogue row.
 Routine dispatch_routine(int access_type, int protocol_type);
 inline Routine dispatch_routine(AccessType a, ProtocolType p) {
     return dispatch_routine(static_cast<int>(a), static_cast<int>(p));

@@ -25,7 +25,7 @@ int job_aborted(JobContext& ctx) {
 
 void end_job(JobContext& ctx) {
     ctx.reader.stop();
-    ctx.serial.close();
+    ctx.link().close();
     if (ctx.usb && ctx.usb->is_open()) ctx.usb->close();
 }
 

@@ -6,6 +6,7 @@
 #include <any>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,6 +16,7 @@
 #include "access/port_list.hpp"
 #include "access/port_reader.hpp"
 #include "access/serial_link.hpp"
+#include "access/tracing_link.hpp"
 #include "access/types.hpp"
 #include "access/usb_transport.hpp"
 #include "core/records.hpp"
@@ -95,6 +97,8 @@ class JobContext {
 public:
     JobContext(Reporter& reporter, AccessType access, ProtocolType protocol, std::string port_name = {})
         : reporter(reporter), access_type(access), protocol_type(protocol), port_name(std::move(port_name)) {}
+    // The reader thread stops before the link goes.
+    ~JobContext() { reader.stop(); }
     JobContext(const JobContext&) = delete;
     JobContext& operator=(const JobContext&) = delete;
 
@@ -115,14 +119,30 @@ public:
     int selected_track = 0;        // 0 = none yet
 
     JobTimer timer;
-    SerialLink serial;
+
+    // The link to the instrument, behind the trace: the termios serial link
+    // unless set_link() put another there (a test's in-memory link).
+    TracingLink& link() { return link_; }
+    // Before the job runs: the link, and its clock for the timer.
+    void set_link(std::shared_ptr<Link> link) {
+        link_.set_inner(std::move(link));
+        timer.set_clock(link_.clock());
+    }
+
     std::unique_ptr<UsbTransport> usb;
-    PortReader reader;             // declared after serial: stopped before the port closes
+    PortReader reader;
 
     bool aborted() const { return timer.aborted(); }
-    // Abortable pause; false when the job was aborted.
+    // Abortable pause on the link's clock; false when the job was aborted.
     bool pause_ms(int64_t ms) { return timer.pause_ms(ms); }
+
+private:
+    TracingLink link_{std::make_shared<SerialLink>()};
 };
+
+// Makes the link of each job a framework starts (tests join jobs to a
+// simulated instrument in memory); empty: the serial link.
+using LinkFactory = std::function<std::shared_ptr<Link>(const JobContext&)>;
 
 // Reporting: to the window, the headless runner or the server session
 // behind the context's reporter.

@@ -9,6 +9,7 @@
 
 #include "access/debug_trace.hpp"
 #include "access/event_loop.hpp"
+#include "access/instrument_catalogue.hpp"
 #include "access/job_runner.hpp"
 #include "core/current_data.hpp"
 #include "core/report.hpp"
@@ -26,6 +27,7 @@ struct JobFramework::Impl : std::enable_shared_from_this<Impl> {
     JobHooks hooks;
     std::string port_name = "COM1";
     DeviceRoots roots;
+    LinkFactory link_factory;
 
     struct Live {
         std::shared_ptr<JobRunner> runner;
@@ -84,11 +86,12 @@ void JobFramework::Impl::install_track_log(JobContext& ctx) {
     InstrumentFamily family = got.instrument_family;
     // Families that deliver an IGC file or a Top Navigator log keep theirs
     // with the new positions; any other download makes the old ones stale.
-    if (family == InstrumentFamily::FlytecIq || family == InstrumentFamily::Dsx || family == InstrumentFamily::IqBasic)
+    const RawLogRule keep = raw_logs_kept(family);
+    if (keep.igc)
         data.raw_igc = std::move(r.raw_igc);
     else
         data.raw_igc.clear();
-    if (family == InstrumentFamily::TopNavigator)
+    if (keep.topnav)
         data.raw_topnav = std::move(r.raw_topnav);
     else
         data.raw_topnav.clear();
@@ -176,6 +179,7 @@ void JobFramework::init_jobs() {
 
 void JobFramework::set_port_name(std::string name) { impl_->port_name = std::move(name); }
 void JobFramework::set_device_roots(DeviceRoots roots) { impl_->roots = std::move(roots); }
+void JobFramework::set_link_factory(LinkFactory factory) { impl_->link_factory = std::move(factory); }
 JobHooks& JobFramework::hooks() { return impl_->hooks; }
 
 int JobFramework::start_job(AccessType access, ProtocolType protocol, Completion completion, JobParams params,
@@ -195,6 +199,7 @@ int JobFramework::start_job(AccessType access, ProtocolType protocol, Completion
     auto ctx = std::make_shared<JobContext>(s.ui, access, protocol,
                                             protocol == ProtocolType::GarminUsb ? std::string() : s.port_name);
     ctx->device_roots = s.roots;
+    if (s.link_factory) ctx->set_link(s.link_factory(*ctx));
     ctx->params = std::move(params);
     ctx->options = std::move(options);
     ctx->id = s.next_id++;

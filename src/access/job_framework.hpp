@@ -59,6 +59,8 @@ public:
     // The configured port (a device path or "COMn"), copied into each job.
     void set_port_name(std::string name);
     void set_device_roots(DeviceRoots roots);
+    // Where each job's link comes from; by default the serial link.
+    void set_link_factory(LinkFactory factory);
     JobHooks& hooks();
 
     // Starts a job: 0, or -1 after an error box ("Bad access type", "Bad

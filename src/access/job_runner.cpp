@@ -1,6 +1,7 @@
 #include "access/job_runner.hpp"
 
 #include "access/event_loop.hpp"
+#include "access/instrument_catalogue.hpp"
 #include "core/report.hpp"
 
 namespace orlogix {
@@ -16,7 +17,7 @@ Routine checked_routine(Reporter& r, AccessType access, ProtocolType protocol) {
         r.error_box(kAccessTitle, "Bad access type");
         return Routine::None;
     }
-    if (p < 0 || p >= kProtocolTypeCount) {
+    if (!find_instrument(protocol)) {
         r.error_box(kAccessTitle, "Bad protocol type");
         return Routine::None;
     }

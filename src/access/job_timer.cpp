@@ -2,10 +2,7 @@
 
 namespace orlogix {
 
-int64_t tick_ms() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
+int64_t tick_ms() { return steady_clock().now_ms(); }
 
 void JobTimer::abort() {
     {
@@ -18,7 +15,7 @@ void JobTimer::abort() {
 
 bool JobTimer::pause_ms(int64_t ms) {
     std::unique_lock lock(mutex_);
-    if (ms > 0) wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return aborted(); });
+    if (ms > 0 && !aborted()) clock_->wait_ms(lock, wake_, ms, [this] { return aborted(); });
     return !aborted();
 }
 

@@ -1,12 +1,13 @@
 #pragma once
 // The one timing object of a job: abortable pauses, deadlines and silence
-// time-outs, all measured on the steady clock. Every wait wakes at once when
-// the job is aborted.
+// time-outs, all measured on the job's clock (the steady clock unless the
+// job's link brings its own). Every wait wakes at once when the job is aborted.
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+
+#include "access/clock.hpp"
 
 namespace orlogix {
 
@@ -19,15 +20,17 @@ class Deadline {
 public:
     Deadline() = default;
     explicit Deadline(int64_t ms) { restart(ms); }
-    void restart(int64_t ms) { ms_ = ms; end_ = tick_ms() + ms; }
+    Deadline(Clock& clock, int64_t ms) : clock_(&clock) { restart(ms); }
+    void restart(int64_t ms) { ms_ = ms; end_ = clock_->now_ms() + ms; }
     void restart() { restart(ms_); }
-    bool expired() const { return tick_ms() >= end_; }
+    bool expired() const { return clock_->now_ms() >= end_; }
     int64_t remaining_ms() const {
-        int64_t r = end_ - tick_ms();
+        int64_t r = end_ - clock_->now_ms();
         return r > 0 ? r : 0;
     }
 
 private:
+    Clock* clock_ = &steady_clock();
     int64_t ms_ = 0;
     int64_t end_ = 0;
 };
@@ -43,10 +46,17 @@ public:
     // Sleeps until the deadline; false when aborted.
     bool pause_until(const Deadline& d) { return pause_ms(d.remaining_ms()); }
 
+    // The clock the job's waits run on; set before the job starts.
+    void set_clock(Clock& clock) { clock_ = &clock; }
+    Clock& clock() const { return *clock_; }
+    int64_t now_ms() const { return clock_->now_ms(); }
+    Deadline deadline(int64_t ms) const { return Deadline(*clock_, ms); }
+
 private:
     std::atomic<bool> aborted_{false};
     std::mutex mutex_;
     std::condition_variable wake_;
+    Clock* clock_ = &steady_clock();
 };
 
 // Attempts of an identification exchange: the budget (TIMEOUT seconds, 30 by

@@ -1,6 +1,6 @@
 #include "access/link.hpp"
 
-#include "access/debug_trace.hpp"
+#include "access/instrument_catalogue.hpp"
 #include "access/job_context.hpp"
 #include "access/port_list.hpp"
 #include "core/report.hpp"
@@ -26,11 +26,12 @@ int connect_serial(JobContext& ctx, int baud, bool xon_xoff) {
     for (int i = 0; i < attempts; ++i) {
         if (ctx.aborted()) return job_aborted(ctx);
         // Resolved on every attempt: a receiver plugged in late still gets found.
-        device = resolve_port_name(ctx.port_name, ctx.device_roots);
-        if (!device.empty() && ctx.serial.open(device) == 0) {
+        Link& link = ctx.link();
+        device = link.device_for(ctx.port_name, ctx.device_roots);
+        if (!device.empty() && link.open(device) == 0) {
             ctx.pause_ms(kSettlePauseMs);
-            if (ctx.serial.configure(baud, xon_xoff) != 0 || ctx.serial.purge() != 0) {
-                ctx.serial.close();
+            if (link.configure(baud, xon_xoff) != 0 || link.purge() != 0) {
+                link.close();
                 set_up_failed = true;
                 break;
             }
@@ -48,15 +49,16 @@ int connect_serial(JobContext& ctx, int baud, bool xon_xoff) {
 
 int set_baud(JobContext& ctx, int baud) {
     static constexpr std::string_view kTitle = "Initialising COM port";
-    if (!ctx.serial.is_open()) {
+    Link& link = ctx.link();
+    if (!link.is_open()) {
         job_error(ctx, "Error getting COM port state", kTitle);
         return -1;
     }
-    if (ctx.serial.configure(baud, protocol_uses_xon_xoff(ctx.protocol_type)) != 0) {
+    if (link.configure(baud, instrument_uses_xon_xoff(ctx.protocol_type)) != 0) {
         job_error(ctx, "Error setting COM port state", kTitle);
         return -1;
     }
-    if (ctx.serial.purge() != 0) {
+    if (link.purge() != 0) {
         job_error(ctx, "Error purging COM port buffers", kTitle);
         return -1;
     }
@@ -65,12 +67,11 @@ int set_baud(JobContext& ctx, int baud) {
 }
 
 int write_bytes(JobContext& ctx, const void* data, std::size_t count) {
-    trace_bytes(data, count);
-    return ctx.serial.write(static_cast<const uint8_t*>(data), count);
+    return ctx.link().write(static_cast<const uint8_t*>(data), count);
 }
 
 int write_text(JobContext& ctx, std::string_view text) { return write_bytes(ctx, text.data(), text.size()); }
 
-int read_bytes(JobContext& ctx, uint8_t* buffer, std::size_t max) { return ctx.serial.read(buffer, max); }
+int read_bytes(JobContext& ctx, uint8_t* buffer, std::size_t max) { return ctx.link().read(buffer, max); }
 
 }  // namespace orlogix

@@ -1,6 +1,7 @@
 #pragma once
-// Link operations of a job: connect, change rate, write and read, with every
-// byte written copied into the debug trace first.
+// Link operations of a job on the context's link (serial or in memory):
+// connect, change rate, write and read. The link's tracing wrapper copies
+// every byte written into the debug trace first.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -23,7 +24,7 @@ int set_baud(JobContext& ctx, int baud);
 // "COM port write error".
 int write_bytes(JobContext& ctx, const void* data, std::size_t count);
 int write_text(JobContext& ctx, std::string_view text);
-// One read of the common contract: at most 50 ms, possibly no bytes; a count
+// One read of the common contract: at most 50 ms of the link's time, possibly no bytes; a count
 // or -1 (the caller reports its own "COM port read error").
 int read_bytes(JobContext& ctx, uint8_t* buffer, std::size_t max);
 

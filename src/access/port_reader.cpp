@@ -3,11 +3,11 @@
 #include <vector>
 
 #include "access/job_timer.hpp"
-#include "access/serial_link.hpp"
+#include "access/link_interface.hpp"
 
 namespace orlogix {
 
-int PortReader::start(SerialLink& link, JobTimer& timer, Sink sink, std::size_t block) {
+int PortReader::start(Link& link, JobTimer& timer, Sink sink, std::size_t block) {
     if (thread_.joinable() || !link.is_open() || block == 0) return -1;
     stop_ = false;
     failed_ = false;

@@ -1,5 +1,5 @@
 #pragma once
-// A second thread that reads a job's serial port while the job thread
+// A second thread that reads a job's link while the job thread
 // writes (the MTK logger streams while it is being commanded). The job's
 // context owns one; end_job stops and joins it before the port closes.
 #include <atomic>
@@ -10,7 +10,7 @@
 
 namespace orlogix {
 
-class SerialLink;
+class Link;
 class JobTimer;
 
 class PortReader {
@@ -25,7 +25,7 @@ public:
 
     // Starts reading; the thread ends on stop(), on abort or on a read error.
     // 0, or -1 when a reader already runs or the port is closed.
-    int start(SerialLink& link, JobTimer& timer, Sink sink, std::size_t block = 1024);
+    int start(Link& link, JobTimer& timer, Sink sink, std::size_t block = 1024);
     // Asks the thread to end and joins it (at most one read time-out later).
     void stop();
     bool running() const { return thread_.joinable(); }

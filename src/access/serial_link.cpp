@@ -9,7 +9,6 @@
 
 #include <cerrno>
 
-#include "access/debug_trace.hpp"
 #include "access/job_timer.hpp"
 
 namespace orlogix {
@@ -88,6 +87,7 @@ int SerialLink::configure(int baud, bool xon_xoff) {
     // Pseudo-terminals and some adapters have no modem lines.
     if (ioctl(fd, TIOCMBIS, &lines) != 0 && errno != ENOTTY && errno != EINVAL) return -1;
     baud_ = baud;
+    xon_xoff_ = xon_xoff;
     return 0;
 }
 
@@ -117,7 +117,6 @@ int SerialLink::read(uint8_t* buffer, std::size_t max, int timeout_ms) {
         errno = EIO;
         return -1;
     }
-    if (trace_input_ && n > 0) trace_bytes(buffer, static_cast<std::size_t>(n));
     return static_cast<int>(n);
 }
 

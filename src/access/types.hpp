@@ -35,12 +35,7 @@ enum class ProtocolType : int {
     Mtk = 15,
     IqBasic = 16,
 };
+// The shipped protocol types; the instrument catalogue knows which exist.
 inline constexpr int kProtocolTypeCount = 17;
-
-// XON/XOFF is on for these protocol types whenever the line settings change.
-inline bool protocol_uses_xon_xoff(ProtocolType p) {
-    return p == ProtocolType::FlytecIq || p == ProtocolType::XcTrainer || p == ProtocolType::XcTrainerMxp ||
-           p == ProtocolType::FlytecAllTracks;
-}
 
 }  // namespace orlogix

@@ -46,6 +46,9 @@ public:
     uint32_t w(std::size_t k, std::size_t l) const;
     // max over k < m < l of D(m, l), for k + 2 <= l.
     int32_t column_max_after(std::size_t k, std::size_t l) const { return colmax_[upper(k, l)]; }
+    // Row k of G and of the column maxima, indexed by l (valid for l > k, l >= k + 2 for the maxima).
+    const int32_t* g_row(std::size_t k) const { return &g_[upper(k, 0)]; }
+    const int32_t* column_max_row(std::size_t k) const { return &colmax_[upper(k, 0)]; }
 
     // Block maxima of each row (blocks of kBlock columns): bounds for whole runs of turn points.
     const int32_t* block_max(std::size_t i) const { return &bmax_[i * blocks_]; }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <system_error>
+#include <thread>
 
 #include "analysis/track_filters.hpp"
 #include "core/geodesy.hpp"
@@ -19,8 +21,10 @@ struct Walk {
     double start_height = 0.0;  // decimetres
 };
 
-// Walks back from n over `window` seconds of flight, stopping at a segment start.
-Walk walk_back(const std::vector<TrackPosition>& positions, std::size_t n, double window) {
+// Walks back from n over `window` seconds of flight, stopping at a segment
+// start. leg(from, to) is the distance between two positions of the walk.
+template <class Leg>
+Walk walk_back(const std::vector<TrackPosition>& positions, std::size_t n, double window, const Leg& leg) {
     Walk w;
     w.start_height = positions[n].gps_altitude;
     std::size_t ref = n;
@@ -28,7 +32,7 @@ Walk walk_back(const std::vector<TrackPosition>& positions, std::size_t n, doubl
     for (std::size_t i = n; i-- > 0;) {
         const TrackPosition& p = positions[i];
         if (p.time != positions[ref].time) {
-            const double dist = position_distance(p, positions[ref]);
+            const double dist = leg(i, ref);
             const double dt = static_cast<double>(static_cast<uint32_t>(positions[ref].time - p.time));
             ref = i;
             if (time + dt < window) {
@@ -47,17 +51,68 @@ Walk walk_back(const std::vector<TrackPosition>& positions, std::size_t n, doubl
     return w;
 }
 
-}  // namespace
+bool walk_starts(const std::vector<TrackPosition>& positions, std::size_t n) {
+    return n > 0 && n < positions.size() && !(positions[n].flags & kSegmentStart);
+}
 
-SpeedClimb mean_speed_climb_60s(const std::vector<TrackPosition>& positions, std::size_t n) {
-    if (n == 0 || n >= positions.size() || (positions[n].flags & kSegmentStart)) return {};
-    const Walk w = walk_back(positions, n, 60.0);
+SpeedClimb speed_climb(const std::vector<TrackPosition>& positions, std::size_t n, const Walk& w) {
     return {w.distance * 0.06, (positions[n].gps_altitude - w.start_height) * 0.001666667};
 }
 
+// Distances worked out when the walk needs them.
+struct FreshLeg {
+    const std::vector<TrackPosition>& positions;
+    double operator()(std::size_t from, std::size_t to) const { return position_distance(positions[from], positions[to]); }
+};
+
+}  // namespace
+
+SpeedClimb mean_speed_climb_60s(const std::vector<TrackPosition>& positions, std::size_t n) {
+    if (!walk_starts(positions, n)) return {};
+    return speed_climb(positions, n, walk_back(positions, n, 60.0, FreshLeg{positions}));
+}
+
 double top_speed_10s(const std::vector<TrackPosition>& positions, std::size_t n) {
-    if (n == 0 || n >= positions.size() || (positions[n].flags & kSegmentStart)) return 0.0;
-    return walk_back(positions, n, 10.0).distance * 0.36;
+    if (!walk_starts(positions, n)) return 0.0;
+    return walk_back(positions, n, 10.0, FreshLeg{positions}).distance * 0.36;
+}
+
+TrackLegs::TrackLegs(const std::vector<TrackPosition>& positions)
+    : positions_(positions), length_(positions.size()), step_(positions.size()) {
+    const std::size_t n = positions.size();
+    // A walk passes over positions that share the time of its reference, so
+    // the leg that ends at j starts at the last earlier position with another time.
+    std::vector<std::size_t> start(n, kNone);
+    for (std::size_t j = 1; j < n; ++j) start[j] = positions[j - 1].time != positions[j].time ? j - 1 : start[j - 1];
+    auto measure = [&](std::size_t from, std::size_t to) {
+        for (std::size_t j = from; j < to; ++j) {
+            if (start[j] != kNone) length_[j] = position_distance(positions[start[j]], positions[j]);
+            step_[j] = start[j] == j - 1 ? length_[j] : position_distance(positions[j - 1], positions[j]);
+        }
+    };
+    // Every distance stands alone, so a long track is shared with the second core.
+    constexpr std::size_t kShareFrom = 8192;
+    std::thread helper;
+    if (n >= kShareFrom) {
+        try {
+            helper = std::thread(measure, n / 2, n);
+        } catch (const std::system_error&) {
+        }
+    }
+    measure(1, helper.joinable() ? n / 2 : n);
+    if (helper.joinable()) helper.join();
+}
+
+SpeedClimb TrackLegs::mean_speed_climb_60s(std::size_t n) const {
+    if (!walk_starts(positions_, n)) return {};
+    return speed_climb(positions_, n, walk_back(positions_, n, 60.0, [this](std::size_t, std::size_t to) {
+                           return length_[to];
+                       }));
+}
+
+double TrackLegs::top_speed_10s(std::size_t n) const {
+    if (!walk_starts(positions_, n)) return 0.0;
+    return walk_back(positions_, n, 10.0, [this](std::size_t, std::size_t to) { return length_[to]; }).distance * 0.36;
 }
 
 void fill_statistics(FlightStatistics& s, const TrackLogHeader& header, const CalendarTime& now) {
@@ -76,16 +131,17 @@ void compute_statistics(FlightStatistics& s) {
     s.duration = s.last_time - s.first_time;
     int32_t lowest = 1000000, highest = -1000000;
     double total = 0.0, top = 0.0, mean = 0.0, climb_lo = 0.0, climb_hi = 0.0;
+    const TrackLegs legs(p);
     for (std::size_t i = 0; i < p.size(); ++i) {
         if (p[i].gps_altitude < lowest) lowest = p[i].gps_altitude;
         if (p[i].gps_altitude > highest) highest = p[i].gps_altitude;
         if (i == 0) continue;
-        total += position_distance(p[i - 1], p[i]);
+        total += legs.step(i);
         // Signed, so that a fix stamped before the first does not count as late.
         const int64_t since = int64_t{p[i].time} - int64_t{p[0].time};
-        if (since > 10) top = std::max(top, top_speed_10s(p, i));
+        if (since > 10) top = std::max(top, legs.top_speed_10s(i));
         if (since > 60) {
-            const SpeedClimb sc = mean_speed_climb_60s(p, i);
+            const SpeedClimb sc = legs.mean_speed_climb_60s(i);
             mean = std::max(mean, sc.speed);
             climb_lo = std::min(climb_lo, sc.climb);
             climb_hi = std::max(climb_hi, sc.climb);
@@ -129,6 +185,7 @@ std::vector<std::string> result_texts(const OptimisationResults& r) {
 std::string clipboard_text(const std::vector<TrackPosition>& positions) {
     std::string text;
     text.reserve(positions.size() * 80 + 1);
+    const TrackLegs legs(positions);
     for (std::size_t i = 0; i < positions.size(); ++i) {
         const TrackPosition& p = positions[i];
         const CalendarTime c = calendar_from_time(p.time);
@@ -138,7 +195,7 @@ std::string clipboard_text(const std::vector<TrackPosition>& positions) {
         text += strformat("%4d-%02d-%02d, %02d:%02d:%02d, %.6f, %.6f, %c%d.%d, %.1f\r\n", c.year, c.month, c.day, c.hour,
                           c.minute, c.second, g.latitude * 57.29577951308, g.longitude * 57.29577951308,
                           h < 0 ? '-' : ' ', static_cast<int>(mag / 10), static_cast<int>(mag % 10),
-                          mean_speed_climb_60s(positions, i).speed);
+                          legs.mean_speed_climb_60s(i).speed);
     }
     return text;
 }

@@ -25,6 +25,26 @@ SpeedClimb mean_speed_climb_60s(const std::vector<TrackPosition>& positions, std
 // Mean speed over the 10 s that end at position n.
 double top_speed_10s(const std::vector<TrackPosition>& positions, std::size_t n);
 
+// The same walks over stored distances: each leg a walk can take (from the
+// last earlier position with another time to a position) is measured once, so
+// a whole track costs one distance per position instead of one per leg walked.
+// The results equal the functions above to the last bit. Keeps a reference to
+// positions, which must outlive it unchanged.
+class TrackLegs {
+public:
+    explicit TrackLegs(const std::vector<TrackPosition>& positions);
+    SpeedClimb mean_speed_climb_60s(std::size_t n) const;
+    double top_speed_10s(std::size_t n) const;
+    // The distance from position j - 1 to position j (j >= 1).
+    double step(std::size_t j) const { return step_[j]; }
+
+private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    const std::vector<TrackPosition>& positions_;
+    std::vector<double> length_;  // [j]: the leg that ends at j
+    std::vector<double> step_;
+};
+
 // Times, flags and download time from the log header, then the statistics.
 void fill_statistics(FlightStatistics& s, const TrackLogHeader& header, const CalendarTime& now);
 // Times, heights, speeds, distance and climbs over s.positions.

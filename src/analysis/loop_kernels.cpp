@@ -5,7 +5,8 @@
 
 // These loops carry almost all of the optimisation's time; let them use the
 // wider vectors where the processor has them. Only "avx2" is named, never
-// "fma", so that no multiply-add contraction can change a distance.
+// "fma", so that no multiply-add contraction can change a distance. The
+// build compiles this file without errno for sqrt, so that it vectorises.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && \
     !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define ORLOGIX_KERNEL __attribute__((target_clones("avx2", "default"), optimize("O3", "no-math-errno")))
@@ -120,6 +121,21 @@ bool fai_possible(const int32_t* kmax, const int32_t* kmin, const int32_t* emax,
                (emax[b] >= least) & (dmax >= least);
     }
     return any != 0;
+}
+
+ORLOGIX_KERNEL
+void triangle_pair_bounds(const int32_t* prefix, const int32_t* colmax, const int32_t* d, const int32_t* g,
+                          uint32_t lo, uint32_t hi, int64_t flat_floor, int64_t fai_floor, uint8_t* keep) {
+    for (uint32_t l = lo; l < hi; ++l) {
+        const int64_t a = prefix[l], b = colmax[l], c = d[l];
+        const int64_t need = g[l] + fai_floor;
+        const int64_t over = a + b + c - g[l];
+        // cap(x) = (25 x + 24) / 7 reaches need exactly when 25 x + 24 reaches 7 need (x >= 0).
+        const int64_t seven = 7 * need;
+        const int64_t fai = (over >= fai_floor) & (25 * a + 24 >= seven) & (25 * b + 24 >= seven) &
+                            (25 * c + 24 >= seven);
+        keep[l] = static_cast<uint8_t>((over >= flat_floor) | fai);
+    }
 }
 
 }  // namespace orlogix

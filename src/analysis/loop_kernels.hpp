@@ -43,6 +43,15 @@ bool fai_possible(const int32_t* kmax, const int32_t* kmin, const int32_t* emax,
 // Whether some turn point block first..last may reach sums a + b of `need`.
 bool sum_possible(const int32_t* kmax, const int32_t* emax, uint32_t first, uint32_t last, int32_t need);
 
+// The pair bound of the triangle search for one first turn point k over the
+// ends l in [lo, hi), four ends a step: with a = max D(k, m) before l (prefix),
+// b = max D(m, l) after k (colmax), d = D(k, l) and the gap g, the perimeter is
+// at most a + b + d, and an FAI perimeter at most (25 x side + 24) / 7 for each
+// of the three. keep[l] = 1 when that bound less g reaches flat_floor (flat) or
+// fai_floor (FAI, every side's cap too), else 0. Sums are 64-bit.
+void triangle_pair_bounds(const int32_t* prefix, const int32_t* colmax, const int32_t* d, const int32_t* g,
+                          uint32_t lo, uint32_t hi, int64_t flat_floor, int64_t fai_floor, uint8_t* keep);
+
 inline constexpr std::size_t kBlock = 16;
 inline constexpr std::size_t kBlocksPerSuper = 8;  // super-blocks of 128 turn points
 

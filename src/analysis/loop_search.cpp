@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -51,7 +52,7 @@ struct SharedFloor {
 class TriangleWorker {
 public:
     TriangleWorker(const DistanceTables& t, ClosingRule rule, uint32_t gap, SharedFloor& floor)
-        : t_(t), rule_(rule), gap_(gap), floor_(floor), prefix_(t.size(), 0) {}
+        : t_(t), rule_(rule), gap_(gap), floor_(floor), prefix_(t.size(), 0), keep_(t.size(), 0) {}
 
     // Every pair (k, l) of one first turn point k, l in steps of `stride` from k + 2.
     void first_turn_point(uint32_t k, uint32_t stride) {
@@ -60,9 +61,12 @@ public:
         if (rule_ == ClosingRule::GapLimit) {
             // G(k, l) never falls as l grows (fewer ends to choose from), so the
             // ends that close within the gap form a run from k + 2.
-            uint32_t end = k + 2;
-            while (end < n && int64_t{t_.g(k, end)} < int64_t{gap_}) ++end;
-            n = end;
+            if (k + 2 < n) {
+                const int32_t* gk = t_.g_row(k);
+                n = static_cast<uint32_t>(std::partition_point(gk + k + 2, gk + n, [this](int32_t g) {
+                                              return int64_t{g} < int64_t{gap_};
+                                          }) - gk);
+            }
         }
         // prefix_[l] = max D(k, m) over k < m < l.
         int32_t run = -1;
@@ -70,8 +74,26 @@ public:
             prefix_[l] = run;
             if (dk[l] > run) run = dk[l];
         }
+        if (k + 2 >= n) return;
+        // Most pairs fall below the best so far on their bound alone; that
+        // test runs for the whole row at once with the floors as they stand
+        // now. Floors only rise, so a pair left out here would fail pair()'s
+        // own test too.
+        triangle_pair_bounds(prefix_.data(), t_.column_max_row(k), dk, t_.g_row(k), k + 2, n,
+                             std::max(flat.score, floor_.flat.load(std::memory_order_relaxed)),
+                             std::max(fai.score, floor_.fai.load(std::memory_order_relaxed)), keep_.data());
         uint32_t checked_block = UINT32_MAX;
         for (uint32_t l = k + 2; l < n; l += stride) {
+            if (stride == 1 && l + 8 <= n) {
+                // Eight ends at once: most rows keep hardly any.
+                uint64_t eight;
+                std::memcpy(&eight, &keep_[l], sizeof eight);
+                if (eight == 0) {
+                    l += 7;
+                    continue;
+                }
+            }
+            if (!keep_[l]) continue;
             const uint32_t lb = l / kBlock;
             if (lb != checked_block) {
                 checked_block = lb;
@@ -207,6 +229,7 @@ private:
     uint32_t gap_;
     SharedFloor& floor_;
     std::vector<int32_t> prefix_;
+    std::vector<uint8_t> keep_;
     bool fai_block_ = true;
     bool flat_block_ = true;
     int32_t flags_[8] = {};

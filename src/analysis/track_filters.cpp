@@ -96,19 +96,34 @@ std::size_t vario_filter(std::vector<TrackPosition>& positions, uint32_t thresho
 
 namespace {
 
-double pair_speed(const TrackPosition& from, const TrackPosition& to) {
+double speed_over(double distance, const TrackPosition& from, const TrackPosition& to) {
     const uint32_t dt = to.time - from.time;  // unsigned on purpose, as the instruments count
     if (dt == 0) return 0.0;
-    const double v = position_distance(from, to) / dt;
+    const double v = distance / dt;
     return v > 1000000.0 ? 1000000.0 : v;
 }
 
-}  // namespace
+// Speeds between positions; the consecutive pairs, which every step of the
+// analysis reads, are measured once.
+class PairSpeeds {
+public:
+    explicit PairSpeeds(const std::vector<TrackPosition>& positions) : p_(positions), step_(positions.size()) {
+        for (std::size_t i = 1; i < p_.size(); ++i) step_[i] = speed_over(position_distance(p_[i - 1], p_[i]), p_[i - 1], p_[i]);
+    }
+    // From position a to a later position b.
+    double between(std::size_t a, std::size_t b) const {
+        return b == a + 1 ? step_[b] : speed_over(position_distance(p_[a], p_[b]), p_[a], p_[b]);
+    }
 
-uint32_t speed_threshold(const std::vector<TrackPosition>& positions) {
+private:
+    const std::vector<TrackPosition>& p_;
+    std::vector<double> step_;
+};
+
+uint32_t threshold_of(const std::vector<TrackPosition>& positions, const PairSpeeds& speeds) {
     std::size_t histogram[100] = {};
     for (std::size_t i = 1; i < positions.size(); ++i) {
-        const double v = pair_speed(positions[i - 1], positions[i]);
+        const double v = speeds.between(i - 1, i);
         if (v < 100.0) ++histogram[static_cast<std::size_t>(v)];
     }
     long long target = static_cast<long long>(positions.size() * 19 / 20);
@@ -119,14 +134,21 @@ uint32_t speed_threshold(const std::vector<TrackPosition>& positions) {
     return 301;
 }
 
+}  // namespace
+
+uint32_t speed_threshold(const std::vector<TrackPosition>& positions) {
+    return threshold_of(positions, PairSpeeds(positions));
+}
+
 std::size_t speed_analysis(std::vector<TrackPosition>& positions) {
     const std::size_t count = positions.size();
     if (count < 2) return 0;
-    const double threshold = speed_threshold(positions);
+    const PairSpeeds speeds(positions);
+    const double threshold = threshold_of(positions, speeds);
     const std::size_t run_length = count <= 10 ? count - 1 : 10;
     std::size_t run = 0, anchor = count;
     for (std::size_t i = 1; i < count; ++i) {
-        run = pair_speed(positions[i - 1], positions[i]) < threshold ? run + 1 : 0;
+        run = speeds.between(i - 1, i) < threshold ? run + 1 : 0;
         if (run >= run_length) {
             anchor = i;
             break;
@@ -138,14 +160,14 @@ std::size_t speed_analysis(std::vector<TrackPosition>& positions) {
     keep[anchor] = true;
     std::size_t ref = anchor;
     for (std::size_t i = anchor; i-- > 0;) {
-        if (pair_speed(positions[i], positions[ref]) < threshold) {
+        if (speeds.between(i, ref) < threshold) {
             keep[i] = true;
             ref = i;
         }
     }
     ref = anchor;
     for (std::size_t i = anchor + 1; i < count; ++i) {
-        if (pair_speed(positions[ref], positions[i]) < threshold) {
+        if (speeds.between(ref, i) < threshold) {
             keep[i] = true;
             ref = i;
         }

@@ -12,11 +12,6 @@
 namespace orlogix {
 namespace {
 
-constexpr std::array<std::string_view, 14> kGpsNames = {
-    "GARMIN", "MLR", "TOPNAV", "LOGIT", "IQCOMPEO", "GRAVITER", "MAGELLAN",
-    "XCTRAINER", "XCT_MXP", "FLYMASTER", "DSX", "MLRC", "IQBASIC", "MTK",
-};
-
 std::string upper(std::string_view s) {
     std::string out(s);
     for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -100,7 +95,9 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
 std::string_view closest_gps_name(std::string_view typed) {
     std::string_view best;
     std::size_t best_distance = 3;  // more than two edits is another word
-    for (std::string_view name : kGpsNames) {
+    for (const InstrumentKind& kind : instrument_catalogue()) {
+        if (!kind.gps_name || kind.usb) continue;
+        const std::string_view name = kind.gps_name;
         // Each letter more or less is one edit: no need to measure far-off lengths.
         if (typed.size() + 2 < name.size() || typed.size() > name.size() + 2) continue;
         const std::size_t d = edit_distance(typed, name);
@@ -159,11 +156,9 @@ public:
 
     bool gps(const std::string& v) {
         std::string name = upper(v);
-        for (std::size_t i = 0; i < kGpsNames.size(); ++i) {
-            if (name == kGpsNames[i]) {
-                c_.gps = static_cast<GpsType>(i);
-                return true;
-            }
+        if (const InstrumentKind* kind = find_gps_name(name, false)) {
+            c_.gps = kind;
+            return true;
         }
         std::string text = "Bad GPS type: " + v;
         if (std::string_view near = closest_gps_name(name); !near.empty())
@@ -331,7 +326,7 @@ const Keyword kKeywords[] = {
     file_operation("LOGFILE", "open a track file (the same as naming the file alone)", O::LogFile,
                    "Missing track log file name"),
 
-    option("GPS", "name", "the instrument (the names below; GARMIN when not given)", &I::gps),
+    option("GPS", "name", "the instrument (the names below; the first when not given)", &I::gps),
     option("COM", "n or device", "the port: entry n of the system's serial ports, or a device path", &I::com),
     option("USB", "", "a Garmin on USB", &I::flag<&CommandLine::usb>),
     option("WIN", "0, 1 or 2", "no window (messages go to standard error), minimised, or shown", &I::window),
@@ -368,42 +363,24 @@ bool Interpreter::token(const std::string& keyword, const std::string& value, st
     return fail("Unrecognized command: " + std::string(raw));
 }
 
-bool gps_in(GpsType g, std::initializer_list<GpsType> allowed) {
-    for (GpsType a : allowed)
-        if (a == g) return true;
-    return false;
-}
-
 // Which instruments each operation may name; empty text: allowed.
 const char* check_operation(const CommandLine& c) {
-    using G = GpsType;
-    if (c.operation == O::UserName)
-        return c.gps == G::Flymaster ? nullptr : "Unsupported GPS for username upload";
-    if (c.usb) return c.gps == G::Garmin ? nullptr : "USB is not supported";
+    const unsigned uses = c.gps->command_uses;
+    if (c.operation == O::UserName) return uses & kUseUserName ? nullptr : "Unsupported GPS for username upload";
+    if (c.usb) return find_gps_name(c.gps->gps_name, true) ? nullptr : "USB is not supported";
+    auto allowed = [uses](unsigned use, const char* refusal) { return uses & use ? nullptr : refusal; };
     switch (c.operation) {
         case O::KmlLog:
         case O::OziLog:
         case O::MpsLog:
-        case O::CompLog:
-            return c.gps != G::Mlrc ? nullptr : "Unsupported GPS for track log download";
-        case O::IgcLog:
-            return !gps_in(c.gps, {G::TopNav, G::Graviter, G::Mlrc}) ? nullptr
-                                                                     : "Unsupported GPS for IGC track log download";
+        case O::CompLog: return allowed(kUseTrackLog, "Unsupported GPS for track log download");
+        case O::IgcLog: return allowed(kUseIgcLog, "Unsupported GPS for IGC track log download");
         case O::ReadWaypoints:
-        case O::ReadGeoWaypoints:
-            return gps_in(c.gps, {G::Garmin, G::Mlr, G::IqCompeo, G::Flymaster, G::Mlrc, G::IqBasic})
-                       ? nullptr
-                       : "Unsupported GPS for waypoint download";
+        case O::ReadGeoWaypoints: return allowed(kUseReadWaypoints, "Unsupported GPS for waypoint download");
         case O::WriteWaypoints:
-        case O::WriteWaypointsIdName:
-            return gps_in(c.gps, {G::Garmin, G::Mlr, G::TopNav, G::IqCompeo, G::Magellan, G::XcTrainer,
-                                  G::Flymaster, G::IqBasic})
-                       ? nullptr
-                       : "Unsupported GPS for track log upload";
-        case O::WriteCtr:
-            return gps_in(c.gps, {G::Garmin, G::IqCompeo}) ? nullptr : "Unsupported GPS for CTR upload";
-        default:
-            return nullptr;
+        case O::WriteWaypointsIdName: return allowed(kUseWriteWaypoints, "Unsupported GPS for track log upload");
+        case O::WriteCtr: return allowed(kUseWriteCtr, "Unsupported GPS for CTR upload");
+        default: return nullptr;
     }
 }
 
@@ -478,7 +455,7 @@ int parse_command_line(std::string_view text, CommandLine& out, CommandLineError
     return 0;
 }
 
-std::string usage_text(const std::function<bool(GpsType)>& available) {
+std::string usage_text(const std::function<bool(const InstrumentKind&)>& available) {
     auto form = [](const Keyword& k) {
         std::string f = "/" + std::string(k.name);
         if (!k.value.empty()) f += "=<" + std::string(k.value) + ">";
@@ -494,11 +471,16 @@ std::string usage_text(const std::function<bool(GpsType)>& available) {
         return out;
     };
     std::string gps;
-    for (std::size_t i = 0; i < kGpsNames.size(); ++i) {
-        gps += "  " + std::string(kGpsNames[i]);
-        if (available && !available(static_cast<GpsType>(i))) gps += " (not built yet)";
-        gps += "\n";
+    // The example uses the first instrument that is built and simulated.
+    const InstrumentKind* example = nullptr;
+    for (const InstrumentKind& kind : instrument_catalogue()) {
+        if (!kind.gps_name || kind.usb) continue;
+        const bool built = !available || available(kind);
+        gps += "  " + std::string(kind.gps_name) + (built ? "" : " (not built yet)") + "\n";
+        if (!example && built && kind.sim_family) example = &kind;
     }
+    if (!example) example = &default_instrument();
+    const std::string sim = example->sim_family ? example->sim_family : "NAME";
     return "Usage: orlogix /GPS=<name> [/COM=<n or device>] /<OPERATION>=<file> [options] [/EXIT]\n"
            "       orlogix <track file>       open a track file\n"
            "       orlogix                    the main window\n"
@@ -511,21 +493,21 @@ std::string usage_text(const std::function<bool(GpsType)>& available) {
            "  0  the operation worked\n"
            "  1  the transfer, a conversion, a check or writing the output failed\n"
            "  2  the command line could not be parsed, or it names no operation (\"Nothing to do\")\n"
-           "\nTrying it without an instrument: a simulated Garmin prints its device path, then serves a flight:\n"
-           "  orlogix-sim --family garmin --track flight.igc &\n"
-           "  orlogix /GPS=GARMIN /COM=/dev/pts/3 /IGC_LOG=flights/ /WIN=0 /EXIT\n"
+           "\nTrying it without an instrument: a simulated instrument prints its device path, then serves a flight:\n"
+           "  orlogix-sim --family " + sim + " --track flight.igc &\n"
+           "  orlogix /GPS=" + example->gps_name + " /COM=/dev/pts/3 /IGC_LOG=flights/ /WIN=0 /EXIT\n"
            "(use the device path orlogix-sim printed in place of /dev/pts/3)\n";
 }
 
-int protocol_type_for(const CommandLine& c) {
-    static constexpr std::array<int, 14> kProtocol = {0, 1, 2, 3, 4, 5, 6, 7, 10, 12, 13, 14, 16, 15};
-    if (c.gps == GpsType::Garmin && c.usb) return 8;
-    return kProtocol[static_cast<std::size_t>(c.gps)];
+const InstrumentKind& instrument_for(const CommandLine& c) {
+    if (c.usb)
+        if (const InstrumentKind* twin = find_gps_name(c.gps->gps_name, true)) return *twin;
+    return *c.gps;
 }
 
-int baud_value_for(const CommandLine& c) {
-    return c.gps == GpsType::LogIt || c.gps == GpsType::XctMxp ? 57600 : 0;
-}
+int protocol_type_for(const CommandLine& c) { return static_cast<int>(instrument_for(c).protocol); }
+
+int baud_value_for(const CommandLine& c) { return instrument_for(c).command_baud; }
 
 std::string join_arguments(int argc, const char* const* argv) {
     std::string out;

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "access/instrument_catalogue.hpp"
+
 namespace orlogix {
 
 enum class CommandOperation : int {
@@ -27,12 +29,6 @@ enum class CommandOperation : int {
     CheckKml = 16,
 };
 
-// Instruments by their GPS= name, in code order.
-enum class GpsType : int {
-    Garmin = 0, Mlr = 1, TopNav = 2, LogIt = 3, IqCompeo = 4, Graviter = 5, Magellan = 6,
-    XcTrainer = 7, XctMxp = 8, Flymaster = 9, Dsx = 10, Mlrc = 11, IqBasic = 12, Mtk = 13,
-};
-
 enum class WindowMode : int { Hidden = 0, Minimised = 1, Normal = 2 };
 enum class CompFileType : int { Kml = 0, Igc = 1 };
 
@@ -41,7 +37,8 @@ inline constexpr int kTimeoutMax = 86400;
 
 struct CommandLine {
     CommandOperation operation = CommandOperation::None;
-    GpsType gps = GpsType::Garmin;
+    // The catalogue row GPS= named (its serial row; /USB picks the USB twin).
+    const InstrumentKind* gps = &default_instrument();
     std::string port_name;   // empty: the configured port; "COMn" or a device path
     bool usb = false;
     std::string file_name;
@@ -81,13 +78,17 @@ inline constexpr const char* kParseTitle = "Parsing command line";
 int parse_command_line(std::string_view text, CommandLine& out, CommandLineError& error);
 
 // What --help prints: the forms of a command line, every operation and option
-// with its value, the GPS names (those `available` refuses are marked as not
-// built yet), the exit codes and an example with a simulated instrument.
-std::string usage_text(const std::function<bool(GpsType)>& available = {});
+// with its value, the GPS names of the catalogue (those `available` refuses
+// are marked as not built yet), the exit codes and an example with a
+// simulated instrument.
+std::string usage_text(const std::function<bool(const InstrumentKind&)>& available = {});
 
+// The catalogue row of the command's instrument, /USB taken into account
+// (the serial row when the instrument has no USB twin).
+const InstrumentKind& instrument_for(const CommandLine& c);
 // The protocol type of the dispatch table for the command's instrument.
 int protocol_type_for(const CommandLine& c);
-// The baud or mode value the job is started with (57600 for LOGIT and XCT_MXP).
+// The baud or mode value the job is started with (the row's command baud).
 int baud_value_for(const CommandLine& c);
 
 // Rebuilds one command-line text from already split program arguments: a

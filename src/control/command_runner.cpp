@@ -178,7 +178,7 @@ void CommandRunner::start_waypoint_upload() {
         return;
     }
     // These instruments take the naming of the operation; a Garmin gets the file as it is.
-    if (c_.gps == GpsType::IqCompeo || c_.gps == GpsType::Flymaster || c_.gps == GpsType::IqBasic) {
+    if (c_.gps->command_names_uploads) {
         WaypointList list;
         list.replace(waypoints);
         std::vector<std::size_t> rows(waypoints.size());

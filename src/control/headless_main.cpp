@@ -25,17 +25,8 @@ namespace {
 
 constexpr int kExitParse = 2;
 
-// A family is built in when it has registered any job routine for its protocol type.
-bool family_built(GpsType gps) {
-    CommandLine c;
-    c.gps = gps;
-    const int protocol = protocol_type_for(c);
-    for (int a = 0; a < kAccessTypeCount; ++a) {
-        Routine routine = dispatch_routine(a, protocol);
-        if (routine != Routine::None && job_routines().find(static_cast<AccessType>(a), routine)) return true;
-    }
-    return false;
-}
+// A family is built in when it has registered any job routine of its row.
+bool family_built(const InstrumentKind& kind) { return instrument_built(kind); }
 
 bool asks_for_help(const char* arg) {
     return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "/?") == 0;

@@ -65,12 +65,10 @@ int check_igc_output_place(Reporter& r, const CommandLine& c) {
     return 0;
 }
 
-bool delivers_own_igc(GpsType gps) {
-    return gps == GpsType::IqCompeo || gps == GpsType::Dsx || gps == GpsType::IqBasic;
-}
+bool delivers_own_igc(const InstrumentKind& kind) { return kind.keeps_raw_igc; }
 
 int write_igc_output(Reporter& r, const CommandLine& c, const CurrentData& data, IgcOutputResult& result) {
-    const bool raw = delivers_own_igc(c.gps);
+    const bool raw = delivers_own_igc(*c.gps);
     std::string bytes;
     uint32_t start = 0;
     if (raw) {

@@ -24,6 +24,6 @@ int write_igc_output(Reporter& r, const CommandLine& c, const CurrentData& data,
 int check_igc_output_place(Reporter& r, const CommandLine& c);
 
 // Families that deliver their own IGC file, which is written unchanged.
-bool delivers_own_igc(GpsType gps);
+bool delivers_own_igc(const InstrumentKind& kind);
 
 }  // namespace orlogix

@@ -259,7 +259,8 @@ int parse_seeyou_coord(std::string_view text, Axis axis, double& radians) {
     Cursor c{text};
     c.skip_spaces();
     int count = 0;
-    const int64_t ddmm = c.integer_below(degree_limit(axis) * 100, count);
+    // 9000.000 and 18000.000 are the limits themselves, checked below.
+    const int64_t ddmm = c.integer_below(degree_limit(axis) * 100 + 1, count);
     if (ddmm < 0 || count == 0 || !c.take('.')) return -1;
     const double minutes = static_cast<double>(ddmm / 100 * 60 + ddmm % 100) + c.fraction();
     const int sign = hemisphere_sign(c.peek(), axis);
@@ -267,7 +268,7 @@ int parse_seeyou_coord(std::string_view text, Axis axis, double& radians) {
     ++c.pos;
     c.skip_spaces();
     if (!c.at_end()) return -1;
-    // Minutes 60-99 are not refused, but the angle may not pass the pole or the antimeridian.
+    // Minutes 60-99 are not refused, but the angle may not pass the pole or the date line.
     if (minutes > degree_limit(axis) * 60.0) return -1;
     radians = sign * minutes * kRadiansPerArcMinute;
     return 0;
@@ -277,7 +278,7 @@ int parse_ddmm(std::string_view text, double& radians) {
     Cursor c{text};
     c.skip_spaces();
     int count = 0;
-    const int64_t ddmm = c.integer_below(18000, count);
+    const int64_t ddmm = c.integer_below(18001, count);
     if (ddmm < 0 || count == 0) return -1;
     double minutes = static_cast<double>(ddmm / 100 * 60 + ddmm % 100);
     if (c.take('.')) minutes += c.fraction();
@@ -309,7 +310,7 @@ int parse_hemisphere_coord(std::string_view text, Axis axis, double& degrees, st
     ++c.pos;
     c.skip_spaces();
     int count = 0;
-    const int64_t deg = c.integer_below(degree_limit(axis), count);
+    const int64_t deg = c.integer_below(degree_limit(axis) + 1, count);
     if (deg < 0 || count == 0) return -1;
     double value = static_cast<double>(deg);
 
@@ -338,6 +339,8 @@ int parse_hemisphere_coord(std::string_view text, Axis axis, double& degrees, st
             value += s / 3600.0;
         }
     }
+    // The pole and the date line themselves are written by the writers' rounding.
+    if (value > static_cast<double>(degree_limit(axis))) return -1;
     degrees = sign * value;
     end = c.pos;
     return 0;

@@ -1,10 +1,10 @@
 #include "core/records.hpp"
 
 #include <cerrno>
+#include <cmath>
 #include <new>
 
 #include "core/report.hpp"
-#include "core/units.hpp"
 
 namespace orlogix {
 
@@ -13,7 +13,21 @@ int32_t gps_altitude_metres(int32_t decimetres) {
     return static_cast<int32_t>(h >= 0 ? (h + 5) / 10 : -((5 - h) / 10));
 }
 
-int32_t metres_to_decimetres(double metres) { return static_cast<int32_t>(round_half_away(metres * 10.0)); }
+bool metres_to_decimetres(double metres, DecimetreRounding rule, int32_t& out) {
+    const double dm = metres * 10.0;
+    double whole = 0.0;
+    switch (rule) {
+    case DecimetreRounding::HalfAwayFromZero: whole = std::trunc(dm < 0.0 ? dm - 0.5 : dm + 0.5); break;
+    case DecimetreRounding::HalfUp: whole = std::floor(dm + 0.5); break;
+    case DecimetreRounding::AddHalfTruncated: whole = std::trunc(dm + 0.5); break;
+    case DecimetreRounding::Truncated: whole = std::trunc(dm); break;
+    case DecimetreRounding::TruncatedTolerant: whole = std::trunc(dm + (dm < 0.0 ? -1e-6 : 1e-6)); break;
+    }
+    // Converting a double the field cannot hold is undefined; NaN fails here too.
+    if (!(whole >= -2147483648.0 && whole <= 2147483647.0)) return false;
+    out = static_cast<int32_t>(whole);
+    return true;
+}
 
 void WaypointList::append(const Waypoint& w) {
     if (items_.size() >= capacity_) {

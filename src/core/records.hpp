@@ -29,8 +29,20 @@ static_assert(sizeof(TrackPosition) == 28);
 
 // GPS altitude in decimetres to whole metres: (h+5)/10, or -((5-h)/10) below zero.
 int32_t gps_altitude_metres(int32_t decimetres);
-// Float metres to stored decimetres, rounded half up.
-int32_t metres_to_decimetres(double metres);
+// How a source rounds float metres to the stored decimetres. Each source
+// keeps its own rule so that its files read as they always did.
+enum class DecimetreRounding {
+    HalfAwayFromZero,   // 0.25 m -> 3, -0.25 m -> -3
+    HalfUp,             // floor(x + 0.5): -0.25 m -> -2, -0.375 m -> -4
+    AddHalfTruncated,   // x + 0.5 toward zero: -0.375 m -> -3
+    Truncated,          // toward zero
+    // Toward zero after 1e-6 dm away from it, so that a text value a hair
+    // below a decimetre (0.29999999) does not lose it.
+    TruncatedTolerant,
+};
+// Metres to decimetres by the rule. False, and out untouched, when the value
+// is not a number or its decimetres do not fit the 32-bit field.
+bool metres_to_decimetres(double metres, DecimetreRounding rule, int32_t& out);
 
 enum class InstrumentFamily : int32_t {
     File = 0, Garmin = 1, Mlr = 2, TopNavigator = 3, LogIt = 4, FlytecIq = 5, Graviter = 6,

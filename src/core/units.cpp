@@ -1,5 +1,6 @@
 #include "core/units.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -45,6 +46,15 @@ int radians_to_semicircles(const GeoPosition& p, SemicirclePair& out) {
     if (radians_to_semicircle(p.longitude, r.longitude) < 0) return -1;
     out = r;
     return 0;
+}
+
+int degrees_to_semicircles(double latitude, double longitude, SemicirclePair& out) {
+    if (!(std::fabs(latitude) <= 90.0) || !(std::fabs(longitude) <= 180.0)) return -1;
+    // The degree factor is a hair below 180/pi, so 90 and 180 degrees would
+    // come out just beyond the limits they stand for.
+    const GeoPosition g{std::clamp(latitude / kRadiansToDegrees, -kPi / 2, kPi / 2),
+                        std::clamp(longitude / kRadiansToDegrees, -kPi, kPi)};
+    return radians_to_semicircles(g, out);
 }
 
 SemicirclePair semicircles_to_centi_arcsec(int32_t latitude, int32_t longitude) {

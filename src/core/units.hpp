@@ -32,6 +32,9 @@ double semicircle_to_radians(int32_t v);
 int radians_to_semicircle(double radians, int32_t& out);
 // Both fields; -1 when either is out of range (a latitude beyond +-pi/2 too).
 int radians_to_semicircles(const GeoPosition& p, SemicirclePair& out);
+// Degrees to semicircles, the latitude within +-90 and the longitude within
+// +-180, the limits themselves included (180 east wraps to -2^31). -1 otherwise.
+int degrees_to_semicircles(double latitude, double longitude, SemicirclePair& out);
 
 SemicirclePair semicircles_to_centi_arcsec(int32_t latitude, int32_t longitude);
 SemicirclePair semicircles_to_milliminutes(int32_t latitude, int32_t longitude);

@@ -20,6 +20,7 @@
 #include <filesystem>
 
 #include "access/debug_trace.hpp"
+#include "access/instrument_catalogue.hpp"
 #include "analysis/flight_statistics.hpp"
 #include "analysis/track_filters.hpp"
 #include "control/command_runner.hpp"
@@ -129,7 +130,7 @@ MainWindow::~MainWindow() {
 double MainWindow::du_x() const {
     const QFontMetrics m = fontMetrics();
     double unit = std::max(1.0, m.averageCharWidth() / 4.0);
-    for (const ButtonEntry& b : quick_buttons())
+    for (const QuickButton& b : quick_buttons())
         unit = std::max(unit, (m.horizontalAdvance(QString::fromUtf8(b.text)) + 20.0) / b.width);
     return unit;
 }
@@ -167,23 +168,10 @@ void MainWindow::setup_descriptors() {
 bool MainWindow::entry_built(int id) const {
     const MenuEntry* e = find_menu_entry(id);
     if (!e) return false;
-    if (e->kind == MenuKind::LogRead || e->kind == MenuKind::WptRead || e->kind == MenuKind::WptSend) {
-        AccessType a = e->kind == MenuKind::LogRead   ? AccessType::ReadTrackLog
-                       : e->kind == MenuKind::WptRead ? AccessType::ReadWaypoints
-                                                      : AccessType::WriteWaypoints;
-        Routine r = dispatch_routine(a, static_cast<ProtocolType>(e->protocol));
-        return r != Routine::None && static_cast<bool>(job_routines().find(a, r));
-    }
-    // The uploads to Garmin receivers as track logs need the family's job routine.
-    struct JobEntry { int id; AccessType access; int protocol; };
-    static constexpr JobEntry kTrackUploads[] = {{40106, AccessType::WriteCtr, 0},
-                                                 {40107, AccessType::WriteCtr, 8},
-                                                 {40017, AccessType::WriteTrackLog, 0},
-                                                 {40092, AccessType::WriteTrackLog, 8}};
-    for (const JobEntry& j : kTrackUploads) {
-        if (j.id != id) continue;
-        Routine r = dispatch_routine(j.access, static_cast<ProtocolType>(j.protocol));
-        return r != Routine::None && static_cast<bool>(job_routines().find(j.access, r));
+    if (e->job) {
+        // An instrument entry lights up when its family registered the routine.
+        const InstrumentKind* kind = find_instrument(e->job->protocol);
+        return kind && instrument_serves(*kind, e->job->access);
     }
     const auto& ids = built_commands();
     return std::find(ids.begin(), ids.end(), id) != ids.end();
@@ -222,7 +210,7 @@ void MainWindow::build_controls() {
     for (QLabel* l : {product_, status_}) l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     select_label_ = new QLabel("&Select item(s)", central);
     reporter_->set_status_labels(status_, product_);
-    for (const ButtonEntry& b : quick_buttons()) {
+    for (const QuickButton& b : quick_buttons()) {
         auto* button = new QPushButton(b.text, central);
         const int id = b.id;
         button->setEnabled(entry_built(id));
@@ -271,7 +259,7 @@ void MainWindow::place_controls() {
     put(product_, 7, 48, 328, 12);
     put(status_, 7, 64, 205, 12);
     put(select_label_, 7, 78, 62, 8);
-    for (const ButtonEntry& b : quick_buttons()) put(buttons_[b.id], b.x, b.y, b.width, b.height);
+    for (const QuickButton& b : quick_buttons()) put(buttons_[b.id], b.x, b.y, b.width, b.height);
     put(save_log_, 288, 7, 47, 33);
     put(utm_box_, 169, 77, 40, 10);
     put(abort_, 224, 72, 56, 14);
@@ -398,13 +386,12 @@ bool MainWindow::command(int id) {
     const MenuEntry* e = find_menu_entry(id);
     if (!e) return false;
     if (!entry_built(id)) {
-        reporter_->error_box(entry_label(*e), "This operation is not available yet");
+        reporter_->error_box(entry_label(*e), e->job ? "This instrument family is not built yet"
+                                                     : "This operation is not available yet");
         return true;
     }
     switch (e->kind) {
-        case MenuKind::LogRead: read_log(e->protocol, e->baud); return true;
-        case MenuKind::WptRead: read_waypoints(e->protocol); return true;
-        case MenuKind::WptSend: send_waypoints(e->protocol, e->naming); return true;
+        case MenuKind::Job: start_entry_job(*e); return true;
         case MenuKind::Toggle: toggle(id); return true;
         case MenuKind::Command: break;
     }
@@ -429,10 +416,6 @@ bool MainWindow::command(int id) {
         case 40105: edit_ctr(true); break;
         case 40112: show_ctr_waypoints(); break;
         case 40149: write_ctr_gpx(); break;
-        case 40106: send_ctrs(0); break;
-        case 40107: send_ctrs(8); break;
-        case 40017: send_waypoints(0, 0, AccessType::WriteTrackLog); break;
-        case 40092: send_waypoints(8, 0, AccessType::WriteTrackLog); break;
         case 40043: save_log_igc(); break;
         case 40072: save_raw_igc(); break;
         case 40073: verify_igc(); break;
@@ -477,6 +460,29 @@ void MainWindow::toggle(int id) {
         case 40172: set_vario_filter(); break;  // the mark shows whether a threshold is set
         default: break;
     }
+}
+
+// An instrument entry: the checks and the data its access type needs, then the job.
+void MainWindow::start_entry_job(const MenuEntry& e) {
+    const JobDescription& job = *e.job;
+    const int protocol = static_cast<int>(job.protocol);
+    switch (job.access) {
+        case AccessType::ReadTrackLog: read_log(protocol, job.baud); return;
+        case AccessType::ReadWaypoints: read_waypoints(protocol); return;
+        case AccessType::WriteWaypoints:
+        case AccessType::WriteTrackLog: send_waypoints(protocol, job.naming, job.access); return;
+        case AccessType::WriteCtr: send_ctrs(protocol); return;
+        case AccessType::EraseTrackLog:
+            if (jobs_->refuse_when_busy(entry_label(e))) return;
+            if (reporter_->question_box("Erase Track Log", "Are you sure ?") != kBoxOk) return;
+            break;
+        default:
+            if (jobs_->refuse_when_busy(entry_label(e))) return;
+            break;
+    }
+    JobParams params;
+    params.baud = job.baud;
+    jobs_->start_job(job.access, job.protocol, job.completion, std::move(params), window_job_options());
 }
 
 void MainWindow::read_log(int protocol, int baud) {

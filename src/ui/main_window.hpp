@@ -39,6 +39,7 @@ class CommandRunner;
 namespace orlogix::ui {
 
 class SplitLogDialog;
+struct MenuEntry;
 
 struct MainWindowOptions {
     SettingsPaths settings_paths = default_settings_paths();
@@ -140,6 +141,7 @@ private:
     void completion_message(int code, int param);
 
     // Commands.
+    void start_entry_job(const MenuEntry& e);
     void read_log(int protocol, int baud);
     void read_waypoints(int protocol);
     void send_waypoints(int protocol, int naming, AccessType access = AccessType::WriteWaypoints);

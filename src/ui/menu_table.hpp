@@ -1,32 +1,49 @@
 #pragma once
 // Every menu entry, accelerator and quick button of the main window in one
 // table, so the menus, the shortcuts and the enabled state come from one place.
+// The window's own commands are listed here; the entries that start a job on
+// an instrument come from the instrument catalogue, so a family's entries
+// light up from its registration alone.
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "access/instrument_catalogue.hpp"
+#include "access/job_framework.hpp"
 
 namespace orlogix::ui {
 
 enum class MenuKind {
     Command,     // handled by the window itself
     Toggle,      // a check mark entry
-    LogRead,     // read-track-log job
-    WptRead,     // read-waypoints job
-    WptSend,     // write-waypoints job
+    Job,         // starts the job of its description
+};
+
+// What an instrument entry starts.
+struct JobDescription {
+    AccessType access;
+    ProtocolType protocol;
+    int baud = 0;      // baud or mode value, 0 = the protocol's default
+    int naming = 0;    // upload naming mode of waypoint sends
+    Completion completion;
 };
 
 struct MenuEntry {
     int id;
-    const char* menu;     // "File", "Edit", ...; nullptr for accelerator-only commands
+    const char* menu;     // "&File", "&Edit", ...; nullptr for accelerator-only commands
     const char* text;     // as shown, "\t" and the accelerator text where there is one
     MenuKind kind = MenuKind::Command;
-    int protocol = -1;    // protocol type for the job kinds
-    int baud = 0;         // baud or mode value, 0 = the protocol's default
-    int naming = 0;       // upload naming mode of waypoint sends
     const char* extra_keys = nullptr;  // further accelerators, ";" between them
+    std::optional<JobDescription> job = std::nullopt;  // the Job kind only
+    int order = 0;        // place within its menu
 };
+
+// The completion a window job of this access type ends with.
+Completion window_completion(AccessType access);
 
 // Menus in their order on the menu bar.
 const std::vector<const char*>& menu_names();
+// The window's own entries and the catalogue's, each menu in its order.
 const std::vector<MenuEntry>& menu_table();
 const MenuEntry* find_menu_entry(int id);
 
@@ -35,12 +52,8 @@ const MenuEntry* find_menu_entry(int id);
 std::string entry_label(const MenuEntry& e);
 std::string entry_shortcut(const MenuEntry& e);
 
-struct ButtonEntry {
-    int id;
-    const char* text;
-    int x, y, width, height;  // dialog units
-};
-const std::vector<ButtonEntry>& quick_buttons();
+// The instruments' quick buttons, from the catalogue.
+std::vector<QuickButton> quick_buttons();
 
 // Control ids of the window.
 inline constexpr int kIdExitButton = 1010;

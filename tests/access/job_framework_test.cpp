@@ -258,12 +258,12 @@ TEST_F(Jobs, CellWithoutItsFamilyFailsPlainly) {
 TEST_F(Jobs, CommandLineContinuesWithANewJobOnTheSamePort) {
     // The port is free again when the completion runs: the next step opens it at once.
     reg_.add(AccessType::ReadTrackLog, Routine::Garmin, [](JobContext& c) {
-        if (c.serial.open("/dev/null") != 0) return -1;   // something the job holds open
+        if (c.link().open("/dev/null") != 0) return -1;   // something the job holds open
         c.result.track_log.positions = positions({5});
         return 0;
     });
     reg_.add(AccessType::ReadWaypoints, Routine::Garmin, [](JobContext& c) {
-        if (c.serial.open("/dev/null") != 0) return -1;   // exclusive: fails while the first still holds it
+        if (c.link().open("/dev/null") != 0) return -1;   // exclusive: fails while the first still holds it
         c.result.waypoints.resize(4);
         return 4;
     });
@@ -470,12 +470,12 @@ TEST(InlineJobs, RunTheRoutineAndReleaseTheLink) {
     test::RecordingReporter rep;
     JobContext ctx(rep, AccessType::ReadWaypoints, ProtocolType::Magellan, "/dev/null");
     int r = run_job_inline(ctx, [](JobContext& c) {
-        EXPECT_EQ(c.serial.open("/dev/null"), 0);
+        EXPECT_EQ(c.link().open("/dev/null"), 0);
         return 12;
     });
     EXPECT_EQ(r, 12);
     EXPECT_EQ(ctx.result.code, 12);
-    EXPECT_FALSE(ctx.serial.is_open());
+    EXPECT_FALSE(ctx.link().is_open());
     EXPECT_LT(run_job_inline(ctx, {}), 0);
     EXPECT_EQ(rep.last_error().text, "This instrument family is not built yet");
 }

@@ -57,6 +57,24 @@ TEST(Deadline, ExpiresAndRestartsForSilenceTimeOuts) {
     EXPECT_GE(ms_since(t0), 40);
 }
 
+TEST(JobTimer, OnASimulatedClockPausesMoveTheClock) {
+    ManualClock clock;
+    JobTimer t;
+    t.set_clock(clock);
+    EXPECT_TRUE(t.pause_ms(30000));
+    EXPECT_EQ(clock.now_ms(), 30000);
+    Deadline d = t.deadline(10000);
+    EXPECT_FALSE(d.expired());
+    EXPECT_EQ(d.remaining_ms(), 10000);
+    EXPECT_TRUE(t.pause_until(d));
+    EXPECT_TRUE(d.expired());
+    EXPECT_EQ(t.now_ms(), 40000);
+    // An aborted job's pause takes no time.
+    t.abort();
+    EXPECT_FALSE(t.pause_ms(5000));
+    EXPECT_EQ(clock.now_ms(), 40000);
+}
+
 TEST(JobTimer, IdentificationAttemptsEveryTwoSeconds) {
     EXPECT_EQ(identification_attempts(0), 15);
     EXPECT_EQ(identification_attempts(-3), 15);

@@ -1,6 +1,8 @@
 // The job's link operations: the connect loop with its attempts, statuses
 // and errors, rate changes in the middle of a job, writes that reach the
-// instrument and the trace, and a reader thread beside the writing job.
+// instrument and the trace, and a reader thread beside the writing job; the
+// in-memory link on its simulated clock, with its line faults, and the
+// tracing wrapper.
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -17,8 +19,11 @@
 #include "access/debug_trace.hpp"
 #include "access/job_context.hpp"
 #include "access/link.hpp"
+#include "access/memory_link.hpp"
+#include "sim/instrument.hpp"
 #include "sim/pty.hpp"
 #include "support/recording_reporter.hpp"
+#include "support/sim_kit.hpp"
 
 namespace orlogix {
 namespace {
@@ -28,6 +33,8 @@ using Clock = std::chrono::steady_clock;
 long long ms_since(Clock::time_point t0) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
 }
+
+int termios_fd(JobContext& ctx) { return dynamic_cast<SerialLink&>(ctx.link().inner()).fd(); }
 
 std::string drain(int fd, int ms) {
     std::string got;
@@ -42,18 +49,191 @@ std::string drain(int fd, int ms) {
     return got;
 }
 
-TEST(ConnectSerial, TimeoutOfFiveCountsDownThenFails) {
+// Answers "q" at once with "quick" and "p" after 300 ms with "pong"; when
+// streaming, says "tick" every second.
+class Answerer : public sim::Instrument {
+public:
+    explicit Answerer(bool streaming = false) : streaming_(streaming) {}
+    std::chrono::milliseconds tick_interval() const override {
+        return std::chrono::milliseconds(streaming_ ? 1000 : 0);
+    }
+
+protected:
+    void on_bytes(std::string_view bytes) override {
+        for (char c : bytes) {
+            if (c == 'q') reply("quick");
+            if (c != 'p') continue;
+            pause(std::chrono::milliseconds(300));
+            reply("pong");
+        }
+    }
+    void on_tick() override { reply("tick"); }
+
+private:
+    bool streaming_;
+};
+
+struct MemoryRig {
+    explicit MemoryRig(bool streaming = false)
+        : sim(std::make_unique<Answerer>(streaming)), ctx(sim.job(rep, AccessType::ReadTrackLog, ProtocolType::Mlr)) {}
+    std::string read(int timeout_ms = kReadTimeoutMs) {
+        uint8_t buf[64];
+        const int n = ctx->link().read(buf, sizeof buf, timeout_ms);
+        return n < 0 ? "error" : std::string(reinterpret_cast<char*>(buf), static_cast<std::size_t>(n));
+    }
+    void write(std::string_view s) { ASSERT_EQ(write_text(*ctx, s), 0); }
+
     test::RecordingReporter rep;
-    JobContext ctx(rep, AccessType::ReadTrackLog, ProtocolType::GarminSerial, "/dev/orlogix-missing-port");
-    ctx.options.timeout_seconds = 5;
-    EXPECT_LT(connect_serial(ctx, 9600, false), 0);
+    test::MemorySim sim;
+    std::unique_ptr<JobContext> ctx;
+};
+
+TEST(ConnectSerial, TimeoutOfFiveCountsDownThenFails) {
+    MemoryRig rig;
+    rig.sim.link().set_present(false);
+    rig.ctx->options.timeout_seconds = 5;
+    EXPECT_LT(connect_serial(*rig.ctx, 9600, false), 0);
     std::vector<std::string> expected = {"Connecting to GPS (5)", "Connecting to GPS (4)", "Connecting to GPS (3)",
                                          "Connecting to GPS (2)", "Connecting to GPS (1)"};
-    EXPECT_EQ(rep.statuses(), expected);
-    ASSERT_EQ(rep.count("error"), 1);
-    EXPECT_EQ(rep.last_error().text, "Could not open serial port (sure it's the right one ?)");
-    EXPECT_EQ(rep.last_error().title, "Connecting to GPS on /dev/orlogix-missing-port");
-    EXPECT_FALSE(ctx.serial.is_open());
+    EXPECT_EQ(rig.rep.statuses(), expected);
+    ASSERT_EQ(rig.rep.count("error"), 1);
+    EXPECT_EQ(rig.rep.last_error().text, "Could not open serial port (sure it's the right one ?)");
+    EXPECT_EQ(rig.rep.last_error().title, "Connecting to GPS on memory (not among the serial ports found)");
+    EXPECT_FALSE(rig.ctx->link().is_open());
+    // One second between attempts, on the link's clock.
+    EXPECT_EQ(rig.sim.now_ms(), 5000);
+}
+
+TEST(MemoryLink, ConnectsAtTheRateAskedAndSettles) {
+    MemoryRig rig;
+    ASSERT_EQ(connect_serial(*rig.ctx, 4800, false), 0);
+    EXPECT_TRUE(rig.rep.statuses().empty());
+    EXPECT_EQ(rig.sim.now_ms(), 200);
+    ASSERT_EQ(set_baud(*rig.ctx, 38400), 0);
+    EXPECT_EQ(rig.sim.now_ms(), 400);
+    rig.ctx->protocol_type = ProtocolType::FlytecIq;
+    ASSERT_EQ(set_baud(*rig.ctx, 57600), 0);
+    EXPECT_EQ(rig.sim.link().settings(),
+              (std::vector<std::pair<int, bool>>{{4800, false}, {38400, false}, {57600, true}}));
+    EXPECT_LT(set_baud(*rig.ctx, 12345), 0);
+    EXPECT_EQ(rig.rep.last_error().text, "Error setting COM port state");
+    end_job(*rig.ctx);
+    EXPECT_FALSE(rig.sim.link().is_open());
+    EXPECT_EQ(rig.read(), "error");
+    uint8_t b = 0;
+    EXPECT_LT(write_bytes(*rig.ctx, &b, 1), 0);
+}
+
+TEST(MemoryLink, ReadsWaitOnTheSimulatedClockForTheReply) {
+    MemoryRig rig;
+    ASSERT_EQ(rig.ctx->link().open("memory"), 0);
+    rig.write("p");
+    // Each empty read takes its 50 ms; the one that reaches the reply stops there.
+    std::string got;
+    int reads = 0;
+    while (got.empty() && reads < 100) {
+        got = rig.read();
+        ++reads;
+    }
+    EXPECT_EQ(got, "pong");
+    EXPECT_EQ(reads, 6);
+    EXPECT_EQ(rig.sim.now_ms(), 300);
+    // A long time-out ends at the reply, a silence at the time-out.
+    rig.write("p");
+    EXPECT_EQ(rig.read(5000), "pong");
+    EXPECT_EQ(rig.sim.now_ms(), 600);
+    EXPECT_EQ(rig.read(10000), "");
+    EXPECT_EQ(rig.sim.now_ms(), 10600);
+    // A pause runs on the same clock.
+    EXPECT_TRUE(rig.ctx->pause_ms(400));
+    EXPECT_EQ(rig.sim.now_ms(), 11000);
+    EXPECT_EQ(rig.sim.link().transcript().size(), 4u);
+    EXPECT_EQ(rig.sim.link().exchange(), "ppongppong");
+}
+
+TEST(MemoryLink, StreamingInstrumentTicksAsTimePasses) {
+    MemoryRig rig(true);
+    ASSERT_EQ(rig.ctx->link().open("memory"), 0);
+    EXPECT_EQ(rig.read(2500), "tick");
+    EXPECT_EQ(rig.sim.now_ms(), 1000);
+    EXPECT_EQ(rig.read(2500), "tick");
+    EXPECT_EQ(rig.sim.now_ms(), 2000);
+    // Purging drops what came due unread.
+    EXPECT_TRUE(rig.ctx->pause_ms(1500));
+    ASSERT_EQ(rig.ctx->link().purge(), 0);
+    EXPECT_EQ(rig.read(400), "");
+    EXPECT_EQ(rig.read(400), "tick");
+    EXPECT_EQ(rig.sim.now_ms(), 4000);
+}
+
+TEST(MemoryLink, LineFaultsCountBothDirections) {
+    struct Case {
+        LineFaults faults;
+        const char* exchange;
+        const char* got;
+    };
+    const auto cut = [](std::size_t n) {
+        LineFaults f;
+        f.cut_after = n;
+        return f;
+    };
+    const auto spoil = [](std::size_t n) {
+        LineFaults f;
+        f.spoil_at = n;
+        return f;
+    };
+    const Case cases[] = {
+        {{}, "qquickqquick", "quickquick"},
+        {cut(0), "", ""},
+        {cut(3), "qqu", "qu"},             // the second question never reaches the instrument
+        {cut(7), "qquickq", "quick"},
+        {spoil(0), "\x8eqquick", "quick"},   // the first question is lost on the way
+        {spoil(2), "qq\x8aickqquick", "q\x8aickquick"},
+    };
+    for (const Case& k : cases) {
+        MemoryRig rig;
+        rig.sim.link().set_faults(k.faults);
+        ASSERT_EQ(rig.ctx->link().open("memory"), 0);
+        std::string got;
+        for (int i = 0; i < 2; ++i) {
+            rig.write("q");
+            got += rig.read();
+        }
+        EXPECT_EQ(rig.sim.link().exchange(), k.exchange) << k.exchange;
+        EXPECT_EQ(got, k.got) << k.exchange;
+        // A cut line still takes what the program writes.
+        EXPECT_EQ(rig.rep.count("error"), 0);
+    }
+}
+
+TEST(MemoryLink, FailingPortAndWatch) {
+    MemoryRig rig;
+    ASSERT_EQ(rig.ctx->link().open("memory"), 0);
+    int fired = 0;
+    rig.sim.link().watch(3, [&fired] { ++fired; });
+    rig.write("qq");
+    EXPECT_EQ(rig.read(), "quickquick");
+    EXPECT_EQ(fired, 1);
+    rig.sim.link().set_read_failure(true);
+    EXPECT_EQ(rig.read(), "error");
+    rig.sim.link().set_write_failure(true);
+    uint8_t b = 'q';
+    EXPECT_LT(write_bytes(*rig.ctx, &b, 1), 0);
+    EXPECT_EQ(rig.sim.link().crossed(), 12u);
+    EXPECT_EQ(rig.sim.link().opens(), 1);
+}
+
+TEST(TracingLink, WritesAlwaysReadsOnRequest) {
+    MemoryRig rig;
+    ASSERT_EQ(rig.ctx->link().open("memory"), 0);
+    clear_trace();
+    rig.write("q");
+    EXPECT_EQ(rig.read(), "quick");
+    EXPECT_EQ(trace_snapshot(), "q");
+    rig.ctx->link().set_trace_input(true);
+    rig.write("q");
+    EXPECT_EQ(rig.read(), "quick");
+    EXPECT_EQ(trace_snapshot(), "qqquick");
 }
 
 TEST(ConnectSerial, AbortEndsTheLoopAtOnce) {
@@ -81,7 +261,7 @@ TEST(ConnectSerial, AbortedBeforeStartDoesNotOpen) {
     JobContext ctx(rep, AccessType::ReadTrackLog, ProtocolType::GarminSerial, pty.device_path());
     ctx.timer.abort();
     EXPECT_LT(connect_serial(ctx, 9600, false), 0);
-    EXPECT_FALSE(ctx.serial.is_open());
+    EXPECT_FALSE(ctx.link().is_open());
     EXPECT_EQ(rep.statuses(), std::vector<std::string>{"Transfer aborted"});
 }
 
@@ -94,7 +274,7 @@ TEST(ConnectSerial, DeviceThatCannotBeSetUpStopsTrying) {
     EXPECT_TRUE(rep.statuses().empty());
     EXPECT_EQ(rep.last_error().text, "Error while initialising port");
     EXPECT_EQ(rep.last_error().title, "Connecting to GPS on /dev/null");
-    EXPECT_FALSE(ctx.serial.is_open());
+    EXPECT_FALSE(ctx.link().is_open());
 }
 
 TEST(ConnectSerial, BusyPortIsRetriedUntilFree) {
@@ -112,7 +292,7 @@ TEST(ConnectSerial, BusyPortIsRetriedUntilFree) {
     EXPECT_EQ(connect_serial(ctx, 9600, false), 0);
     release.join();
     EXPECT_EQ(rep.statuses(), std::vector<std::string>{"Connecting to GPS (3)"});
-    EXPECT_TRUE(ctx.serial.is_open());
+    EXPECT_TRUE(ctx.link().is_open());
 }
 
 class JobLinkPty : public ::testing::Test {
@@ -151,7 +331,7 @@ TEST_F(JobLinkPty, ComNumberConnectsAndWritesGoToInstrumentAndTrace) {
     EXPECT_EQ(drain(pty_.master_fd(), 200), want);
     EXPECT_EQ(trace_snapshot(), want);
     end_job(*ctx);
-    EXPECT_FALSE(ctx->serial.is_open());
+    EXPECT_FALSE(ctx->link().is_open());
     uint8_t b = 0;
     EXPECT_LT(write_bytes(*ctx, &b, 1), 0);
 }
@@ -186,7 +366,7 @@ TEST_F(JobLinkPty, RateChangeInTheMiddleOfAJob) {
     ASSERT_EQ(set_baud(*ctx, 38400), 0);
     EXPECT_GE(ms_since(t0), 190);
     termios t{};
-    ASSERT_EQ(tcgetattr(ctx->serial.fd(), &t), 0);
+    ASSERT_EQ(tcgetattr(termios_fd(*ctx), &t), 0);
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B38400));
     EXPECT_EQ(t.c_iflag & IXON, 0u);
     ASSERT_EQ(::write(pty_.master_fd(), "new", 3), 3);
@@ -206,7 +386,7 @@ TEST_F(JobLinkPty, RateChangeTurnsXonXoffOnForTheFlytecFamily) {
     ASSERT_EQ(connect_serial(*ctx, 57600, false), 0);
     ASSERT_EQ(set_baud(*ctx, 57600), 0);
     termios t{};
-    ASSERT_EQ(tcgetattr(ctx->serial.fd(), &t), 0);
+    ASSERT_EQ(tcgetattr(termios_fd(*ctx), &t), 0);
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
 }
 
@@ -225,13 +405,13 @@ TEST_F(JobLinkPty, ReaderThreadReadsWhileTheJobWrites) {
     ASSERT_EQ(connect_serial(*ctx, 115200, false), 0);
     std::mutex m;
     std::string received;
-    ASSERT_EQ(ctx->reader.start(ctx->serial, ctx->timer,
+    ASSERT_EQ(ctx->reader.start(ctx->link(), ctx->timer,
                                 [&](const uint8_t* d, std::size_t n) {
                                     std::lock_guard lock(m);
                                     received.append(reinterpret_cast<const char*>(d), n);
                                 }),
               0);
-    EXPECT_LT(ctx->reader.start(ctx->serial, ctx->timer, {}), 0);   // one reader at a time
+    EXPECT_LT(ctx->reader.start(ctx->link(), ctx->timer, {}), 0);   // one reader at a time
     // The instrument echoes every command while the job keeps writing.
     std::atomic<bool> stop{false};
     std::thread instrument([&] {
@@ -265,14 +445,14 @@ TEST_F(JobLinkPty, ReaderThreadReadsWhileTheJobWrites) {
     EXPECT_TRUE(ctx->reader.running());
     end_job(*ctx);
     EXPECT_FALSE(ctx->reader.running());
-    EXPECT_FALSE(ctx->serial.is_open());
+    EXPECT_FALSE(ctx->link().is_open());
     EXPECT_FALSE(ctx->reader.failed());
 }
 
 TEST_F(JobLinkPty, ReaderThreadEndsOnAbort) {
     auto ctx = context(ProtocolType::Mtk, pty_.device_path());
     ASSERT_EQ(connect_serial(*ctx, 115200, false), 0);
-    ASSERT_EQ(ctx->reader.start(ctx->serial, ctx->timer, [](const uint8_t*, std::size_t) {}), 0);
+    ASSERT_EQ(ctx->reader.start(ctx->link(), ctx->timer, [](const uint8_t*, std::size_t) {}), 0);
     ctx->timer.abort();
     auto t0 = Clock::now();
     ctx->reader.stop();

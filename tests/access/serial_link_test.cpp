@@ -9,12 +9,14 @@
 
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "access/debug_trace.hpp"
 #include "access/serial_link.hpp"
+#include "access/tracing_link.hpp"
 #include "sim/pty.hpp"
 
 namespace orlogix {
@@ -54,21 +56,26 @@ TEST_F(SerialLinkPty, BytesWrittenArriveAtTheInstrument) {
 }
 
 TEST_F(SerialLinkPty, BytesFromTheInstrumentArriveAndAreTracedOnRequest) {
-    ASSERT_EQ(link_.open(pty_.device_path()), 0);
-    ASSERT_EQ(link_.configure(57600, false), 0);
+    // Through the tracing wrapper, as a job's link is used.
+    auto serial = std::make_shared<SerialLink>();
+    TracingLink link(serial);
+    ASSERT_EQ(link.open(pty_.device_path()), 0);
+    ASSERT_EQ(link.configure(57600, false), 0);
     master_write(pty_.master_fd(), std::string("$PBRSNP,\0\x13\x11\xff", 12));
     clear_trace();
-    link_.set_trace_input(true);
+    link.set_trace_input(true);
     std::string got;
     for (int i = 0; i < 40 && got.size() < 12; ++i) {
         uint8_t buf[64];
-        int n = link_.read(buf, sizeof buf);
+        int n = link.read(buf, sizeof buf);
         ASSERT_GE(n, 0);
         got.append(reinterpret_cast<char*>(buf), static_cast<std::size_t>(n));
     }
     // Raw mode: NUL and the flow control characters pass untouched when XON/XOFF is off.
     EXPECT_EQ(got, std::string("$PBRSNP,\0\x13\x11\xff", 12));
     EXPECT_EQ(trace_snapshot(), got);
+    EXPECT_EQ(link.baud(), 57600);
+    EXPECT_FALSE(link.xon_xoff());
 }
 
 TEST_F(SerialLinkPty, ReadWithoutInputReturnsNothingAfterTheTimeOut) {

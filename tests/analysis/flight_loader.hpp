@@ -78,6 +78,18 @@ inline std::vector<TrackPosition> load_igc_fixes(const std::string& path) {
     return parse_igc_fixes(ss.str());
 }
 
+// The real flights of tests/data/flights, in name order.
+inline constexpr const char* kFlights[] = {"d3p.igc",
+                                           "fai.igc",
+                                           "flat-xcontest-106.82.igc",
+                                           "flat-xcontest-8.01.igc",
+                                           "freeflight-xcontest-465.33.igc",
+                                           "line.igc",
+                                           "out-and-return-record.igc",
+                                           "record_de_france.igc",
+                                           "tri.igc",
+                                           "trifai-xcontest-189.65.igc"};
+
 inline std::string flight_path(const std::string& name) {
     return std::string(ORLOGIX_TEST_DATA) + "/flights/" + name;
 }

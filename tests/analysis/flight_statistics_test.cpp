@@ -9,6 +9,7 @@
 #include "core/geodesy.hpp"
 #include "core/report.hpp"
 #include "support/recording_reporter.hpp"
+#include "flight_loader.hpp"
 #include "track_builder.hpp"
 
 namespace orlogix {
@@ -61,6 +62,40 @@ TEST(MeanSpeed, SameTimeStampsArePassedOver) {
     EXPECT_GT(with_dup, 0.0);
     EXPECT_NEAR(with_dup, (position_distance(t[3], t[4]) + position_distance(t[1], t[3]) +
                            position_distance(t[0], t[1])) * 0.06, 1e-9);
+}
+
+// The stored legs must give exactly the walks' numbers at every position,
+// also where the walks pass over equal times, stop at segment starts or meet
+// time stamps that go backwards.
+void expect_stored_legs_equal_walks(const std::vector<TrackPosition>& t, std::size_t every, const char* what) {
+    const TrackLegs legs(t);
+    for (std::size_t n = 0; n < t.size(); n += every) {
+        const SpeedClimb walk = mean_speed_climb_60s(t, n), stored = legs.mean_speed_climb_60s(n);
+        ASSERT_EQ(stored.speed, walk.speed) << what << " at " << n;
+        ASSERT_EQ(stored.climb, walk.climb) << what << " at " << n;
+        ASSERT_EQ(legs.top_speed_10s(n), top_speed_10s(t, n)) << what << " at " << n;
+        if (n > 0) {
+            ASSERT_EQ(legs.step(n), position_distance(t[n - 1], t[n])) << what << " at " << n;
+        }
+    }
+}
+
+TEST(MeanSpeed, StoredLegsEqualTheWalks) {
+    auto t = climbing_line(40, 130, 7, 35);
+    t[1].time = t[0].time;          // equal times before any leg
+    t[2].time = t[0].time;
+    t[9].time = t[8].time;          // a run of three equal times mid-track
+    t[10].time = t[8].time;
+    t[10].latitude += 500;
+    t[15].flags = kSegmentStart;
+    t[16].time = t[15].time;        // a segment start passed over for its time
+    t[21].time = t[20].time - 30;   // back in time
+    for (std::size_t i = 25; i < t.size(); ++i) t[i].time += 100;  // a gap longer than both windows
+    t[33].time += 3;                // an uneven step
+    expect_stored_legs_equal_walks(t, 1, "constructed");
+    // Long enough for the distances to be shared between two threads.
+    expect_stored_legs_equal_walks(test::load_igc_fixes(test::flight_path("freeflight-xcontest-465.33.igc")), 31,
+                                   "freeflight");
 }
 
 TEST(Statistics, HeightsRoundTowardZeroAfterAddingFive) {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "control/command_line.hpp"
 #include "core/time.hpp"
+#include "support/toy_family.hpp"
 
 namespace orlogix {
 namespace {
@@ -30,7 +33,7 @@ TEST(CommandLineParse, TypicalDownloadWithLowerCaseKeywords) {
     Parsed p = parse("/gps=garmin /kml_log=c:\\logs\\$date.kml /exit");
     ASSERT_EQ(p.result, 0) << p.error;
     EXPECT_EQ(p.c.operation, CommandOperation::KmlLog);
-    EXPECT_EQ(p.c.gps, GpsType::Garmin);
+    EXPECT_EQ(p.c.gps, find_gps_name("GARMIN", false));
     EXPECT_EQ(p.c.file_name, "c:\\logs\\$date.kml");  // values keep their case
     EXPECT_TRUE(p.c.exit);
     EXPECT_TRUE(p.c.port_name.empty());
@@ -92,13 +95,59 @@ TEST(CommandLineParse, LongValuesAreKeptWhole) {
 }
 
 TEST(CommandLineUsage, ListsFormsOperationsGpsNamesAndExitCodes) {
-    const std::string text = usage_text([](GpsType g) { return g == GpsType::Garmin; });
+    const std::string text = usage_text([](const InstrumentKind& k) { return k.protocol == ProtocolType::GarminSerial; });
     for (const char* part : {"orlogix --help", "/KML_LOG=<file>", "/IGC_LOG=<folder/ or file>", "/RD_WPT=<file>",
                              "/WR_CTR=<file>", "/CHKKML=<file>", "/GPS=<name>", "/COM=<n or device>", "/WIN=<0, 1 or 2>",
                              "/EXIT ", "/TIMEOUT=<seconds>", "\n  GARMIN\n", "\n  MLR (not built yet)\n",
                              "\n  MTK (not built yet)\n", "\n  0  ", "\n  1  ", "\n  2  ", "Nothing to do",
                              "orlogix-sim --family garmin"})
         EXPECT_NE(text.find(part), std::string::npos) << part;
+}
+
+// Which operation groups each GPS name may be named for, written out from
+// the published lists; the rows of the catalogue must give the same answers.
+TEST(CommandLineParse, EachOperationAcceptsExactlyItsInstruments) {
+    struct Case { const char* op; const char* refusal; std::set<std::string> allowed; };
+    const std::set<std::string> all = {"GARMIN", "MLR", "TOPNAV", "LOGIT", "IQCOMPEO", "GRAVITER", "MAGELLAN",
+                                       "XCTRAINER", "XCT_MXP", "FLYMASTER", "DSX", "MLRC", "IQBASIC", "MTK"};
+    auto all_but = [&](std::initializer_list<const char*> out) {
+        std::set<std::string> s = all;
+        for (const char* o : out) s.erase(o);
+        return s;
+    };
+    const Case cases[] = {
+        {"/KML_LOG=a.kml", "Unsupported GPS for track log download", all_but({"MLRC"})},
+        {"/OZI_LOG=a.plt", "Unsupported GPS for track log download", all_but({"MLRC"})},
+        {"/IGC_LOG=dir/", "Unsupported GPS for IGC track log download", all_but({"TOPNAV", "GRAVITER", "MLRC"})},
+        {"/RD_GEO_WPT=w.geo", "Unsupported GPS for waypoint download",
+         {"GARMIN", "MLR", "IQCOMPEO", "FLYMASTER", "MLRC", "IQBASIC"}},
+        {"/WR_WPT2=w.wpt", "Unsupported GPS for track log upload",
+         {"GARMIN", "MLR", "TOPNAV", "IQCOMPEO", "MAGELLAN", "XCTRAINER", "FLYMASTER", "IQBASIC"}},
+        {"/WR_CTR=a.txt", "Unsupported GPS for CTR upload", {"GARMIN", "IQCOMPEO"}},
+        {"/USERNAME=Jo", "Unsupported GPS for username upload", {"FLYMASTER"}},
+    };
+    for (const Case& c : cases) {
+        for (const std::string& gps : all) {
+            Parsed p = parse("/GPS=" + gps + " " + c.op);
+            if (c.allowed.count(gps)) EXPECT_EQ(p.result, 0) << gps << " " << c.op << ": " << p.error;
+            else EXPECT_EQ(p.error, c.refusal) << gps << " " << c.op;
+        }
+    }
+}
+
+TEST(CommandLineParse, AFamilyAddedByItsCatalogueRowIsAcceptedAndListed) {
+    const InstrumentKind& toy = test::add_toy_family();
+    Parsed p = parse("/gps=toybox /KML_LOG=x.kml");
+    ASSERT_EQ(p.result, 0) << p.error;
+    EXPECT_EQ(p.c.gps, &toy);
+    EXPECT_EQ(protocol_type_for(p.c), static_cast<int>(test::kToyProtocol));
+    EXPECT_EQ(baud_value_for(p.c), 0);
+    // Its row allows track downloads only, and it has no USB twin.
+    expect_error("/GPS=TOYBOX /RD_WPT=w.wpt", "Unsupported GPS for waypoint download");
+    expect_error("/GPS=TOYBOX /USB /KML_LOG=x.kml", "USB is not supported");
+    expect_error("/GPS=TOYBXO", "Bad GPS type: TOYBXO (did you mean TOYBOX?)");
+    const std::string help = usage_text([](const InstrumentKind& k) { return instrument_built(k); });
+    EXPECT_NE(help.find("\n  TOYBOX\n"), std::string::npos) << help;
 }
 
 TEST(CommandLineParse, UsbOnlyWithGarmin) {

@@ -210,11 +210,17 @@ TEST(ParseSeeYouCoord, Forms) {
     ASSERT_EQ(parse_seeyou_coord("3352.069s", Axis::Latitude, r), 0);
     EXPECT_DOUBLE_EQ(r, -(33 * 60 + 52.069) * kArcMin);
     ASSERT_EQ(parse_seeyou_coord("17959.999E", Axis::Longitude, r), 0);
+    // The pole and the date line themselves, as writers round onto them.
+    ASSERT_EQ(parse_seeyou_coord("9000.000N", Axis::Latitude, r), 0);
+    EXPECT_DOUBLE_EQ(r, 5400 * kArcMin);
+    ASSERT_EQ(parse_seeyou_coord("18000.000W", Axis::Longitude, r), 0);
+    EXPECT_DOUBLE_EQ(r, -10800 * kArcMin);
 
     const std::pair<const char*, Axis> bad[] = {
-        {"9000.000N", Axis::Latitude},  {"5107.830E", Axis::Latitude},  {"5107.830 N", Axis::Latitude},
+        {"9000.001N", Axis::Latitude},  {"5107.830E", Axis::Latitude},  {"5107.830 N", Axis::Latitude},
         {"5107N", Axis::Latitude},      {"5107.830", Axis::Latitude},   {"5107.830N x", Axis::Latitude},
-        {"18000.000E", Axis::Longitude}, {".830N", Axis::Latitude},     {"8999.999N", Axis::Latitude},
+        {"18000.001E", Axis::Longitude}, {".830N", Axis::Latitude},     {"8999.999N", Axis::Latitude},
+        {"9001.000N", Axis::Latitude},  {"18100.000E", Axis::Longitude},
         {"17999.000E", Axis::Longitude}, {"00107.830N", Axis::Longitude}, {"", Axis::Latitude},
     };
     for (const auto& [text, axis] : bad) {
@@ -231,7 +237,9 @@ TEST(ParseDdmmAndHhmmss, Forms) {
     EXPECT_DOUBLE_EQ(r, (47 * 60 + 30.5) * kArcMin);
     ASSERT_EQ(parse_ddmm("00830 ", r), 0);
     EXPECT_DOUBLE_EQ(r, (8 * 60 + 30) * kArcMin);
-    for (const char* t : {"18000", "-4730.5", "4730.5N", "47 30", "", ".5", "17960.5"}) {
+    ASSERT_EQ(parse_ddmm("18000.000", r), 0);
+    EXPECT_DOUBLE_EQ(r, 10800 * kArcMin);
+    for (const char* t : {"18000.001", "18001", "-4730.5", "4730.5N", "47 30", "", ".5", "17960.5"}) {
         r = 9;
         EXPECT_EQ(parse_ddmm(t, r), -1) << t;
         EXPECT_EQ(r, 9);
@@ -275,11 +283,17 @@ TEST(ParseHemisphereCoord, StopsAfterTheCoordinate) {
     ASSERT_EQ(parse_hemisphere_coord("N 45 E 7", Axis::Latitude, deg, end), 0);
     EXPECT_DOUBLE_EQ(deg, 45);
     EXPECT_EQ(end, 4u);
+    // The pole and the date line themselves, as writers round onto them.
+    ASSERT_EQ(parse_hemisphere_coord("S 90 00 00.00 x", Axis::Latitude, deg, end), 0);
+    EXPECT_DOUBLE_EQ(deg, -90);
+    ASSERT_EQ(parse_hemisphere_coord("E 180 00 00.00", Axis::Longitude, deg, end), 0);
+    EXPECT_DOUBLE_EQ(deg, 180);
 
     for (const auto& [text, axis] : {std::pair{"E 45 30", Axis::Latitude}, std::pair{"+45", Axis::Latitude},
-                                     std::pair{"45 N", Axis::Latitude}, std::pair{"N 90", Axis::Latitude},
+                                     std::pair{"45 N", Axis::Latitude}, std::pair{"N 90 00 00.01", Axis::Latitude},
+                                     std::pair{"N 91", Axis::Latitude}, std::pair{"E 180.5", Axis::Longitude},
                                      std::pair{"N 45 60", Axis::Latitude}, std::pair{"N 45 30 60", Axis::Latitude},
-                                     std::pair{"E 180", Axis::Longitude}, std::pair{"N", Axis::Latitude},
+                                     std::pair{"E 180 00 01", Axis::Longitude}, std::pair{"N", Axis::Latitude},
                                      std::pair{"", Axis::Latitude}}) {
         deg = 3;
         end = 3;

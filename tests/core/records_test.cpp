@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <utility>
+
 #include "core/records.hpp"
 #include "support/recording_reporter.hpp"
 
@@ -17,11 +21,52 @@ TEST(GpsAltitude, RoundsHalfAwayFromZeroToWholeMetres) {
     EXPECT_EQ(gps_altitude_metres(INT32_MIN), -214748365);
 }
 
-TEST(GpsAltitude, MetresToDecimetresRoundsHalfUp) {
-    EXPECT_EQ(metres_to_decimetres(123.45), 1235);
-    EXPECT_EQ(metres_to_decimetres(123.44), 1234);
-    EXPECT_EQ(metres_to_decimetres(-0.05), -1);
-    EXPECT_EQ(metres_to_decimetres(1000.0), 10000);
+// Each rule on the halves and on the edges of the 32-bit decimetre field.
+// The edge values are exact in binary, so x 10 lands where the name says.
+TEST(GpsAltitude, MetresToDecimetresByEachRuleWithinTheField) {
+    constexpr int64_t kOut = INT64_MIN;  // refused
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    struct Case {
+        double metres;
+        int64_t away, half_up, add_half, truncated, tolerant;
+    };
+    const Case cases[] = {
+        {123.45, 1235, 1235, 1235, 1234, 1234},
+        {123.44, 1234, 1234, 1234, 1234, 1234},
+        {1000.0, 10000, 10000, 10000, 10000, 10000},
+        {-0.05, -1, 0, 0, 0, 0},
+        {0.25, 3, 3, 3, 2, 2},
+        {-0.25, -3, -2, -2, -2, -2},
+        {-0.375, -4, -4, -3, -3, -3},
+        {0.29999999, 3, 3, 3, 2, 3},
+        {-0.29999999, -3, -3, -2, -2, -3},
+        {214748364.25, 2147483643, 2147483643, 2147483643, 2147483642, 2147483642},
+        {214748364.75, kOut, kOut, kOut, 2147483647, 2147483647},
+        {214748364.875, kOut, kOut, kOut, kOut, kOut},
+        {-214748364.75, -2147483648, -2147483647, -2147483647, -2147483647, -2147483647},
+        {-214748364.875, kOut, kOut, -2147483648, -2147483648, -2147483648},
+        {-214748364.9375, kOut, kOut, -2147483648, kOut, kOut},
+        {-214748365.0, kOut, kOut, kOut, kOut, kOut},
+        {1e9, kOut, kOut, kOut, kOut, kOut},   // a float altitude a receiver may send
+        {1e10, kOut, kOut, kOut, kOut, kOut},
+        {1.0e25, kOut, kOut, kOut, kOut, kOut},  // Garmin's "unknown"
+        {kInf, kOut, kOut, kOut, kOut, kOut},
+        {-kInf, kOut, kOut, kOut, kOut, kOut},
+        {std::nan(""), kOut, kOut, kOut, kOut, kOut},
+    };
+    for (const Case& c : cases) {
+        const std::pair<DecimetreRounding, int64_t> rules[] = {
+            {DecimetreRounding::HalfAwayFromZero, c.away},   {DecimetreRounding::HalfUp, c.half_up},
+            {DecimetreRounding::AddHalfTruncated, c.add_half}, {DecimetreRounding::Truncated, c.truncated},
+            {DecimetreRounding::TruncatedTolerant, c.tolerant},
+        };
+        for (const auto& [rule, want] : rules) {
+            SCOPED_TRACE(testing::Message() << c.metres << " m, rule " << static_cast<int>(rule));
+            int32_t out = 77;
+            EXPECT_EQ(metres_to_decimetres(c.metres, rule, out), want != kOut);
+            EXPECT_EQ(out, want == kOut ? 77 : want);
+        }
+    }
 }
 
 Waypoint make_waypoint(const std::string& id, const std::string& comment = "") {

@@ -62,6 +62,32 @@ TEST(Units, HalfTurnWrapsAndOutOfRangeIsRefused) {
     EXPECT_EQ(s.longitude, 6);
 }
 
+// Degree texts of 90 and 180 (which writers round onto) stand for the limits
+// themselves, though the degree factor puts them a hair beyond in radians.
+TEST(Units, DegreesTakeThePolesAndTheDateLine) {
+    struct Case {
+        double latitude, longitude;
+        int rc;
+        int32_t lat_out, lon_out;
+    };
+    const Case cases[] = {
+        {90.0, 180.0, 0, 1 << 30, INT32_MIN},
+        {-90.0, -180.0, 0, -(1 << 30), INT32_MIN},
+        {45.0, -11.25, 0, 1 << 29, -(1 << 27)},
+        {90.000001, 0.0, -1, 5, 6},
+        {0.0, -180.000001, -1, 5, 6},
+        {std::nan(""), 0.0, -1, 5, 6},
+        {0.0, std::numeric_limits<double>::infinity(), -1, 5, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.latitude << " " << c.longitude);
+        SemicirclePair s{5, 6};
+        EXPECT_EQ(degrees_to_semicircles(c.latitude, c.longitude, s), c.rc);
+        EXPECT_EQ(s.latitude, c.lat_out);
+        EXPECT_EQ(s.longitude, c.lon_out);
+    }
+}
+
 TEST(Units, DisplayUnits) {
     // 45.5 degrees: 16380000 centi-arc-seconds, 2730000 milli-minutes.
     const int32_t deg45_5 = static_cast<int32_t>(round_half_away(45.5 / 180.0 * 2147483648.0));

@@ -15,13 +15,12 @@
 #include "core/units.hpp"
 #include "formats/igc/reader.hpp"
 #include "formats/igc/writer.hpp"
+#include "support/peer_programs.hpp"
 
 namespace orlogix {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool have_gpsbabel() { return std::system("command -v gpsbabel >/dev/null 2>&1") == 0; }
 
 std::string read_all(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -128,7 +127,7 @@ std::string encode(const std::vector<TrackPosition>& track) {
 }
 
 TEST(IgcGpsbabel, SouthWestFixesAcrossMidnight) {
-    if (!have_gpsbabel()) GTEST_SKIP() << "gpsbabel is not installed";
+    if (!test::peer_available("gpsbabel")) return;
     std::vector<TrackPosition> track;
     const uint32_t start = time_from_calendar(2024, 2, 29, 23, 58, 0);
     for (int i = 0; i < 60; ++i) {
@@ -144,7 +143,7 @@ TEST(IgcGpsbabel, SouthWestFixesAcrossMidnight) {
 }
 
 TEST(IgcGpsbabel, RealFlightWrittenAgain) {
-    if (!have_gpsbabel()) GTEST_SKIP() << "gpsbabel is not installed";
+    if (!test::peer_available("gpsbabel")) return;
     IgcParsed parsed;
     IgcParseError err;
     ASSERT_GT(parse_igc(read_all(std::string(ORLOGIX_TEST_DATA) + "/flights/tri.igc"), parsed, err), 0) << err.text;

@@ -2,7 +2,10 @@
 // file names, the existing-file question and what is left on disk.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -121,16 +124,37 @@ TEST_F(IgcSaveTest, DecliningToOverwriteKeepsTheOldFile) {
     EXPECT_EQ(verify_igc(contents(p)), IgcSecurity::Passed);
 }
 
+// Writes beyond a few bytes fail while it lives, as on a full disk. Unlike
+// folder permissions, the file size limit holds for root too.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : old_signal_(std::signal(SIGXFSZ, SIG_IGN)) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit lowered = old_;
+        lowered.rlim_cur = bytes;
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, old_signal_);
+    }
+
+private:
+    rlimit old_{};
+    void (*old_signal_)(int);
+};
+
 TEST_F(IgcSaveTest, AFailedWriteKeepsTheOldFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     std::string p = path("old.igc");
     put(p, "precious");
-    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
     r_.queue_answer(kBoxYes);
-    EXPECT_EQ(save_igc_track_log(r_, p, true, track_, header_, values_), -1);
-    fs::permissions(dir_, fs::perms::owner_all);
+    {
+        FileSizeLimit limit(64);
+        EXPECT_EQ(save_igc_track_log(r_, p, true, track_, header_, values_), -1);
+    }
     EXPECT_EQ(contents(p), "precious");
-    EXPECT_EQ(r_.last_error().title, "Error opening file");
+    EXPECT_EQ(r_.last_error().title, "File write error");
+    EXPECT_EQ(files_in_dir(), 1u);  // no temporary left behind
     EXPECT_EQ(header_.saved, 0u);
 }
 
@@ -152,6 +176,15 @@ TEST_F(IgcSaveTest, MissingFolderIsAnOpeningError) {
     EXPECT_EQ(save_igc_track_log(r_, p, true, track_, header_, values_), -1);
     EXPECT_EQ(r_.last_error().title, "Error opening file");
     EXPECT_FALSE(r_.last_error().text.empty());
+
+    // A regular file where the folder should be: refused for root as for anyone.
+    put(path("plain"), "kept");
+    p = path("plain/flight.igc");
+    EXPECT_EQ(save_igc_track_log(r_, p, true, track_, header_, values_), -1);
+    EXPECT_EQ(r_.last_error().title, "Error opening file");
+    EXPECT_EQ(contents(path("plain")), "kept");
+    EXPECT_EQ(files_in_dir(), 1u);
+    EXPECT_EQ(header_.saved, 0u);
 }
 
 TEST_F(IgcSaveTest, RawLogIsWrittenByteForByte) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/text_buffer.hpp"
+#include "support/peer_programs.hpp"
 
 namespace orlogix::test {
 
@@ -20,10 +21,6 @@ inline std::filesystem::path scratch_dir(const std::string& area) {
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
-}
-
-inline bool on_path(const std::string& program) {
-    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 // Runs a shell command; its exit status, and its standard output in out.

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+#include "core/report.hpp"
 #include "core/time.hpp"
+#include "core/units.hpp"
 #include "formats/kml/signature.hpp"
 #include "formats/kml/trip_writer.hpp"
 #include "formats/kml/sha1.hpp"
@@ -355,6 +357,38 @@ TEST(KmlTripWriter, FromTheStatisticsRecord) {
     ASSERT_EQ(write_trip_folder(again, record, TripTexts{}), 0);
     EXPECT_EQ(record.times_in_utc, 0u);
     EXPECT_EQ(record.positions[4].time, 20u);
+}
+
+}  // namespace
+}  // namespace orlogix
+
+namespace orlogix {
+namespace {
+
+// The coordinate text must be printf's "%.6f,%.6f,%d" digit for digit: the
+// ends of the ranges, the signs about zero (a tiny west longitude is
+// "-0.000000") and a spread of values with every kind of rounding.
+TEST(KmlTripWriter, CoordinatesArePrintfDigits) {
+    std::vector<int32_t> values{0, 1, -1, 2, -2, 3, INT32_MAX, INT32_MIN, INT32_MIN + 1, 1073741824, -1073741824,
+                                536870912, 134217728, -134217728, 89478485, -89478486};
+    uint32_t x = 12345;
+    for (int i = 0; i < 20000; ++i) {
+        x = x * 1664525u + 1013904223u;  // a fixed sequence, the same on every run
+        values.push_back(static_cast<int32_t>(x));
+    }
+    const int32_t heights[] = {0, 4, 5, -4, -5, -15, 123456, -99999};
+    std::size_t h = 0;
+    for (std::size_t i = 0; i + 1 < values.size(); ++i) {
+        TrackPosition p;
+        p.latitude = values[i] / 2;  // latitudes stay within +-90 degrees
+        p.longitude = values[i + 1];
+        p.gps_altitude = heights[h++ % std::size(heights)];
+        const GeoPosition g = semicircles_to_radians(p.latitude, p.longitude);
+        const int32_t metres = static_cast<int32_t>((int64_t{p.gps_altitude} + 5) / 10);
+        ASSERT_EQ(kml_coordinate(p), strformat("%.6f,%.6f,%d", g.longitude * kRadiansToDegrees,
+                                               g.latitude * kRadiansToDegrees, metres))
+            << p.latitude << " " << p.longitude;
+    }
 }
 
 }  // namespace

@@ -68,11 +68,18 @@ TEST(OpenAirReader, CoordinateForms) {
         "DP 45:30.0 N 6:15.0 E\n"
         "DP 45:30:00 n 6:15:00 E * trailing comment\n"
         "DP 45:29:59.5 S 006:14:59,5 W\n"
-        "DP   47:22:60 N 007:39:30 E\n";
+        "DP   47:22:60 N 007:39:30 E\n"
+        "DP 90:00:00 S 180:00:00.0 W\n"
+        "DP 90.0 N 180.0 E\n";
     auto p = parse(text);
     ASSERT_EQ(p->count, 1) << p->error();
     const auto& s = p->list[0].segments;
-    ASSERT_EQ(s.size(), 6u);
+    ASSERT_EQ(s.size(), 8u);
+    // The pole and the date line themselves.
+    EXPECT_EQ(s[6].centre.latitude, -90.0);
+    EXPECT_EQ(s[6].centre.longitude, -180.0);
+    EXPECT_EQ(s[7].centre.latitude, 90.0);
+    EXPECT_EQ(s[7].centre.longitude, 180.0);
     for (int i = 0; i < 4; ++i) {
         EXPECT_NEAR(s[i].centre.latitude, 45.5, 1e-12) << i;
         EXPECT_NEAR(s[i].centre.longitude, 6.25, 1e-12) << i;
@@ -83,8 +90,10 @@ TEST(OpenAirReader, CoordinateForms) {
     EXPECT_NEAR(s[5].centre.latitude, 47 + 23 / 60.0, 1e-12);
 
     const char* bad[] = {
-        "DP 90:00:00 N 006:00:00 E",   // latitude must stay below 90
-        "DP 45:00:00 N 180:00:00 E",   // longitude below 180
+        "DP 90:00:01 N 006:00:00 E",   // latitude no further than the pole
+        "DP 91:00:00 N 006:00:00 E",
+        "DP 45:00:00 N 180:00:00.1 E", // longitude no further than the date line
+        "DP 45:00:00 N 181 E",
         "DP 45:60:00 N 006:00:00 E",   // minutes below 60
         "DP 45:00:61 N 006:00:00 E",   // seconds
         "DP 45:00:00 006:00:00 E",     // no hemisphere

@@ -4,8 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 
+#include "core/text_buffer.hpp"
 #include "core/time.hpp"
+#include "formats/igc/writer.hpp"
+#include "formats/kml/logbook.hpp"
+#include "formats/kml/trip_writer.hpp"
 #include "formats/commands/track_open.hpp"
 #include "formats/commands/track_read.hpp"
 #include "formats/commands/track_types.hpp"
@@ -66,6 +71,72 @@ TEST(TrackTypes, ReaderByExtension) {
     EXPECT_EQ(track_read_type_for_path("a.Kml"), TrackReadType::Kml);
     EXPECT_FALSE(track_read_type_for_path("a.plt/b"));
     EXPECT_FALSE(track_read_type_for_path("b.txt"));
+}
+
+// Writers round the last fraction of a degree onto the pole or the date line
+// (89.9999999 becomes 90, 179.9999999 becomes 180); every track reader takes
+// what its writer wrote, 180 E being 180 W.
+TEST(TrackEdges, EveryTrackTextReadsBackThePolesAndTheDateLine) {
+    constexpr int32_t kPole = 1 << 30;
+    const std::pair<int32_t, int32_t> corners[] = {
+        {kPole - 1, INT32_MAX}, {-kPole, INT32_MIN}, {kPole, INT32_MIN + 1}, {1 - kPole, INT32_MAX},
+    };
+    std::vector<TrackPosition> edges;
+    for (const auto& [lat, lon] : corners) {
+        TrackPosition p;
+        p.flags = edges.empty() ? kSegmentStart : 0;
+        p.time = time_from_calendar(2011, 7, 15, 10, 0, static_cast<int>(edges.size()) * 10);
+        p.latitude = lat;
+        p.longitude = lon;
+        p.gps_altitude = 10000;
+        p.baro_altitude = 1000;
+        edges.push_back(p);
+    }
+    test::RecordingReporter r;
+    auto saved = [&](TrackSaveType type) {
+        std::string bytes;
+        EXPECT_EQ(track_file_bytes(r, type, edges, {}, edges[0].time, bytes), 0);
+        return bytes;
+    };
+    std::string igc;
+    bool g_record = false;
+    ASSERT_GT(encode_igc(edges, {}, {}, igc, g_record), 0);
+    TripStatistics stats;
+    TextBuffer kml;
+    std::vector<TrackPosition> kml_fixes = edges;
+    ASSERT_EQ(write_trip_folder(kml, kml_fixes, stats, {}), 0);
+    struct Case {
+        const char* name;
+        std::string bytes;
+        TrackReadType type;
+        int32_t angle;  // semicircles
+    };
+    const Case cases[] = {
+        {"Ozi", saved(TrackSaveType::Ozi), TrackReadType::Ozi, test::kMicroDegree},
+        {"MapSource", saved(TrackSaveType::MapSource), TrackReadType::MapSource, 0},
+        {"GPX", saved(TrackSaveType::Gpx), TrackReadType::Gpx, test::kMicroDegree},
+        {"CSV", saved(TrackSaveType::Csv), TrackReadType::Csv, test::kMicroDegree},
+        {"IGC", igc, TrackReadType::Igc, test::kMilliMinute},
+        {"KML", std::string(kKmlDocumentHead) + kml.take() + std::string(kKmlDocumentTail), TrackReadType::Kml,
+         test::kMicroDegree},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TrackFileRead back;
+        // Every format is tried, so that one refusal does not hide another.
+        if (read_track_bytes(r, c.type, c.bytes, back, true) != static_cast<int>(edges.size())) {
+            ADD_FAILURE() << r.last_error().text << "\n" << c.bytes;
+            continue;
+        }
+        for (std::size_t i = 0; i < edges.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_LE(std::abs(int64_t{back.positions[i].latitude} - edges[i].latitude), c.angle);
+            // The difference taken round the circle: a whole turn apart is the same meridian.
+            const auto gap = static_cast<int32_t>(static_cast<uint32_t>(back.positions[i].longitude) -
+                                                  static_cast<uint32_t>(edges[i].longitude));
+            EXPECT_LE(std::abs(int64_t{gap}), c.angle);
+        }
+    }
 }
 
 class TrackFiles : public ::testing::Test {

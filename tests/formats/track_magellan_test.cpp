@@ -13,17 +13,6 @@ namespace {
 
 double degrees(int32_t v) { return semicircle_to_radians(v) * kRadiansToDegrees; }
 
-TEST(MagellanLog, ChecksumIsTheXorOfTheText) {
-    std::string_view text;
-    EXPECT_TRUE(nmea_checksum_ok("$PMGNCMD,END*3D", text));
-    EXPECT_EQ(text, "PMGNCMD,END");
-    EXPECT_TRUE(nmea_checksum_ok("$PMGNCMD,END*3d", text));
-    EXPECT_FALSE(nmea_checksum_ok("$PMGNCMD,END*3E", text));
-    EXPECT_FALSE(nmea_checksum_ok("$PMGNCMD,END*3", text));
-    EXPECT_FALSE(nmea_checksum_ok("PMGNCMD,END*3D", text));
-    EXPECT_FALSE(nmea_checksum_ok("$*00x", text));
-}
-
 TEST(MagellanLog, ReadsFixesUntilTheEnd) {
     const std::string text =
         "$PMGNFMT,%TRK,LAT,HEMI,LON,HEMI,ALT,UNIT,TIME,VALID,NAME,%META,ASCII\r\n"
@@ -46,6 +35,18 @@ TEST(MagellanLog, ReadsFixesUntilTheEnd) {
     EXPECT_EQ(out[1].flags, 0u);
 }
 
+TEST(MagellanLog, ThePolesAndTheDateLineThemselves) {
+    const std::string text = "$PMGNTRK,9000.000,N,18000.000,W,1,M,000000,A,,010100*4D\n"
+                             "$PMGNTRK,9000.000,S,18000.000,E,1,M,000000,A,,010100*42\n";
+    test::RecordingReporter r;
+    std::vector<TrackPosition> out;
+    ASSERT_EQ(read_magellan_log(r, text, out), 2) << r.last_error().text;
+    EXPECT_EQ(out[0].latitude, 1 << 30);
+    EXPECT_EQ(out[0].longitude, INT32_MIN);
+    EXPECT_EQ(out[1].latitude, -(1 << 30));
+    EXPECT_EQ(out[1].longitude, INT32_MIN);  // 180 E is 180 W
+}
+
 TEST(MagellanLog, EmptyLineEndsTheData) {
     const std::string text = "$PMGNTRK,4630.000,N,00715.000,W,01234,M,123456.50,A,,150711*65\n\nnot a sentence\n";
     test::RecordingReporter r;
@@ -59,8 +60,8 @@ TEST(MagellanLog, BadLines) {
         {"checksum", "$PMGNTRK,4630.000,N,00715.000,W,01234,M,123456.50,A,,150711*66\n"},
         {"no checksum", "$PMGNTRK,4630.000,N,00715.000,W,01234,M,123456.50,A,,150711\n"},
         {"other sentence", "$GPGGA,1,2*55\n"},
-        {"latitude 90", "$PMGNTRK,9000.000,N,00715.000,E,1,M,000000,A,,010100*55\n"},
-        {"longitude 180", "$PMGNTRK,4630.000,N,18000.000,E,1,M,000000,A,,010100*57\n"},
+        {"latitude past 90", "$PMGNTRK,9000.001,N,00715.000,E,1,M,000000,A,,010100*54\n"},
+        {"longitude past 180", "$PMGNTRK,4630.000,N,18000.001,E,1,M,000000,A,,010100*56\n"},
         {"hemisphere", "$PMGNTRK,4630.000,X,00715.000,E,1,M,000000,A,,010100*4B\n"},
         {"unit", "$PMGNTRK,4630.000,N,00715.000,E,1,K,000000,A,,010100*5B\n"},
         {"month 13", "$PMGNTRK,4630.000,N,00715.000,E,1,M,000000,A,,011300*5E\n"},

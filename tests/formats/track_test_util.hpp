@@ -54,8 +54,6 @@ inline void expect_same_points(const std::vector<TrackPosition>& want, const std
     }
 }
 
-inline bool have_gpsbabel() { return on_path("gpsbabel"); }
-
 // gpsbabel reads `input` in its format `format` (with `filters`, e.g. a
 // transform) and writes GPX, which our GPX reader takes back. The count of
 // points, or -1.

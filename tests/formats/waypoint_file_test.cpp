@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -63,18 +65,20 @@ std::string slurp(const std::string& path) {
     return bytes;
 }
 
+struct Expect {
+    WaypointFileType type;
+    double degrees;  // precision of the format
+    bool names;      // identifiers come back (WinPilot numbers its lines instead)
+};
+constexpr Expect kEveryType[] = {
+    {WaypointFileType::Ozi, 1e-6, true},       {WaypointFileType::Utm, 2e-5, true},
+    {WaypointFileType::Geographical, 3e-6, true}, {WaypointFileType::MapSource, 1e-9, true},
+    {WaypointFileType::SeeYou, 1e-5, true},    {WaypointFileType::Gpx, 1e-6, true},
+    {WaypointFileType::GoogleEarth, 1e-6, true}, {WaypointFileType::WinPilot, 1e-5, false},
+};
+
 TEST(WaypointFile, EveryTypeIsRecognisedAndReadBack) {
-    struct Expect {
-        WaypointFileType type;
-        double degrees;  // precision of the format
-        bool names;      // identifiers come back (WinPilot numbers its lines instead)
-    };
-    for (const Expect e : {Expect{WaypointFileType::Ozi, 1e-6, true}, Expect{WaypointFileType::Utm, 2e-5, true},
-                           Expect{WaypointFileType::Geographical, 3e-6, true},
-                           Expect{WaypointFileType::MapSource, 1e-9, true},
-                           Expect{WaypointFileType::SeeYou, 1e-5, true}, Expect{WaypointFileType::Gpx, 1e-6, true},
-                           Expect{WaypointFileType::GoogleEarth, 1e-6, true},
-                           Expect{WaypointFileType::WinPilot, 1e-5, false}}) {
+    for (const Expect e : kEveryType) {
         SCOPED_TRACE(static_cast<int>(e.type));
         RecordingReporter r;
         std::vector<Waypoint> out;
@@ -89,6 +93,56 @@ TEST(WaypointFile, EveryTypeIsRecognisedAndReadBack) {
             }
         }
         EXPECT_EQ(r.count("error"), 0);
+    }
+}
+
+// Longitudes a whole turn apart are the same meridian: 180 E reads back as 180 W.
+double longitude_gap(int32_t a, int32_t b) {
+    const double d = std::fabs(degrees(a) - degrees(b));
+    return std::min(d, 360.0 - d);
+}
+
+// Writers round the last fraction of a degree onto the pole or the date line
+// (89.9999999 becomes 90, 179.9999999 becomes 180); every reader takes what
+// they wrote.
+TEST(WaypointFile, EveryTypeReadsBackThePolesAndTheDateLine) {
+    constexpr int32_t kPole = 1 << 30;
+    constexpr int32_t kNorth45 = 1 << 29;
+    struct Edge {
+        int32_t latitude, longitude;
+        bool polar;  // UTM does not reach the poles
+    };
+    const Edge edges[] = {
+        {kPole - 1, INT32_MAX, true},           // 89.9999999 N 179.9999999 E
+        {-kPole, INT32_MIN, true},              // 90 S 180 W
+        {kPole, INT32_MIN + 1, true},           // 90 N 179.9999999 W
+        {kNorth45, INT32_MAX, false},           // 45 N 179.9999999 E
+        {-kNorth45, INT32_MIN, false},          // 45 S 180 W
+    };
+    for (const Expect e : kEveryType) {
+        std::vector<Waypoint> in;
+        for (const Edge& edge : edges) {
+            if (edge.polar && e.type == WaypointFileType::Utm) continue;
+            Waypoint w;
+            w.identifier = "EDGE" + std::to_string(in.size());
+            w.latitude = edge.latitude;
+            w.longitude = edge.longitude;
+            in.push_back(w);
+        }
+        SCOPED_TRACE(static_cast<int>(e.type));
+        RecordingReporter r;
+        std::vector<Waypoint> out;
+        const std::string bytes = waypoint_file_bytes(e.type, in, kNow);
+        // Every format is tried, so that one refusal does not hide another.
+        if (read_waypoint_text(r, bytes, false, kNow, out) != static_cast<int>(in.size())) {
+            ADD_FAILURE() << r.last_error().text << "\n" << bytes;
+            continue;
+        }
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_NEAR(degrees(out[i].latitude), degrees(in[i].latitude), e.degrees);
+            EXPECT_LE(longitude_gap(out[i].longitude, in[i].longitude), e.degrees);
+        }
     }
 }
 

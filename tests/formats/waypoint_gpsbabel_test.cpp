@@ -15,6 +15,7 @@
 #include "core/text_buffer.hpp"
 #include "formats/commands/waypoint_file.hpp"
 #include "formats/waypoints/line_formats.hpp"
+#include "support/peer_programs.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {
@@ -24,8 +25,6 @@ namespace fs = std::filesystem;
 using test::RecordingReporter;
 
 constexpr uint32_t kNow = 700000000;
-
-bool have_gpsbabel() { return std::system("command -v gpsbabel >/dev/null 2>&1") == 0; }
 
 double degrees(int32_t semicircles) { return semicircles * 180.0 / 2147483648.0; }
 
@@ -130,7 +129,7 @@ const Format kFormats[] = {{"ozi", ".wpt", WaypointFileType::Ozi, 1e-6, 0.5},
                            {"cambridge", ".dat", WaypointFileType::WinPilot, 1e-5, 0.5}};
 
 TEST(WaypointGpsbabel, ReadsOurFiles) {
-    if (!have_gpsbabel()) GTEST_SKIP() << "gpsbabel is not installed";
+    if (!test::peer_available("gpsbabel")) return;
     BabelDir dir;
     for (const Format& f : kFormats) {
         SCOPED_TRACE(f.babel);
@@ -150,7 +149,7 @@ TEST(WaypointGpsbabel, ReadsOurFiles) {
 }
 
 TEST(WaypointGpsbabel, WeReadItsFiles) {
-    if (!have_gpsbabel()) GTEST_SKIP() << "gpsbabel is not installed";
+    if (!test::peer_available("gpsbabel")) return;
     BabelDir dir;
     // The source points as gpsbabel's own neutral CSV input.
     std::string csv = "Latitude,Longitude,Name,Altitude,Description\n";

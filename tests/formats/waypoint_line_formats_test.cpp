@@ -102,8 +102,8 @@ TEST(OziWaypoints, FieldRules) {
         const char* why;
     };
     for (const Case c : {Case{"1,AAA,90,0,0,0,1,3,0\n", "nine fields"},
-                         Case{"1,AAA,90,0,0,0,1,3,0,65535\n", "latitude 90"},
-                         Case{"1,AAA,0,-180,0,0,1,3,0,65535\n", "longitude -180"},
+                         Case{"1,AAA,90.000001,0,0,0,1,3,0,65535\n", "latitude past 90"},
+                         Case{"1,AAA,0,-180.000001,0,0,1,3,0,65535\n", "longitude past -180"},
                          Case{"1,AAA,0,1x,0,0,1,3,0,65535\n", "longitude text"},
                          Case{"1,AAA,0,0,0,1.5,1,3,0,65535\n", "symbol not whole"},
                          Case{"1,AAA,0,0,9999999,0,1,3,0,65535\n", "date beyond the time stamp"},
@@ -168,7 +168,8 @@ TEST(GeoWaypoints, ReaderRules) {
     EXPECT_EQ(out[2].height, 100);
     EXPECT_EQ(out[2].comment, "");
 
-    for (const char* line : {"PT1 N 90 00 00.00 E 000 00 00.00 5 x\n", "PT1 N 45 60 00.00 E 6 5 x\n",
+    for (const char* line : {"PT1 N 90 00 00.01 E 000 00 00.00 5 x\n", "PT1 N 45 60 00.00 E 6 5 x\n",
+                             "PT1 N 45 E 180 00 00.01 5 x\n", "PT1 N 91 E 6 5 x\n",
                              "PT1 E 45 N 6 5 x\n", "PT1 N 45 E 6 five x\n", "PT1 N 45 E 6\n"}) {
         SCOPED_TRACE(line);
         RecordingReporter bad;
@@ -256,7 +257,8 @@ TEST(SeeYouWaypoints, ReaderRules) {
     EXPECT_EQ(r.count("error"), 0);
 
     for (const char* line : {"\"X\",X,,4530.500N,00610.250E,1500,1\n", "\"X\",X,,4530.500N,00610.250E,1m\n",
-                             "X,X,,4530.500N,00610.250E,1m,1\n", "\"X\",X,,9000.000N,00610.250E,1m,1\n",
+                             "X,X,,4530.500N,00610.250E,1m,1\n", "\"X\",X,,9000.001N,00610.250E,1m,1\n",
+                             "\"X\",X,,4530.500N,18000.001W,1m,1\n",
                              "\"X\",X,,4530.500N,00610.250E,1m,two\n", "\"X\",X,,4530.500E,00610.250E,1m,1\n"}) {
         SCOPED_TRACE(line);
         RecordingReporter bad;
@@ -309,9 +311,10 @@ TEST(WinPilotWaypoints, ReaderRules) {
     EXPECT_EQ(out[2].height, 0);
     EXPECT_EQ(out[2].time, kNow);
 
-    for (const char* line : {"1,45:30.500N,006:10.250E,5,T\n", "1,90:00.000N,006:10.250E,5,T,c\n",
+    for (const char* line : {"1,45:30.500N,006:10.250E,5,T\n", "1,90:00.001N,006:10.250E,5,T,c\n",
                              "1,45:60.000N,006:10.250E,5,T,c\n", "1,45:30:60N,006:10.250E,5,T,c\n",
-                             "1,45:30.500N,180:00.000E,5,T,c\n", "1,45:30.500X,006:10.250E,5,T,c\n",
+                             "1,45:30.500N,180:00:01E,5,T,c\n", "1,91:00.000N,006:10.250E,5,T,c\n",
+                             "1,45:30.500X,006:10.250E,5,T,c\n",
                              "1,45:30.500N,006:10.250E,5ft,T,c\n", "1,45.5N,006:10.250E,5,T,c\n"}) {
         SCOPED_TRACE(line);
         RecordingReporter bad;
@@ -341,6 +344,60 @@ TEST(LineFormats, LineEndsAndBlankLines) {
     EXPECT_EQ(r.last_error().text, "Bad line 5");
     RecordingReporter ok;
     EXPECT_EQ(read_winpilot_waypoints(ok, "1,1:00.000N,2:00.000E,0,T,a\r2,1:00.000N,2:00.000E,0,T,b", kNow, out), 2);
+}
+
+// Names from an instrument are not cleaned as file names are: a separator,
+// a quote, a line end or a trailing "[A]" in them must not shift or split the
+// fields or make an airfield. Each writer replaces them; its reader then
+// gets the whole comment and the fields after it.
+// The readers with and without the identifier question, as one kind of call.
+using Reader = int (*)(RecordingReporter&, const std::string&, std::vector<Waypoint>&);
+template <auto read>
+int asking(RecordingReporter& r, const std::string& text, std::vector<Waypoint>& out) {
+    return read(r, text, false, kNow, out);
+}
+template <auto read>
+int not_asking(RecordingReporter& r, const std::string& text, std::vector<Waypoint>& out) {
+    return read(r, text, kNow, out);
+}
+
+TEST(LineFormats, SeparatorsInNamesAndCommentsKeepTheFields) {
+    struct Case {
+        const char* format;
+        std::string (*write)(const std::vector<Waypoint>&);
+        Reader read;
+        const char* identifier;       // given
+        const char* read_identifier;  // read back
+        const char* read_comment;
+    };
+    const char* kComment = "Lake, \"north\"\r\nshore [A]";
+    const char* kCleaned = "Lake- -north-  shore -A-";
+    const Case cases[] = {
+        {"Ozi", ozi_waypoint_text, asking<read_ozi_waypoints>, "AB,C", "AB-C", kCleaned},
+        {"SeeYou", seeyou_waypoint_text, not_asking<read_seeyou_waypoints>, "AB,C\"", "AB-C-", kCleaned},
+        // WinPilot's reader numbers the points and takes the identifier column as the comment.
+        {"WinPilot", winpilot_waypoint_text, not_asking<read_winpilot_waypoints>, "AB,C", "1", "AB-C"},
+        {"GEO", geo_waypoint_text, asking<read_geo_waypoints>, "AB-C", "AB-C", kCleaned},
+        {"UTM", utm_waypoint_text, asking<read_utm_waypoints>, "AB-C", "AB-C", kCleaned},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format);
+        Waypoint w = sample()[0];
+        w.identifier = c.identifier;
+        w.comment = kComment;
+        const std::string text = c.write({w, sample()[1]});
+        RecordingReporter r;
+        std::vector<Waypoint> out;
+        if (c.read(r, text, out) != 2) {
+            ADD_FAILURE() << r.last_error().text << "\n" << text;
+            continue;
+        }
+        EXPECT_EQ(out[0].identifier, c.read_identifier);
+        EXPECT_EQ(out[0].comment, c.read_comment);
+        EXPECT_NEAR(out[0].height, w.height, 1);
+        EXPECT_EQ(out[0].airfield, 0);
+        expect_same_points({w, sample()[1]}, out, 2e-5, 1);
+    }
 }
 
 }  // namespace

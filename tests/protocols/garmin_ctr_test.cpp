@@ -1,10 +1,9 @@
-// Airspaces to a Garmin receiver end to end: the write-CTR job over the
-// real termios link against the simulated receiver on a pseudo-terminal,
-// each selected CTR outline arriving as one named track log.
+// Airspaces to a Garmin receiver: the write-CTR job against the simulated
+// receiver on the in-memory link, each selected CTR outline arriving as one
+// named track log.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -17,14 +16,12 @@
 #include "protocols/garmin/ctr_job.hpp"
 #include "protocols/garmin/jobs.hpp"
 #include "sim/garmin/garmin_receiver.hpp"
-#include "sim/harness.hpp"
-#include "sim/upload_log.hpp"
 #include "support/recording_reporter.hpp"
+#include "support/sim_kit.hpp"
 
 namespace orlogix::garmin {
 namespace {
 
-using namespace std::chrono_literals;
 using sim::GarminConfig;
 
 const char* const kAirspaces =
@@ -54,28 +51,17 @@ CtrList airspaces() {
 }
 
 struct Rig {
-    explicit Rig(GarminConfig config = {}, sim::FaultSettings faults = {}) {
-        auto device = std::make_unique<sim::GarminReceiver>(std::move(config));
-        device->set_faults(faults);
-        device->set_report_sink(uploads.sink());
-        harness = std::make_unique<sim::Harness>(std::move(device));
-        EXPECT_EQ(harness->start(), 0);
-    }
+    explicit Rig(GarminConfig config = {}, sim::FaultSettings faults = {})
+        : sim(std::make_unique<sim::GarminReceiver>(std::move(config)), faults) {}
     std::unique_ptr<JobContext> context(CtrList list) {
-        auto ctx = std::make_unique<JobContext>(reporter, AccessType::WriteCtr, ProtocolType::GarminSerial,
-                                                harness->device_path());
-        ctx->options.timeout_seconds = 4;
+        auto ctx = sim.job(reporter, AccessType::WriteCtr, ProtocolType::GarminSerial);
         ctx->params.ctrs = std::move(list);
         return ctx;
-    }
-    bool has_status(const std::string& text) const {
-        const auto s = reporter.statuses();
-        return std::find(s.begin(), s.end(), text) != s.end();
     }
     // The uploaded lines from "records" up to its "transfer complete".
     std::vector<std::vector<std::string>> tracks() const {
         std::vector<std::vector<std::string>> out;
-        for (const std::string& l : uploads.lines()) {
+        for (const std::string& l : sim.uploads.lines()) {
             if (l.rfind("records ", 0) == 0) out.emplace_back();
             if (!out.empty() && l.rfind("track", 0) == 0) out.back().push_back(l);
         }
@@ -83,8 +69,7 @@ struct Rig {
     }
 
     test::RecordingReporter reporter;
-    sim::UploadLog uploads;
-    std::unique_ptr<sim::Harness> harness;
+    test::MemorySim sim;
 };
 
 std::vector<std::string> expected_points(const Ctr& c) {
@@ -105,20 +90,19 @@ TEST(GarminCtrUpload, SendsEachSelectedCtrAsANamedTrackLog) {
     const auto one = expected_points(list[0]);
     const auto three = expected_points(list[2]);
     ASSERT_EQ(one.size(), 37u);
-    ASSERT_TRUE(rig.uploads.wait_for(2 * 3 + one.size() + three.size(), 3s));
     const auto tracks = rig.tracks();
     ASSERT_EQ(tracks.size(), 2u);
     EXPECT_EQ(tracks[0][0], "track header CTR ONE");
     EXPECT_EQ(std::vector<std::string>(tracks[0].begin() + 1, tracks[0].end()), one);
     EXPECT_EQ(tracks[1][0], "track header ZONE THREE");
     EXPECT_EQ(std::vector<std::string>(tracks[1].begin() + 1, tracks[1].end()), three);
-    const auto lines = rig.uploads.lines();
+    const auto lines = rig.sim.uploads.lines();
     EXPECT_EQ(lines[0], "records " + std::to_string(one.size() + 1));
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "transfer complete 6"), 2);
 
     // Numbered by selection, not by place in the list.
-    EXPECT_TRUE(rig.has_status("CTR 1: Point 37 of 37 sent"));
-    EXPECT_TRUE(rig.has_status(format_counts("CTR 2: Point % of % sent", three.size(), three.size())));
+    EXPECT_TRUE(rig.reporter.has_status("CTR 1: Point 37 of 37 sent"));
+    EXPECT_TRUE(rig.reporter.has_status(format_counts("CTR 2: Point % of % sent", three.size(), three.size())));
     EXPECT_EQ(ctx->result.product_name, "Garmin");
     // The job never touches the track log.
     EXPECT_TRUE(ctx->result.track_log.positions.empty());
@@ -134,13 +118,12 @@ TEST(GarminCtrUpload, ACtrWithoutPointsIsSkippedButFailsTheJob) {
     EXPECT_EQ(run_job_inline(*ctx, write_ctr_job), -1);
     EXPECT_EQ(rig.reporter.last_error().text, "No points for CTR 2 sent");
     EXPECT_EQ(rig.reporter.last_error().title, "Upload CTR");
-    ASSERT_TRUE(rig.uploads.wait_for(4, 3s));
     const auto tracks = rig.tracks();
     ASSERT_EQ(tracks.size(), 2u);
     EXPECT_EQ(tracks[0][0], "track header CTR ONE");
     EXPECT_EQ(tracks[1][0], "track header ZONE THREE");
-    EXPECT_TRUE(rig.has_status("CTR 1: Point 37 of 37 sent"));
-    EXPECT_FALSE(rig.has_status("CTR 2: Point 37 of 37 sent"));
+    EXPECT_TRUE(rig.reporter.has_status("CTR 1: Point 37 of 37 sent"));
+    EXPECT_FALSE(rig.reporter.has_status("CTR 2: Point 37 of 37 sent"));
 }
 
 TEST(GarminCtrUpload, AFailedCtrDoesNotStopTheNextButFailsTheJob) {
@@ -153,19 +136,17 @@ TEST(GarminCtrUpload, AFailedCtrDoesNotStopTheNextButFailsTheJob) {
     Rig rig(GarminConfig{}, f);
     auto ctx = rig.context(list);
     EXPECT_EQ(run_job_inline(*ctx, write_ctr_job), -1);
-    const auto errors = rig.reporter.boxes();
     ASSERT_EQ(rig.reporter.count("error"), 1);
     EXPECT_EQ(rig.reporter.last_error().text, "E504 Timeout while waiting for ack. packet");
     EXPECT_EQ(rig.reporter.last_error().title, "Upload CTR");
     // The second CTR still arrives whole.
     const auto two = expected_points(list[1]);
-    EXPECT_TRUE(rig.has_status(format_counts("CTR 2: Point % of % sent", two.size(), two.size())));
+    EXPECT_TRUE(rig.reporter.has_status(format_counts("CTR 2: Point % of % sent", two.size(), two.size())));
     const auto tracks = rig.tracks();
     ASSERT_EQ(tracks.size(), 2u);
     EXPECT_EQ(tracks[1][0], "track header TMA TWO");
     EXPECT_EQ(std::vector<std::string>(tracks[1].begin() + 1, tracks[1].end()), two);
-    const auto lines = rig.uploads.lines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "abort transfer"), lines.end());
+    EXPECT_TRUE(rig.sim.uploads.has("abort transfer"));
 }
 
 TEST(GarminCtrUpload, NothingSelectedFailsBeforeConnecting) {

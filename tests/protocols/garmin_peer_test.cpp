@@ -13,13 +13,11 @@
 
 #include "core/text_buffer.hpp"
 #include "sim/garmin/garmin_receiver.hpp"
-#include "sim/harness.hpp"
-#include "sim/upload_log.hpp"
+#include "support/peer_programs.hpp"
+#include "support/sim_kit.hpp"
 
 namespace orlogix::garmin {
 namespace {
-
-using namespace std::chrono_literals;
 
 constexpr const char* kGpsbabel = "/usr/bin/gpsbabel";
 
@@ -67,16 +65,13 @@ double degrees(int32_t semicircles) { return semicircles * (180.0 / 2147483648.0
 class GarminPeer : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (access(kGpsbabel, X_OK) != 0) GTEST_SKIP() << "gpsbabel not installed";
+        if (!::orlogix::test::peer_available("gpsbabel")) GTEST_SKIP();
     }
     void start(sim::GarminConfig c) {
-        auto device = std::make_unique<sim::GarminReceiver>(std::move(c));
-        device->set_report_sink(uploads.sink());
-        harness = std::make_unique<sim::Harness>(std::move(device));
-        ASSERT_EQ(harness->start(), 0);
+        harness = std::make_unique<test::PtySim>(std::make_unique<sim::GarminReceiver>(std::move(c)));
+        ASSERT_TRUE(harness->started());
     }
-    sim::UploadLog uploads;
-    std::unique_ptr<sim::Harness> harness;
+    std::unique_ptr<test::PtySim> harness;
 };
 
 TEST_F(GarminPeer, ReadsOurWaypoints) {
@@ -145,9 +140,9 @@ TEST_F(GarminPeer, WritesWaypointsWeDecode) {
         c.waypoint_type = type;
         start(c);
         run(std::string(kGpsbabel) + " -w -i unicsv -f " + csv + " -o garmin -F " + harness->device_path() + " 2>&1");
-        ASSERT_TRUE(uploads.wait_for(4, 5s)) << type;
+        ASSERT_TRUE(harness->uploads.wait_for(4)) << type;
         harness->stop();
-        const auto lines = uploads.lines();
+        const auto lines = harness->uploads.lines();
         const std::size_t base = lines.size() - 4;
         EXPECT_EQ(lines[base], "records 2") << type;
         // 46.123456 degrees = 550274264.16 semicircles; 6.654321 = 79389141.87.

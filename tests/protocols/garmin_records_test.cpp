@@ -56,6 +56,13 @@ TEST(GarminTrackPoint, D301FieldsAndAltitudeRules) {
     EXPECT_EQ(p.gps_altitude, 0);
     ASSERT_EQ(decode_track_point(d301(-3.0e30f, 0), 301, p), 0);
     EXPECT_EQ(p.gps_altitude, 0);
+    // Only altitudes whose decimetres fit the 32-bit field are kept.
+    ASSERT_EQ(decode_track_point(d301(1.0e9f, 0), 301, p), 0);
+    EXPECT_EQ(p.gps_altitude, 0);
+    ASSERT_EQ(decode_track_point(d301(2.0e8f, 0), 301, p), 0);
+    EXPECT_EQ(p.gps_altitude, 2000000000);
+    ASSERT_EQ(decode_track_point(d301(-2.1e8f, 0), 301, p), 0);
+    EXPECT_EQ(p.gps_altitude, -2099999999);  // +0.5, then toward zero
 }
 
 TEST(GarminTrackPoint, InvalidTimesBecomeZero) {
@@ -261,8 +268,9 @@ TEST(GarminWaypoint, TextFieldsAreMappedAndTerminated) {
     w.airfield = 1;
     w.time = 0x01020304;
     const Bytes d = encode_waypoint(w, 110);
-    // Base 62, then "LA PO" + "I" (6 characters) and a zero, comment and a zero.
-    ASSERT_EQ(d.size(), 62u + 7u + 16u);
+    // Base 62, then "LA PO" + "I" (6 characters) and a zero, comment and a
+    // zero, and the four empty texts after them.
+    ASSERT_EQ(d.size(), 62u + 7u + 16u + 4u);
     EXPECT_EQ(text_at(d, 62, 7), std::string("LA POI\0", 7));
     EXPECT_EQ(text_at(d, 69, 16), std::string("COL D IZOARD  2\0", 16));
     EXPECT_EQ(d[0], 1);
@@ -275,6 +283,67 @@ TEST(GarminWaypoint, TextFieldsAreMappedAndTerminated) {
     float alt = 0;
     std::memcpy(&alt, d.data() + 32, 4);
     EXPECT_EQ(alt, 2360.0f);
+}
+
+// "00 ff 12" -> bytes; blanks only for reading.
+Bytes hex(const std::string& text) {
+    Bytes d;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ' ') continue;
+        d.push_back(static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+        ++i;
+    }
+    return d;
+}
+std::string zeros(std::size_t n) {
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) s += "00";
+    return s;
+}
+
+TEST(GarminWaypoint, TextRecordsByHand) {
+    Waypoint w;
+    w.identifier = "LAUNCH";
+    w.comment = "Take off";
+    w.latitude = 0x12345678;
+    w.longitude = static_cast<int32_t>(0xF5432110);
+    w.height = 1234;   // float 0x449A4000
+    w.time = 0x01020304;
+    // Identifier, comment, then facility, city, address and cross road empty.
+    const std::string texts = "4C41554E434800 54414B45204F464600 00 00 00 00";
+    const std::string position = "78563412 102143F5 00409A44";
+    const struct {
+        int type;
+        std::string bytes;
+    } cases[] = {
+        // class, colour 255, display, attributes 0x60, symbol 18, subclass;
+        // depth, proximity, state and country zero.
+        {108, "00 FF 00 60 1200" + zeros(18) + position + zeros(12) + texts},
+        // type 1, class, display and colour 31, attributes 0x70; ... and the ETE.
+        {109, "01 00 1F 70 1200" + zeros(18) + position + zeros(16) + texts},
+        // type 1, attributes 0x80; ... temperature, time stamp, category.
+        {110, "01 00 1F 80 1200" + zeros(18) + position + zeros(20) + "04030201 0000" + texts},
+    };
+    for (const auto& c : cases) {
+        const Bytes want = hex(c.bytes);
+        EXPECT_EQ(encode_waypoint(w, c.type), want) << c.type;
+        Waypoint back;
+        ASSERT_EQ(decode_waypoint(want, c.type, 7, back), kWptDecoded) << c.type;
+        EXPECT_EQ(back.identifier, "LAUNCH") << c.type;
+        EXPECT_EQ(back.comment, "TAKE OFF") << c.type;
+        EXPECT_EQ(back.height, 1234) << c.type;
+        EXPECT_EQ(back.time, c.type == 110 ? 0x01020304u : 7u) << c.type;
+
+        // As another sender fills them: the further texts change nothing.
+        Bytes full(want.begin(), want.end() - 4);
+        for (const std::string t : {"PARKING", "ANNECY", "12", "RN508"}) {
+            full.insert(full.end(), t.begin(), t.end());
+            full.push_back(0);
+        }
+        ASSERT_EQ(decode_waypoint(full, c.type, 7, back), kWptDecoded) << c.type;
+        EXPECT_EQ(back.identifier, "LAUNCH") << c.type;
+        EXPECT_EQ(back.comment, "TAKE OFF") << c.type;
+    }
 }
 
 TEST(GarminWaypoint, DecodeD100ByHand) {

@@ -4,6 +4,7 @@
 #include "sim/data_files.hpp"
 #include "sim/family_registry.hpp"
 #include "support/recording_reporter.hpp"
+#include "support/toy_family.hpp"
 
 namespace orlogix::sim {
 namespace {
@@ -34,6 +35,27 @@ TEST(FamilyRegistry, ADuplicateNameKeepsTheFirstFactory) {
     EXPECT_EQ(registry.entries().size(), before);
     orlogix::test::RecordingReporter r;
     EXPECT_NE(registry.find("echo")->make({}, r), nullptr);
+}
+
+TEST(FamilyRegistry, TheFamilyListFollowsTheCatalogue) {
+    FamilyRegistry registry;
+    register_all_families(registry);
+    orlogix::test::add_toy_family();
+    const std::string before = family_list(registry);
+    // Catalogue families first, in its order, each once; tool families after.
+    const std::size_t mlr = before.find("\n  mlr        (not built yet)\n");
+    const std::size_t echo = before.find("\n  echo       ");
+    EXPECT_EQ(before.rfind("  garmin     " + registry.find("garmin")->summary + "\n", 0), 0u) << before;
+    EXPECT_NE(mlr, std::string::npos) << before;
+    EXPECT_NE(echo, std::string::npos) << before;
+    EXPECT_LT(mlr, echo) << before;
+    EXPECT_EQ(before.find("mlr", mlr + 4), std::string::npos) << before;  // protocols 1 and 14 share it
+    EXPECT_NE(before.find("\n  toy        (not built yet)\n"), std::string::npos) << before;
+    // The toy's simulator registers; from then on the tool lists and serves it.
+    registry.add("toy", "a toy box", [](const FamilyOptions&, Reporter&) { return nullptr; });
+    const std::string after = family_list(registry);
+    EXPECT_NE(after.find("\n  toy        a toy box\n"), std::string::npos) << after;
+    EXPECT_LT(after.find("  toy "), after.find("  echo "));
 }
 
 TEST(EchoFamily, AnswersEachLineUpToCrOrLfAsOneReply) {

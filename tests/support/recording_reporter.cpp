@@ -54,6 +54,11 @@ int RecordingReporter::choose(std::string_view title, const std::vector<std::str
     return next_answer(default_index);
 }
 
+void RecordingReporter::notify(std::string_view text) {
+    std::lock_guard lock(mutex_);
+    notes_.emplace_back(text);
+}
+
 void RecordingReporter::queue_answer(int answer) {
     std::lock_guard lock(mutex_);
     answers_.push_back(answer);
@@ -72,6 +77,25 @@ std::vector<std::string> RecordingReporter::statuses() const {
 std::vector<std::string> RecordingReporter::products() const {
     std::lock_guard lock(mutex_);
     return products_;
+}
+
+std::vector<std::string> RecordingReporter::notes() const {
+    std::lock_guard lock(mutex_);
+    return notes_;
+}
+
+bool RecordingReporter::has_status(std::string_view text) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& s : statuses_)
+        if (s == text) return true;
+    return false;
+}
+
+bool RecordingReporter::has_status_prefix(std::string_view prefix) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& s : statuses_)
+        if (s.rfind(prefix, 0) == 0) return true;
+    return false;
 }
 
 Box RecordingReporter::last_error() const {

@@ -1,6 +1,7 @@
 #pragma once
-// A Reporter for tests: records every box, status and product text, and
-// answers questions from a queue (default: the refusing answer).
+// A Reporter for tests: records every box, status, product text and
+// notification, and answers questions from a queue (default: the refusing
+// answer).
 #include <deque>
 #include <mutex>
 #include <string>
@@ -26,6 +27,7 @@ public:
     void status(std::string_view text) override;
     void product(std::string_view text) override;
     int choose(std::string_view title, const std::vector<std::string>& items, int default_index) override;
+    void notify(std::string_view text) override;
 
     // Answers for the next question / yes-no boxes and list choices, in order.
     void queue_answer(int answer);
@@ -33,6 +35,9 @@ public:
     std::vector<Box> boxes() const;
     std::vector<std::string> statuses() const;
     std::vector<std::string> products() const;
+    std::vector<std::string> notes() const;
+    bool has_status(std::string_view text) const;
+    bool has_status_prefix(std::string_view prefix) const;
     // The last error box, or an empty Box.
     Box last_error() const;
     int count(const std::string& kind) const;
@@ -42,6 +47,7 @@ private:
     std::vector<Box> boxes_;
     std::vector<std::string> statuses_;
     std::vector<std::string> products_;
+    std::vector<std::string> notes_;
     std::deque<int> answers_;
     int next_answer(int fallback);
 };

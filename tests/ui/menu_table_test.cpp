@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "support/toy_family.hpp"
 #include "ui/menu_table.hpp"
 #include "window_fixture.hpp"
 
@@ -41,9 +42,39 @@ TEST(MenuTable, LabelsAndShortcutsSplitAtTheTab) {
     EXPECT_EQ(entry_shortcut(*all), "Ctrl+A");  // written "Ctrl-A" in the menu
     EXPECT_EQ(entry_shortcut(*find_menu_entry(40116)), "");
     const MenuEntry* xct = find_menu_entry(40091);
-    EXPECT_EQ(xct->protocol, 10);
-    EXPECT_EQ(xct->baud, 57600);
-    EXPECT_EQ(find_menu_entry(40096)->naming, 2);
+    ASSERT_TRUE(xct->job);
+    EXPECT_EQ(xct->job->protocol, ProtocolType::XcTrainerMxp);
+    EXPECT_EQ(xct->job->baud, 57600);
+    EXPECT_EQ(xct->job->completion, Completion::TrackLog);
+    EXPECT_EQ(find_menu_entry(40096)->job->naming, 2);
+    EXPECT_EQ(find_menu_entry(40017)->job->access, AccessType::WriteTrackLog);
+    EXPECT_EQ(find_menu_entry(40017)->job->completion, Completion::Written);
+    EXPECT_EQ(find_menu_entry(40109)->job->completion, Completion::CtrRead);
+    EXPECT_FALSE(find_menu_entry(40115)->job);
+}
+
+// Instrument entries come from the catalogue's rows and the window's own from
+// its table; the menus must still show them in the published order.
+TEST(MenuTable, MenusInterleaveInstrumentAndOwnEntriesInTheirOrder) {
+    auto ids_of = [](const char* menu) {
+        std::vector<int> ids;
+        for (const MenuEntry& e : menu_table())
+            if (e.menu && std::string(e.menu) == menu && e.id < 49000) ids.push_back(e.id);
+        return ids;
+    };
+    EXPECT_EQ(ids_of("&Logs"), (std::vector<int>{40029, 40075, 40054, 40119, 40085, 40120, 40091, 40071, 40090, 40039,
+                                                 40010, 40011, 40012, 40069, 40004, 40137, 40058, 40056, 40065, 40126,
+                                                 40148, 40154, 40155}));
+    EXPECT_EQ(ids_of("&CTR"), (std::vector<int>{40098, 40099, 40106, 40107, 40109, 40110, 40100, 40108, 40104, 40105,
+                                                40111, 40112, 40149}));
+    EXPECT_EQ(ids_of("&Misc"), (std::vector<int>{40006, 40124, 40151, 40088, 40136, 40172, 40095, 40094, 40017, 40092,
+                                                 40144, 40142, 40014, 40015, 40016, 40166, 40145, 40157, 40146, 40153,
+                                                 40156, 40173, 40121}));
+    const std::vector<int> wpts = ids_of("W&pts");
+    ASSERT_EQ(wpts.size(), 30u);
+    EXPECT_EQ(std::vector<int>(wpts.begin(), wpts.begin() + 12),
+              (std::vector<int>{40027, 40078, 40055, 40086, 40158, 40033, 40150, 40066, 40053, 40076, 40167, 40021}));
+    EXPECT_EQ(wpts.back(), 40164);
 }
 
 using MenuWindow = test::WindowTest;
@@ -67,6 +98,28 @@ TEST_F(MenuWindow, InstrumentEntriesFollowTheRegisteredFamilies) {
     int with_menu = 0;
     for (const MenuEntry& e : menu_table()) with_menu += e.menu ? 1 : 0;
     EXPECT_EQ(in_menus, with_menu);
+}
+
+TEST_F(MenuWindow, AToyFamilyLightsUpFromItsRowAndRegistrationAlone) {
+    orlogix::test::add_toy_family();
+    MainWindow& w = open_window();
+    ASSERT_NE(w.action(orlogix::test::kToyLogEntry), nullptr);
+    EXPECT_TRUE(w.action(orlogix::test::kToyLogEntry)->isEnabled());
+    EXPECT_EQ(w.action(orlogix::test::kToyLogEntry)->text().toStdString(), "Read T&oy box");
+    ASSERT_NE(w.button(orlogix::test::kToyLogEntry), nullptr);
+    EXPECT_TRUE(w.button(orlogix::test::kToyLogEntry)->isEnabled());
+    // The waypoint entry's routine is not registered: greyed, and it says why.
+    EXPECT_FALSE(w.action(orlogix::test::kToyWaypointEntry)->isEnabled());
+    EXPECT_TRUE(w.command(orlogix::test::kToyWaypointEntry));
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, "This instrument family is not built yet");
+    // The Logs entry runs the family's routine and installs its track.
+    w.button(orlogix::test::kToyLogEntry)->click();
+    ASSERT_TRUE(pump_until([&] { return !w.jobs().busy() && !w.jobs().job_registered(); }));
+    ASSERT_EQ(w.data().track_log.positions.size(), 1u);
+    EXPECT_EQ(w.data().track_log.positions[0].time, orlogix::test::kToyFixTime);
+    EXPECT_EQ(w.data().track_log.header.source_protocol_type, static_cast<int>(orlogix::test::kToyProtocol));
+    EXPECT_EQ(w.view_mode(), kViewTrackLog);
 }
 
 TEST_F(MenuWindow, AcceleratorsReachTheirCommands) {

@@ -41,7 +41,8 @@ void skip_blanks(std::string_view s, std::size_t& i) {
 bool parse_coordinate(std::string_view s, std::size_t& i, Axis axis, double& degrees) {
     skip_blanks(s, i);
     long whole = 0;
-    if (!read_integer(s, i, whole) || whole >= (axis == Axis::Latitude ? 90 : 180)) return false;
+    // The limits themselves pass here; the value is checked once complete.
+    if (!read_integer(s, i, whole) || whole > (axis == Axis::Latitude ? 90 : 180)) return false;
     double value = static_cast<double>(whole);
     if (decimal_mark(s, i)) {
         ++i;

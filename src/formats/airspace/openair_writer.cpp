@@ -18,9 +18,9 @@ const char* const kNewCtrTemplate =
 
 namespace {
 
-// D:MM:SS.s and the hemisphere letter, from tenths of an arc-second. The
-// reader takes degrees below 90 and 180 only, so a pole or the date line is
-// written a tenth of a second short of it.
+// D:MM:SS.s and the hemisphere letter, from tenths of an arc-second. A pole
+// or the date line is written a tenth of a second short of it, so that
+// readers refusing the limits themselves still take the file.
 std::string coordinate(double degrees, char positive, char negative, int64_t limit) {
     const int64_t v = std::min<int64_t>(static_cast<int64_t>(std::fabs(degrees) * 36000.0 + 0.5), limit * 36000 - 1);
     return strformat("%d:%02d:%02d.%d %c", static_cast<int>(v / 36000), static_cast<int>(v / 600 % 60),

@@ -80,11 +80,9 @@ private:
         if (parse_iso_time(time, p.time, zoned) != 0) return fail("Bad time data for position %d", number);
         if (ele_) {
             double metres = 0.0;
-            if (parse_decimal(normalise_whitespace(*ele_), metres) != 0 || metres > 1e6 || metres < -1e6)
+            if (parse_decimal(normalise_whitespace(*ele_), metres) != 0 || metres > 1e6 || metres < -1e6 ||
+                !metres_to_decimetres(metres, DecimetreRounding::TruncatedTolerant, p.gps_altitude))
                 return fail("Bad height data for position %d", number);
-            // Truncated to decimetres; the nudge keeps 0.1-steps that binary
-            // fractions hold just below the decimetre from losing one.
-            p.gps_altitude = static_cast<int32_t>(metres * 10.0 + (metres < 0 ? -1e-6 : 1e-6));
         }
         if (!gpx_attribute_semicircles(attributes, "lat", true, p.latitude))
             return fail("Missing/bad latitude data in position %d", number);

@@ -144,14 +144,17 @@ int decode_igc_b_record(std::string_view line, TrackPosition& p) {
     if (!digits_at(s, 4, 2, second)) return 5;
     if (second >= 60) return 6;
     if (!digits_at(s, 6, 2, lat_deg)) return 7;
-    if (lat_deg >= 90) return 8;
+    if (lat_deg > 90) return 8;
     if (!digits_at(s, 8, 5, lat_min)) return 9;
     if (lat_min > 60000) return 10;
+    // Writers round the last thousandth onto the pole (9000000N); past it is an error.
+    if (lat_deg * 60000 + lat_min > 5400000) return 8;
     if (s.size() <= 13 || (s[13] != 'N' && s[13] != 'S')) return 11;
     if (!digits_at(s, 14, 3, lon_deg)) return 12;
-    if (lon_deg >= 180) return 13;
+    if (lon_deg > 180) return 13;
     if (!digits_at(s, 17, 5, lon_min)) return 14;
     if (lon_min > 60000) return 15;
+    if (lon_deg * 60000 + lon_min > 10800000) return 13;  // 18000000E/W is the date line
     if (s.size() <= 22 || (s[22] != 'E' && s[22] != 'W')) return 16;
     if (s.size() <= 23) return 17;
     if (!altitude_at(s, 24, baro) || !altitude_at(s, 29, gnss)) return 18;

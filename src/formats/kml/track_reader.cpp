@@ -164,7 +164,8 @@ int parse_triple(std::string_view text, bool last, Triple& out) {
     if (parse_decimal(text.substr(0, c1), out.longitude) != 0) return -1;
     const std::string_view lat = c2 == std::string_view::npos ? text.substr(c1 + 1) : text.substr(c1 + 1, c2 - c1 - 1);
     if (parse_decimal(lat, out.latitude) != 0) return -1;
-    if (!(out.longitude > -180.0 && out.longitude < 180.0 && out.latitude > -90.0 && out.latitude < 90.0)) return -1;
+    if (!(out.longitude >= -180.0 && out.longitude <= 180.0 && out.latitude >= -90.0 && out.latitude <= 90.0))
+        return -1;
     out.altitude = 0;
     if (c2 != std::string_view::npos) {
         double altitude = 0.0;

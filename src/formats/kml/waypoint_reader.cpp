@@ -98,7 +98,8 @@ private:
             start = comma + 1;
         }
         SemicirclePair s;
-        bad = bad || count < 2 || !(values[0] > -180.0 && values[0] < 180.0 && values[1] > -90.0 && values[1] < 90.0) ||
+        bad = bad || count < 2 ||
+              !(values[0] >= -180.0 && values[0] <= 180.0 && values[1] >= -90.0 && values[1] <= 90.0) ||
               values[2] > 1e6 || values[2] < -1e6 ||
               radians_to_semicircles({values[1] * 0.0174532925199399995, values[0] * 0.0174532925199399995}, s) != 0;
         if (bad) {

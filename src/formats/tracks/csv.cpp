@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cmath>
 #include <optional>
 
 #include "core/coord_text.hpp"
@@ -98,10 +97,7 @@ int fail(Reporter& r, const char* format, int line) {
 bool decimetres_from_text(const std::string& text, int32_t& out) {
     double metres = 0;
     if (parse_decimal(text, metres) != 0) return false;
-    const double dm = std::trunc(metres * 10.0);
-    if (!(dm > -2147483648.0 && dm < 2147483647.0)) return false;
-    out = static_cast<int32_t>(dm);
-    return true;
+    return metres_to_decimetres(metres, DecimetreRounding::Truncated, out);
 }
 
 }  // namespace
@@ -149,12 +145,10 @@ int read_csv_track(Reporter& r, std::string_view text, CsvTrack& out) {
         if (parse_iso_time(f[c.time], p.time, zoned) != 0) return fail(r, "Error decoding time on line %d", number);
         double lat = 0, lon = 0;
         if (parse_decimal(f[c.latitude], lat) != 0) return fail(r, "Error decoding latitude on line %d", number);
-        if (!(lat > -90.0 && lat < 90.0)) return fail(r, "Latitude out of range on line %d", number);
+        if (!(lat >= -90.0 && lat <= 90.0)) return fail(r, "Latitude out of range on line %d", number);
         if (parse_decimal(f[c.longitude], lon) != 0) return fail(r, "Error decoding longitude on line %d", number);
-        if (!(lon > -180.0 && lon < 180.0)) return fail(r, "Longitude out of range on line %d", number);
         SemicirclePair s;
-        if (radians_to_semicircles({lat / kRadiansToDegrees, lon / kRadiansToDegrees}, s) != 0)
-            return fail(r, "Longitude out of range on line %d", number);
+        if (degrees_to_semicircles(lat, lon, s) != 0) return fail(r, "Longitude out of range on line %d", number);
         p.latitude = s.latitude;
         p.longitude = s.longitude;
         if (c.altitude >= 0 && !decimetres_from_text(f[c.altitude], p.gps_altitude))

@@ -8,17 +8,11 @@
 #include "formats/tracks/ozi.hpp"
 #include "formats/tracks/line_text.hpp"
 #include "formats/xml/number.hpp"
+#include "protocols/nmea/sentence.hpp"
 
 namespace orlogix {
 
 namespace {
-
-int hex_value(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
 
 bool six_digits(std::string_view s, int& value) {
     if (s.size() != 6) return false;
@@ -40,12 +34,14 @@ bool angle(std::string_view value, std::string_view hemisphere, Axis axis, int32
     int ddmm = 0;
     for (char c : value.substr(0, value.find('.')))
         if (c >= '0' && c <= '9' && ddmm < 100000) ddmm = ddmm * 10 + (c - '0');
-    if (ddmm / 100 >= limit) return false;
+    if (ddmm / 100 > limit) return false;
     const char positive = axis == Axis::Latitude ? 'N' : 'E';
     const char negative = axis == Axis::Latitude ? 'S' : 'W';
     if (hemisphere.size() != 1 || (hemisphere[0] != positive && hemisphere[0] != negative)) return false;
     if (hemisphere[0] == negative) radians = -radians;
-    return radians_to_semicircle(radians, out) == 0;
+    // The pole and the date line themselves, nothing past them.
+    if (radians_to_semicircle(radians, out) != 0) return false;
+    return axis == Axis::Longitude || (out <= (1 << 30) && out >= -(1 << 30));
 }
 
 enum class Fix { Stored, Skipped, Bad };
@@ -76,19 +72,6 @@ Fix decode_track_point(std::string_view text, TrackPosition& p) {
 }
 
 }  // namespace
-
-bool nmea_checksum_ok(std::string_view line, std::string_view& text) {
-    if (line.size() < 4 || line[0] != '$') return false;
-    const std::size_t star = line.size() - 3;
-    if (line[star] != '*') return false;
-    const int high = hex_value(line[star + 1]), low = hex_value(line[star + 2]);
-    if (high < 0 || low < 0) return false;
-    unsigned sum = 0;
-    for (std::size_t i = 1; i < star; ++i) sum ^= static_cast<unsigned char>(line[i]);
-    if (sum != static_cast<unsigned>(high * 16 + low)) return false;
-    text = line.substr(1, star - 1);
-    return true;
-}
 
 int read_magellan_log(Reporter& r, std::string_view text, std::vector<TrackPosition>& out) {
     const std::vector<std::string_view> lines = split_track_lines(text);

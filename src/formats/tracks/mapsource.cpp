@@ -1,6 +1,5 @@
 #include "formats/tracks/mapsource.hpp"
 
-#include <cmath>
 #include <cstring>
 
 #include "core/time.hpp"
@@ -22,9 +21,7 @@ bool decode_point(MapSourceCursor& c, TrackPosition& p) {
         !c.u32(unix_time) || !c.skip(9))
         return false;
     if (has_altitude == 1) {
-        const double dm = std::floor(metres * 10.0 + 0.5);
-        if (!(dm > -2147483648.0 && dm < 2147483647.0)) return false;
-        p.gps_altitude = static_cast<int32_t>(dm);
+        if (!metres_to_decimetres(metres, DecimetreRounding::HalfUp, p.gps_altitude)) return false;
     }
     // Times before our epoch cannot be stored; they count as no time.
     if (has_time == 1 && unix_time >= kUnixToEpochSeconds)

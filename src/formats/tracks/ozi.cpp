@@ -31,14 +31,14 @@ bool decode_point(std::string_view line, TrackPosition& p) {
     const std::vector<std::string_view> f = split_fields(line, ',');
     if (f.size() < 5) return false;
     double lat = 0, lon = 0, feet = 0, days = 0;
-    if (parse_decimal(trim_blanks(f[0]), lat) != 0 || !(lat > -90.0 && lat < 90.0)) return false;
-    if (parse_decimal(trim_blanks(f[1]), lon) != 0 || !(lon > -180.0 && lon < 180.0)) return false;
+    SemicirclePair s;
+    if (parse_decimal(trim_blanks(f[0]), lat) != 0 || parse_decimal(trim_blanks(f[1]), lon) != 0 ||
+        degrees_to_semicircles(lat, lon, s) != 0)
+        return false;
     if (parse_decimal(trim_blanks(f[3]), feet) != 0 || feet < -2000.0 || feet > 30000.0) return false;
     if (parse_decimal(trim_blanks(f[4]), days) != 0 || days < kEpochDay) return false;
     const double seconds = std::round((days - kEpochDay) * 86400.0);
     if (seconds > 4294967295.0) return false;
-    SemicirclePair s;
-    if (radians_to_semicircles({lat / kRadiansToDegrees, lon / kRadiansToDegrees}, s) != 0) return false;
     p = TrackPosition{};
     p.time = static_cast<uint32_t>(seconds);
     p.latitude = s.latitude;

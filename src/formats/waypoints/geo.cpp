@@ -63,7 +63,7 @@ std::string geo_waypoint_text(const std::vector<Waypoint>& waypoints) {
         b.appendf("%-10s%c %02u %02u %02u.%02u    %c %03u %02u %02u.%02u %5d  %s%s\r\n", w.identifier.c_str(),
                   c.latitude < 0 ? 'S' : 'N', lat.degrees, lat.minutes, lat.seconds, lat.hundredths,
                   c.longitude < 0 ? 'W' : 'E', lon.degrees, lon.minutes, lon.seconds, lon.hundredths, w.height,
-                  w.comment.c_str(), w.airfield ? " [A]" : "");
+                  line_comment(w.comment).c_str(), w.airfield ? " [A]" : "");
     }
     if (b.failed()) throw std::bad_alloc();
     return b.take();
@@ -84,7 +84,10 @@ int read_geo_waypoints(Reporter& r, std::string_view text, bool interactive, uin
         Waypoint w;
         double lat = 0.0, lon = 0.0, height = 0.0;
         if (!find_position(line, name, pos, lat, lon)) return bad();
-        if (degrees_to_semicircles(lat, lon, w.latitude, w.longitude) != 0) return bad();
+        SemicirclePair s;
+        if (degrees_to_semicircles(lat, lon, s) != 0) return bad();
+        w.latitude = s.latitude;
+        w.longitude = s.longitude;
         if (parse_field_number(next_token(line, pos), height) != 0) return bad();
         if (metres_to_height(height < 0.0 ? 0.0 : height, w.height) != 0) return bad();
         const WaypointIdOutcome id = finish_line_waypoint(r, name, line.substr(pos), now, ids, w);

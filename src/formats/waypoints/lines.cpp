@@ -84,15 +84,6 @@ int metres_to_height(double metres, int32_t& height) {
     return 0;
 }
 
-int degrees_to_semicircles(double latitude, double longitude, int32_t& lat_out, int32_t& lon_out) {
-    SemicirclePair s;
-    if (radians_to_semicircles(GeoPosition{latitude / kRadiansToDegrees, longitude / kRadiansToDegrees}, s) != 0)
-        return -1;
-    lat_out = s.latitude;
-    lon_out = s.longitude;
-    return 0;
-}
-
 WaypointIdOutcome line_waypoint_id(Reporter& r, std::string_view name, WaypointIdState& state, std::string& id) {
     const WaypointIdOutcome o = waypoint_id_from_name(r, name, state, id);
     return o == WaypointIdOutcome::Cancel ? WaypointIdOutcome::Bad : o;
@@ -129,6 +120,17 @@ void take_airfield_mark(std::string_view& rest, int32_t& airfield) {
         rest.remove_suffix(3);
     }
 }
+
+std::string line_field(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c == '\r' || c == '\n') c = ' ';
+        if (const std::size_t at = from.find(c); at != std::string_view::npos && at < to.size()) c = to[at];
+    }
+    return out;
+}
+
+std::string line_comment(std::string_view comment) { return line_field(comment, "[]", "()"); }
 
 void append_crlf(TextBuffer& b, std::string_view piece) {
     b.append_line(piece);

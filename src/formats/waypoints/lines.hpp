@@ -48,8 +48,6 @@ int parse_field_integer(std::string_view text, int32_t& value);
 
 // Rounds half away from zero into whole metres; -1 when not a number or beyond 32 bits.
 int metres_to_height(double metres, int32_t& height);
-// Degrees to semicircles for both axes; -1 when either is out of range.
-int degrees_to_semicircles(double latitude, double longitude, int32_t& lat_out, int32_t& lon_out);
 
 // The identifier question of the line formats. Take: id filled; Skip: drop
 // the line; Bad: a bad line (also for Cancel, as the line formats treat it).
@@ -69,6 +67,16 @@ WaypointIdOutcome finish_line_waypoint(Reporter& r, std::string_view name, std::
 
 // Adds a read waypoint; 0, or -1 after "Waypoint memory allocation".
 int keep_waypoint(Reporter& r, std::vector<Waypoint>& read, Waypoint&& w);
+
+// A name or comment made safe for one field of a waypoint line: each
+// character found in from becomes the one at the same place in to, and CR and
+// LF, which would end the line, become blanks. Names from instruments are not
+// cleaned like those read from files, so they may hold a format's separators.
+std::string line_field(std::string_view text, std::string_view from, std::string_view to);
+
+// The comment that ends a GEO or UTM line: brackets become parentheses, so
+// that a comment ending in "[x]" is not read back as the airfield mark.
+std::string line_comment(std::string_view comment);
 
 // Appends a piece followed by CR LF.
 void append_crlf(TextBuffer& b, std::string_view piece);

@@ -19,6 +19,8 @@ constexpr double kFeetPerMetre = 3.28084;
 constexpr double kMetresPerFoot = 0.3048;
 constexpr double kSecondsPerDay = 86400.0;
 constexpr double kNoAltitudeFeet = -777.0;
+// OziExplorer's stand-in for a comma inside a text field; it shows a comma again.
+constexpr const char* kOziComma = "\xD1";
 
 }  // namespace
 
@@ -34,9 +36,12 @@ std::string ozi_waypoint_text(const std::vector<Waypoint>& waypoints) {
     for (const Waypoint& w : waypoints) {
         const GeoPosition g = semicircles_to_radians(w.latitude, w.longitude);
         const long long feet = static_cast<long long>(round_half_away(w.height * kFeetPerMetre));
+        // A comma would shift every later field. An identifier keeps to the
+        // characters identifiers hold.
         b.appendf("%4d,%-14s,%11.6f,%11.6f,%.7f,%d, 1, 3, 0, 65535,%-40s, 0, 0, 0, %lld\r\n", ++number,
-                  w.identifier.c_str(), g.latitude * kRadiansToDegrees, g.longitude * kRadiansToDegrees,
-                  ozi_day_count(w.time), 0, w.comment.c_str(), feet);
+                  line_field(w.identifier, ",", "-").c_str(), g.latitude * kRadiansToDegrees,
+                  g.longitude * kRadiansToDegrees, ozi_day_count(w.time), 0,
+                  line_field(w.comment, ",", kOziComma).c_str(), feet);
     }
     if (b.failed()) throw std::bad_alloc();
     return b.take();
@@ -61,9 +66,12 @@ int read_ozi_waypoints(Reporter& r, std::string_view text, bool interactive, uin
 
         double lat = 0.0, lon = 0.0, days = 0.0;
         int32_t symbol = 0;
-        if (parse_field_number(f[2], lat) != 0 || !(lat > -90.0 && lat < 90.0)) return bad();
-        if (parse_field_number(f[3], lon) != 0 || !(lon > -180.0 && lon < 180.0)) return bad();
-        if (degrees_to_semicircles(lat, lon, w.latitude, w.longitude) != 0) return bad();
+        SemicirclePair s;
+        if (parse_field_number(f[2], lat) != 0 || parse_field_number(f[3], lon) != 0 ||
+            degrees_to_semicircles(lat, lon, s) != 0)
+            return bad();
+        w.latitude = s.latitude;
+        w.longitude = s.longitude;
         // An empty date (written by other programs for "unknown") counts as 0.
         if (!trim_field(f[4]).empty() && parse_field_number(f[4], days) != 0) return bad();
         if (days == 0.0) {

@@ -73,8 +73,11 @@ std::string seeyou_waypoint_text(const std::vector<Waypoint>& waypoints) {
     for (const Waypoint& w : waypoints) {
         const SemicirclePair m = semicircles_to_milliminutes(w.latitude, w.longitude);
         const Dmm lat = dmm(m.latitude), lon = dmm(m.longitude);
-        const std::string& name = w.comment.empty() ? w.identifier : w.comment;
-        b.appendf("\"%s\",%s,,%02u%02u.%03u%c,%03u%02u.%03u%c,%d.0m,%d,,,,\r\n", name.c_str(), w.identifier.c_str(),
+        // The name is quoted, so only a quote would end it early; the code is
+        // not, so a comma would shift the fields after it.
+        const std::string name = line_field(w.comment.empty() ? w.identifier : w.comment, "\"", "'");
+        const std::string code = line_field(w.identifier, ",\"", "--");
+        b.appendf("\"%s\",%s,,%02u%02u.%03u%c,%03u%02u.%03u%c,%d.0m,%d,,,,\r\n", name.c_str(), code.c_str(),
                   lat.degrees, lat.minutes, lat.thousandths, m.latitude < 0 ? 'S' : 'N', lon.degrees, lon.minutes,
                   lon.thousandths, m.longitude < 0 ? 'W' : 'E', w.height, w.airfield ? 2 : 1);
     }

@@ -47,7 +47,7 @@ std::string utm_waypoint_text(const std::vector<Waypoint>& waypoints) {
         b.appendf("%s%*s%02d%c   %07lld   %07lld  %5d  %s%s\r\n", w.identifier.c_str(), pad > 0 ? pad : 0, "",
                   u.zone, u.band, static_cast<long long>(round_half_away(u.easting)),
                   static_cast<long long>(round_half_away(u.northing)), w.height,
-                  w.comment.c_str(), w.airfield ? " [A]" : "");
+                  line_comment(w.comment).c_str(), w.airfield ? " [A]" : "");
     }
     if (b.failed()) throw std::bad_alloc();
     return b.take();

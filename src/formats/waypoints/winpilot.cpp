@@ -42,7 +42,8 @@ bool coordinate(std::string_view s, bool latitude, double& degrees) {
     s = trim_field(s);
     std::size_t i = 0;
     unsigned deg = 0, min = 0, sec = 0;
-    if (!number_below(s, i, latitude ? 90 : 180, deg) || i >= s.size() || s[i++] != ':') return false;
+    const unsigned limit = latitude ? 90 : 180;
+    if (!number_below(s, i, limit + 1, deg) || i >= s.size() || s[i++] != ':') return false;
     if (!number_below(s, i, 60, min)) return false;
     double value = deg + min / 60.0;
     if (i < s.size() && s[i] == '.') {
@@ -55,7 +56,8 @@ bool coordinate(std::string_view s, bool latitude, double& degrees) {
         if (i < s.size() && s[i] == '.') seconds += fraction(s, ++i);
         value += seconds / 3600.0;
     }
-    if (i + 1 != s.size()) return false;
+    // The pole and the date line themselves, but nothing beyond them.
+    if (i + 1 != s.size() || value > limit) return false;
     const char h = static_cast<char>(s[i] & ~0x20);
     if (latitude ? (h != 'N' && h != 'S') : (h != 'E' && h != 'W')) return false;
     degrees = (h == 'S' || h == 'W') ? -value : value;
@@ -92,7 +94,8 @@ std::string winpilot_waypoint_text(const std::vector<Waypoint>& waypoints) {
         b.appendf("%d,%u:%02u.%03u%c,%u:%02u.%03u%c,%d,%c,%s,%s\r\n", ++number, lat / 60000, lat / 1000 % 60,
                   lat % 1000, m.latitude < 0 ? 'S' : 'N', lon / 60000, lon / 1000 % 60, lon % 1000,
                   m.longitude < 0 ? 'W' : 'E', w.height, w.airfield ? 'A' : 'T',
-                  w.identifier.substr(0, kWinPilotTextMax).c_str(), w.comment.substr(0, kWinPilotTextMax).c_str());
+                  line_field(w.identifier.substr(0, kWinPilotTextMax), ",", "-").c_str(),
+                  line_field(w.comment.substr(0, kWinPilotTextMax), ",", "-").c_str());
     }
     if (b.failed()) throw std::bad_alloc();
     return b.take();
@@ -112,9 +115,11 @@ int read_winpilot_waypoints(Reporter& r, std::string_view text, uint32_t now, st
         Waypoint w;
         normalise_id(normalise_whitespace(f[0]), IdMode::Lenient, w.identifier);
         double lat = 0.0, lon = 0.0;
-        if (!coordinate(f[1], true, lat) || !coordinate(f[2], false, lon) ||
-            degrees_to_semicircles(lat, lon, w.latitude, w.longitude) != 0)
+        SemicirclePair s;
+        if (!coordinate(f[1], true, lat) || !coordinate(f[2], false, lon) || degrees_to_semicircles(lat, lon, s) != 0)
             return bad();
+        w.latitude = s.latitude;
+        w.longitude = s.longitude;
         if (!height(f[3], w.height)) return bad();
         const std::string_view flags = trim_field(f[4]);
         w.airfield = !flags.empty() && flags.front() == 'A' ? 1 : 0;

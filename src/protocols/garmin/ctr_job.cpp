@@ -31,7 +31,7 @@ int write_ctr_job(JobContext& ctx) {
         job_error(ctx, "No CTR(s) selected", "Upload CTR");
         return -1;
     }
-    SerialTransport transport(ctx);
+    LinkTransport transport(ctx);
     Session session(transport, ctx.reporter, session_options(ctx));
     if (open_and_identify(ctx, session) < 0) return -1;
     return upload_ctr_tracks(session, ctx.reporter, tracks, [&ctx] { return ctx.aborted(); });

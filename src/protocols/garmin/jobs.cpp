@@ -2,10 +2,10 @@
 
 #include <vector>
 
-#include "access/debug_trace.hpp"
 #include "access/job_context.hpp"
 #include "access/job_timer.hpp"
 #include "access/link.hpp"
+#include "access/port_list.hpp"
 #include "core/report.hpp"
 #include "protocols/garmin/ctr_job.hpp"
 
@@ -32,13 +32,15 @@ int open_and_identify(JobContext& ctx, Session& session) {
     return 0;
 }
 
-int SerialTransport::send_packet(const Packet& packet) {
+LinkTransport::LinkTransport(JobContext& ctx) : ctx_(ctx) { ctx.link().set_trace_input(true); }
+
+int LinkTransport::send_packet(const Packet& packet) {
     const std::vector<uint8_t> frame = encode_frame(packet);
     return write_bytes(ctx_, frame.data(), frame.size()) == 0 ? 0 : -1;
 }
 
-int SerialTransport::receive_packet(int timeout_ms, Packet& out) {
-    const Deadline deadline(timeout_ms);
+int LinkTransport::receive_packet(int timeout_ms, Packet& out) {
+    const Deadline deadline = ctx_.timer.deadline(timeout_ms);
     for (;;) {
         if (receiver_.process()) {
             out = receiver_.packet();
@@ -52,10 +54,11 @@ int SerialTransport::receive_packet(int timeout_ms, Packet& out) {
             receiver_.reset();
             return kReceiveError;
         }
-        trace_bytes(chunk, static_cast<std::size_t>(n));
         receiver_.load({chunk, static_cast<std::size_t>(n)});
     }
 }
+
+int64_t LinkTransport::now_ms() const { return ctx_.timer.now_ms(); }
 
 SessionOptions session_options(const JobContext& ctx) {
     SessionOptions o;
@@ -63,6 +66,10 @@ SessionOptions session_options(const JobContext& ctx) {
     o.power_off = ctx.options.power_off;
     o.power_off_after_track_upload = ctx.options.power_off && ctx.options.origin == JobOrigin::CommandLine;
     o.aborted = [&ctx] { return ctx.aborted(); };
+    // "COMn" names a port-list entry: the texts say which device that was,
+    // in the form the port's open errors use.
+    const std::string device = resolve_port_name(ctx.port_name, ctx.device_roots);
+    o.device = device.empty() || device == ctx.port_name ? ctx.port_name : ctx.port_name + " (" + device + ")";
     Reporter& reporter = ctx.reporter;
     o.notify = [&reporter](std::string_view text) { reporter.notify(text); };
     o.on_position = [&reporter](const TrackPosition& p) {
@@ -72,7 +79,7 @@ SessionOptions session_options(const JobContext& ctx) {
 }
 
 int read_track_log_job(JobContext& ctx) {
-    SerialTransport transport(ctx);
+    LinkTransport transport(ctx);
     Session session(transport, ctx.reporter, session_options(ctx));
     if (open_and_identify(ctx, session) < 0) return -1;
     JobResult& r = ctx.result;
@@ -95,7 +102,7 @@ int read_track_log_job(JobContext& ctx) {
 }
 
 int read_waypoints_job(JobContext& ctx) {
-    SerialTransport transport(ctx);
+    LinkTransport transport(ctx);
     Session session(transport, ctx.reporter, session_options(ctx));
     if (open_and_identify(ctx, session) < 0) return -1;
     WaypointList list;
@@ -105,14 +112,14 @@ int read_waypoints_job(JobContext& ctx) {
 }
 
 int write_waypoints_job(JobContext& ctx) {
-    SerialTransport transport(ctx);
+    LinkTransport transport(ctx);
     Session session(transport, ctx.reporter, session_options(ctx));
     if (open_and_identify(ctx, session) < 0) return -1;
     return session.upload_waypoints(ctx.params.waypoints);
 }
 
 int write_track_log_job(JobContext& ctx) {
-    SerialTransport transport(ctx);
+    LinkTransport transport(ctx);
     Session session(transport, ctx.reporter, session_options(ctx));
     if (open_and_identify(ctx, session) < 0) return -1;
     std::vector<Waypoint> points = ctx.params.waypoints;

@@ -1,6 +1,7 @@
 #pragma once
 // The Garmin serial job routines: connect at 9600 baud, identify, then one
-// transfer, over the link layer of link_codec on the job's serial port.
+// transfer, over the link layer of link_codec on the job's link (the serial
+// port, or a test's in-memory link).
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,12 +17,14 @@ class JobContext;
 
 namespace orlogix::garmin {
 
-// Packets over the job's serial port; waits poll the job's abort flag.
-class SerialTransport : public PacketTransport {
+// Packets over the job's link: waits run on the link's clock and poll the
+// job's abort flag; what arrives is traced as well as what goes out.
+class LinkTransport : public PacketTransport {
 public:
-    explicit SerialTransport(JobContext& ctx) : ctx_(ctx) {}
+    explicit LinkTransport(JobContext& ctx);
     int send_packet(const Packet& packet) override;
     int receive_packet(int timeout_ms, Packet& out) override;
+    int64_t now_ms() const override;
 
 private:
     JobContext& ctx_;

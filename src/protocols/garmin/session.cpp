@@ -19,6 +19,8 @@ std::string elapsed_seconds_text(int64_t elapsed_ms) {
                      static_cast<long long>(elapsed_ms % 1000));
 }
 
+int64_t PacketTransport::now_ms() const { return orlogix::tick_ms(); }
+
 Session::Session(PacketTransport& transport, Reporter& reporter, SessionOptions options)
     : transport_(transport), reporter_(reporter), options_(std::move(options)) {}
 
@@ -27,6 +29,12 @@ void Session::notify(const std::string& text) const {
 }
 
 void Session::status(const std::string& text) const { reporter_.status(text); }
+
+std::string Session::on_device(std::string_view text) const {
+    std::string s(text);
+    if (!options_.device.empty()) s += " on " + options_.device;
+    return s;
+}
 
 // A failed write shows up as the missing answer that follows it, which is
 // reported with its own code, so the result is not checked here.
@@ -48,7 +56,7 @@ int Session::await_packet(std::string_view caption, std::string_view timeout_tex
     const int r = receive(kTransferWaitMs);
     if (r == kReceiveAborted) return fail_aborted();
     if (r == kReceiveTimeout) return fail(caption, timeout_text);
-    if (r < 0) return fail(caption, error_text);
+    if (r < 0) return fail(caption, on_device(error_text));
     return 0;
 }
 
@@ -81,7 +89,7 @@ int Session::wait_product_data() {
             return -1;
         }
         if (r == kReceiveError) {
-            reporter_.job_error("COM port read error", kCapRequesting);
+            reporter_.job_error(on_device("COM port read error"), kCapRequesting);
             return -1;
         }
         if (r < 0) return 0;
@@ -109,7 +117,7 @@ int Session::identify() {
         found = got > 0;
     }
     if (!found) {
-        reporter_.job_error("No valid response from GPS", "Get GPS product data");
+        reporter_.job_error(on_device("No valid response from GPS"), "Get GPS product data");
         return -1;
     }
     decode_product_data(packet_.bytes(), product_);
@@ -129,7 +137,8 @@ int Session::capability_exchange() {
             return -1;
         }
         if (r == kReceiveError) {
-            reporter_.job_error("COM port error while waiting for protocol capability packet", kCapRequesting);
+            reporter_.job_error(on_device("COM port error while waiting for protocol capability packet"),
+                                kCapRequesting);
             return -1;
         }
         if (r == kReceiveTimeout) {

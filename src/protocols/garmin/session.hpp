@@ -32,6 +32,9 @@ public:
     // 0 with the next complete packet in out; kReceiveTimeout when timeout_ms
     // passed without one, kReceiveError on a read failure, kReceiveAborted.
     virtual int receive_packet(int timeout_ms, Packet& out) = 0;
+    // Milliseconds on the clock the waits run on (the steady clock unless
+    // the link brings its own).
+    virtual int64_t now_ms() const;
 };
 
 struct SessionOptions {
@@ -44,6 +47,9 @@ struct SessionOptions {
     std::function<void(std::string_view)> notify;
     std::function<void(const TrackPosition&)> on_position;
     std::function<uint32_t()> now;    // UTC time stamp for waypoints without one; empty: time_now()
+    // The port the link opened ("/dev/ttyUSB0", "COM1 (/dev/ttyUSB0)"),
+    // named in the no-answer and port-error texts.
+    std::string device;
 };
 
 // Called for each waypoint in identity-check mode with its identifier and
@@ -81,12 +87,17 @@ public:
 
 private:
     bool aborted() const { return options_.aborted && options_.aborted(); }
+    // Elapsed times and estimates on the transport's clock (simulated on the
+    // in-memory link), never the steady clock.
+    int64_t now_ms() const { return transport_.now_ms(); }
     void notify(const std::string& text) const;
     void status(const std::string& text) const;
     void send(const Packet& p);
     void send_ack(uint8_t id) { send(make_ack(id)); }
     void send_command(uint16_t command) { send(make_u16_packet(kPidCommand, command)); }
     int receive(int timeout_ms) { return transport_.receive_packet(timeout_ms, packet_); }
+    // text + " on " + the device, when there is one.
+    std::string on_device(std::string_view text) const;
     // Reports text under caption, sends the abort command when asked, -1.
     int fail(std::string_view caption, std::string_view text, bool abort_receiver = true);
     // The user's abort during a transfer: abort command, status only, -1.

@@ -44,7 +44,7 @@ int Session::read_track_log(std::vector<TrackPosition>& out) {
     if (packet_.id != kPidRecords || packet_.size < 2) return fail(kCapReadTrack, "E203 Bad record count packet");
     const std::size_t n = static_cast<std::size_t>(packet_u16(packet_));
     send_ack(kPidRecords);
-    const int64_t start = tick_ms();
+    const int64_t start = now_ms();
 
     std::vector<TrackPosition> positions;
     try {
@@ -72,7 +72,7 @@ int Session::read_track_log(std::vector<TrackPosition>& out) {
             return fail(kCapReadTrack, "E209 Bad data packet");
         }
         if (i % 5 == 0) {
-            const int64_t left = remaining_seconds(n, positions.size(), tick_ms() - start);
+            const int64_t left = remaining_seconds(n, positions.size(), now_ms() - start);
             status(format_counts("Track position % of % (%m %s)", static_cast<long long>(i),
                                  static_cast<long long>(n), left / 60, left % 60));
             notify(format_counts("Progress %/%", static_cast<long long>(i), static_cast<long long>(n)));
@@ -85,7 +85,7 @@ int Session::read_track_log(std::vector<TrackPosition>& out) {
         return fail(kCapReadTrack, "E210 Bad transfer complete packet type or format");
     send_ack(kPidTransferComplete);
     status(format_counts("% track positions read (", static_cast<long long>(positions.size())) +
-           elapsed_seconds_text(tick_ms() - start) + " secs)");
+           elapsed_seconds_text(now_ms() - start) + " secs)");
     if (options_.power_off) send_command(kCmdTurnOff);
     out = std::move(positions);
     return 0;

@@ -30,7 +30,7 @@ int Session::read_waypoints(WaypointList* out, const IdentitySink& identity) {
         return fail(kCapReadWaypoints, "E303 Bad record count packet");
     const std::size_t count = static_cast<std::size_t>(packet_u16(packet_));
     send_ack(kPidRecords);
-    const int64_t start = tick_ms();
+    const int64_t start = now_ms();
     const uint32_t default_time = options_.now ? options_.now() : time_now();
 
     std::vector<Waypoint> received;
@@ -54,7 +54,7 @@ int Session::read_waypoints(WaypointList* out, const IdentitySink& identity) {
         if (decoded == kWptBadType) return fail(kCapReadWaypoints, "E309 Bad waypoint data packet");
         if (!out && identity) identity(w.identifier, semicircles_to_radians(w.latitude, w.longitude));
         send_ack(kPidWaypoint);
-        if (const int64_t t = tick_ms(); t - last_notice >= 1000) {
+        if (const int64_t t = now_ms(); t - last_notice >= 1000) {
             last_notice = t;
             notify(strformat("Waypoint count %zu", i));
         }
@@ -71,7 +71,7 @@ int Session::read_waypoints(WaypointList* out, const IdentitySink& identity) {
     if (out) {
         status(format_counts("% of % waypoints read (", static_cast<long long>(received.size()),
                              static_cast<long long>(count)) +
-               elapsed_seconds_text(tick_ms() - start) + " secs)");
+               elapsed_seconds_text(now_ms() - start) + " secs)");
         out->replace(std::move(received));
     }
     return 0;

@@ -40,10 +40,9 @@ int decode_track_point(std::span<const uint8_t> d, int type, TrackPosition& out)
     out.time = get_u32(d, 8);
     if (out.time == 0xFFFFFFFFu || out.time == 0x7FFFFFFFu) out.time = 0;
     if (l.altitude) {
-        const double metres = get_float(d, 12);
         // Unknown (1.0e25), not a number, or beyond what decimetres can hold: 0.
-        if (std::isfinite(metres) && metres <= 1.0e10 && metres > -2.0e8)
-            out.gps_altitude = static_cast<int32_t>(metres * 10.0 + 0.5);
+        if (!metres_to_decimetres(get_float(d, 12), DecimetreRounding::AddHalfTruncated, out.gps_altitude))
+            out.gps_altitude = 0;
     }
     if (l.segment_at >= 0 && d[static_cast<std::size_t>(l.segment_at)] != 0) out.flags |= kSegmentStart;
     if (l.depth) out.depth = get_u32(d, 16);

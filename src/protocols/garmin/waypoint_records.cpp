@@ -72,6 +72,8 @@ int32_t float_height(float v) {
 }
 constexpr uint16_t kSymbolAirport = 16384;
 constexpr uint16_t kSymbolWaypoint = 18;
+// D108-D110 texts after identifier and comment: facility, city, address, cross road.
+constexpr std::size_t kTrailingTexts = 4;
 }  // namespace
 
 namespace {
@@ -129,6 +131,8 @@ int decode_waypoint(std::span<const uint8_t> d, int type, uint32_t default_time,
         std::size_t pos = l.size;
         out.identifier = text_field(d, pos, kIdentifierMax);
         out.comment = text_field(d, pos, kCommentMax);
+        // Facility, city, address and cross road follow, unless an older
+        // sender ended the record here; the waypoint has no place for them.
         if (type == 110) out.time = get_u32(d, 56);
     }
     return kWptDecoded;
@@ -157,6 +161,9 @@ std::vector<uint8_t> encode_waypoint(const Waypoint& w, int type) {
     } else {
         append_text(d, w.identifier, kIdentifierMax, map_id_char);
         append_text(d, w.comment, kCommentMax, map_text_comment_char);
+        // The four further texts go out empty: a reader takes each up to its
+        // zero byte, and without them it reads past the end of the record.
+        d.insert(d.end(), kTrailingTexts, 0);
     }
     return d;
 }

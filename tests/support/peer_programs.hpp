@@ -1,0 +1,14 @@
+#pragma once
+// Programs some tests run as independent peers (gpsbabel, xmllint, sha1sum).
+// scripts/install-deps installs them for the test run, so under CI a missing
+// one is a failure rather than a quietly skipped test.
+#include <string>
+
+namespace orlogix::test {
+
+// True when program is on the PATH. Otherwise false, after failing the
+// current test when the environment variable CI is set, or marking it
+// skipped on a machine without the program.
+bool peer_available(const std::string& program);
+
+}  // namespace orlogix::test
