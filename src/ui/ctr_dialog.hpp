@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "formats/airspace/ctr_list.hpp"
+#include "core/ctr_records.hpp"
 
 class QLineEdit;
 class QPlainTextEdit;

@@ -5,6 +5,7 @@
 
 #include "core/text_buffer.hpp"
 #include "formats/commands/ctr.hpp"
+#include "formats/airspace/ctr_list.hpp"
 #include "formats/airspace/ctr_points.hpp"
 #include "formats/airspace/openair_writer.hpp"
 #include "kml_test_util.hpp"

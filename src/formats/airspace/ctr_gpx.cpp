@@ -7,6 +7,7 @@
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
 #include "core/units.hpp"
+#include "formats/airspace/ctr_list.hpp"
 #include "formats/airspace/ctr_points.hpp"
 #include "formats/xml/escape.hpp"
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/records.hpp"
-#include "formats/airspace/ctr_list.hpp"
+#include "core/ctr_records.hpp"
 #include "formats/igc/writer.hpp"
 
 namespace orlogix {

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "core/coord_text.hpp"
-#include "formats/airspace/ctr_list.hpp"
+#include "core/ctr_records.hpp"
 
 namespace orlogix::openair {
 

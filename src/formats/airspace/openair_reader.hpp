@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "formats/airspace/ctr_list.hpp"
+#include "core/ctr_records.hpp"
 
 namespace orlogix {
 

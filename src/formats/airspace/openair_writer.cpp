@@ -7,6 +7,7 @@
 
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
+#include "formats/airspace/ctr_list.hpp"
 #include "formats/airspace/openair_fields.hpp"
 
 namespace orlogix {

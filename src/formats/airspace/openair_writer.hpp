@@ -3,7 +3,7 @@
 // a tenth of an arc-second and radii to four decimals of a nautical mile.
 #include <string>
 
-#include "formats/airspace/ctr_list.hpp"
+#include "core/ctr_records.hpp"
 
 namespace orlogix {
 

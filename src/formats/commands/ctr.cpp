@@ -4,6 +4,7 @@
 
 #include "core/report.hpp"
 #include "formats/commands/ctr_names.hpp"
+#include "formats/airspace/ctr_list.hpp"
 #include "formats/airspace/ctr_points.hpp"
 
 namespace orlogix {

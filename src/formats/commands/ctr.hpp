@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "core/records.hpp"
-#include "formats/airspace/ctr_list.hpp"
+#include "core/ctr_records.hpp"
 #include "formats/airspace/openair_reader.hpp"
 
 namespace orlogix {

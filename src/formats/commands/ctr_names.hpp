@@ -1,7 +1,7 @@
 #pragma once
 // Name checks over a CTR list: equal names after a file was read, and names
 // that would collide once an instrument cuts them short.
-#include "formats/airspace/ctr_list.hpp"
+#include "core/ctr_records.hpp"
 
 namespace orlogix {
 
