@@ -3,7 +3,6 @@
 // and a snapshot of the options taken on the main thread), what it produces
 // (the result the completion step installs), its timer, its link and where
 // it reports to.
-#include <any>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -19,6 +18,7 @@
 #include "access/tracing_link.hpp"
 #include "access/types.hpp"
 #include "access/usb_transport.hpp"
+#include "core/ctr_records.hpp"
 #include "core/records.hpp"
 
 namespace orlogix {
@@ -68,7 +68,7 @@ struct JobParams {
     std::vector<Waypoint> waypoints;         // to upload
     std::vector<TrackPosition> positions;    // to upload as a track log
     std::string track_name;                  // name of an uploaded track log
-    std::any ctrs;                           // the CTR list to upload (the airspace area's type)
+    CtrList ctrs;                            // to upload: the selected ones are sent
     PilotData pilot;
 };
 
@@ -83,7 +83,7 @@ struct JobResult {
     int code = 0;                            // 0 or a count on success, negative on failure
     TrackLog track_log;                      // positions and the header values the job set
     std::vector<Waypoint> waypoints;
-    std::any ctrs;                           // a downloaded CTR list
+    CtrList ctrs;                            // a downloaded CTR list
     RawIgcLog raw_igc;                       // with maker code, serial and first-fix time
     RawTopNavLog raw_topnav;
     int comp_id = -1;                        // -1 = none

@@ -144,8 +144,8 @@ void JobFramework::Impl::complete(JobContext& ctx, Completion completion) {
             hooks.record_device_identity(r.device_identity);
         break;
     case Completion::CtrRead:
-        if (take && r.ctrs.has_value() && hooks.install_ctrs) {
-            hooks.install_ctrs(std::move(r.ctrs));
+        if (take) {
+            data.ctrs = std::move(r.ctrs);
             refresh(ctx, DataView::Ctrs);
         }
         break;

@@ -3,7 +3,6 @@
 // time, the busy and failure flags, abort, and the completion step that
 // installs a job's result into the current data on the main thread. The
 // application owns one JobFramework; nothing here is global.
-#include <any>
 #include <functional>
 #include <memory>
 #include <string>
@@ -38,8 +37,6 @@ struct JobHooks {
     // The completion message: code 1 (command line continues, param 1 = success)
     // or 2 (competition download finished, param 1 = a track log was installed).
     std::function<void(int code, int param)> completion_message;
-    // Install a downloaded CTR list (the airspace area owns its type).
-    std::function<void(std::any&& ctrs)> install_ctrs;
     // Competition: record the instrument's device identity with the current pilot.
     std::function<void(const std::string& device_identity)> record_device_identity;
     // Competition: pilot IDs found on the instrument (-1 = none).

@@ -104,9 +104,12 @@ void CommandRunner::start() {
             failed_ = finished_ = true;
             return;
         }
+        // The file becomes the current CTR list, as a read from the menu would
+        // make it; the job sends its own copy.
+        env_.data.ctrs = std::move(ctrs);
         if (!c_.exit) env_.reporter.status(strformat("%d CTRs read", count));
         JobParams params;
-        params.ctrs = std::move(ctrs);
+        params.ctrs = env_.data.ctrs;
         start_job(AccessType::WriteCtr, Completion::CommandLineUpload, std::move(params));
         return;
     }

@@ -102,9 +102,6 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
             model_->reload();
     };
     hooks.completion_message = [this](int code, int param) { completion_message(code, param); };
-    hooks.install_ctrs = [this](std::any&& ctrs) {
-        if (CtrList* list = std::any_cast<CtrList>(&ctrs)) install_ctrs(std::move(*list));
-    };
 
     user_font_ = font();
     setup_descriptors();
@@ -146,9 +143,9 @@ void MainWindow::setup_descriptors() {
         return track_cell(data_.track_log, static_cast<std::size_t>(row), column, utm_display_);
     };
     descriptors_[kViewCtrs].columns = ctr_columns();
-    descriptors_[kViewCtrs].row_count = [this] { return static_cast<int>(ctrs_.size()); };
+    descriptors_[kViewCtrs].row_count = [this] { return static_cast<int>(data_.ctrs.size()); };
     descriptors_[kViewCtrs].cell_text = [this](int row, int column) {
-        const Ctr& c = ctrs_[static_cast<std::size_t>(row)];
+        const Ctr& c = data_.ctrs[static_cast<std::size_t>(row)];
         switch (column) {
             case 0: return c.name;
             case 1: return c.floor;

@@ -17,7 +17,6 @@
 #include "control/command_line.hpp"
 #include "control/notifier.hpp"
 #include "core/current_data.hpp"
-#include "formats/airspace/ctr_list.hpp"
 #include "settings/settings.hpp"
 #include "ui/coord_dialogs.hpp"
 #include "ui/list_views.hpp"
@@ -93,8 +92,6 @@ public:
     // Opens a track file as "&Open log" does after its dialog, the type
     // chosen by the extension. The count installed, or -1.
     int open_track_file(const std::string& path);
-    // The current CTR list (the CTR view's rows).
-    CtrList& ctrs() { return ctrs_; }
     // The selected rows of the list, in list order.
     std::vector<std::size_t> selected_rows() const;
 
@@ -160,7 +157,6 @@ private:
     void edit_ctr(bool new_ctr);
     void send_ctrs(int protocol);
     bool select_ctr_rows(const char* title);
-    void install_ctrs(CtrList&& list);
     void save_raw_igc();
     FileRequest igc_save_request(const std::string& name) const;
     void verify_igc();
@@ -194,7 +190,6 @@ private:
     Settings settings_;
     SettingsStore store_;
     CurrentData data_;
-    CtrList ctrs_;
     QtReporter* reporter_;
     QtEventPoster poster_;
     std::unique_ptr<JobFramework> jobs_;

@@ -9,6 +9,7 @@
 
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
+#include "formats/airspace/ctr_list.hpp"
 #include "formats/commands/ctr.hpp"
 #include "formats/airspace/ctr_gpx.hpp"
 #include "formats/airspace/openair_writer.hpp"
@@ -93,12 +94,7 @@ void MainWindow::save_waypoint_file() {
 
 bool MainWindow::select_ctr_rows(const char* title) {
     if (require_view(kViewCtrs, title) != 0) return false;
-    return select_ctrs(*reporter_, ctrs_, selected_rows()) == 0;
-}
-
-void MainWindow::install_ctrs(CtrList&& list) {
-    ctrs_ = std::move(list);
-    if (view_mode_ == kViewCtrs) model_->reload();
+    return select_ctrs(*reporter_, data_.ctrs, selected_rows()) == 0;
 }
 
 void MainWindow::read_ctr_file() {
@@ -111,7 +107,7 @@ void MainWindow::read_ctr_file() {
     if (path.empty()) return;
     if (complete_name(*reporter_, path, request.filter_index, ".txt") != 0) return;
     settings_.ctr_dir = folder_of(path);
-    if (read_ctr_file_into_list(*reporter_, path, ctrs_) < 0) return;
+    if (read_ctr_file_into_list(*reporter_, path, data_.ctrs) < 0) return;
     show_view(kViewCtrs, true);
     model_->reload();
 }
@@ -119,7 +115,7 @@ void MainWindow::read_ctr_file() {
 void MainWindow::write_ctr_file() {
     const char* title = "Write CTR";
     if (!select_ctr_rows(title)) return;
-    if (selected_count(ctrs_) == 0) {
+    if (selected_count(data_.ctrs) == 0) {
         reporter_->error_box(title, "No CTR(s) selected");
         return;
     }
@@ -135,13 +131,13 @@ void MainWindow::write_ctr_file() {
     if (std::filesystem::exists(path) &&
         reporter_->question_box("File creation", "File already exists, overwrite ?") != kBoxOk)
         return;
-    if (write_openair_file(*reporter_, path, ctrs_) == 0)
+    if (write_openair_file(*reporter_, path, data_.ctrs) == 0)
         reporter_->status(std::filesystem::path(path).filename().string() + " written");
 }
 
 void MainWindow::write_ctr_gpx() {
     if (!select_ctr_rows(kCtrGpxTitle)) return;
-    if (selected_count(ctrs_) == 0) {
+    if (selected_count(data_.ctrs) == 0) {
         reporter_->error_box(kCtrGpxTitle, "No CTR(s) selected");
         return;
     }
@@ -158,20 +154,20 @@ void MainWindow::write_ctr_gpx() {
         reporter_->question_box("File creation", "File already exists, overwrite ?") != kBoxOk)
         return;
     // The track log takes the last outline, as the command always did.
-    write_ctr_gpx_file(*reporter_, path, ctrs_, &data_.track_log);
+    write_ctr_gpx_file(*reporter_, path, data_.ctrs, &data_.track_log);
 }
 
 void MainWindow::show_ctr_waypoints() {
     if (!select_ctr_rows("Show CTR")) return;
     const uint32_t now = time_now();
-    if (show_ctr_as_waypoints(*reporter_, ctrs_, data_.waypoints, data_.track_log, now) < 0) return;
+    if (show_ctr_as_waypoints(*reporter_, data_.ctrs, data_.waypoints, data_.track_log, now) < 0) return;
     show_view(kViewWaypoints, true);
     model_->reload();
 }
 
 void MainWindow::delete_ctrs() {
     if (!select_ctr_rows("Delete CTR")) return;
-    if (delete_selected_ctrs(ctrs_) > 0) {
+    if (delete_selected_ctrs(data_.ctrs) > 0) {
         list_->clearSelection();
         model_->reload();
     }
@@ -181,11 +177,11 @@ void MainWindow::edit_ctr(bool new_ctr) {
     std::optional<std::size_t> index;
     if (!new_ctr) {
         if (!select_ctr_rows("Edit CTR")) return;
-        const int first = ctr_to_edit(*reporter_, ctrs_);
+        const int first = ctr_to_edit(*reporter_, data_.ctrs);
         if (first < 0) return;
         index = static_cast<std::size_t>(first);
     }
-    CtrDialog d(*reporter_, ctrs_, index, this);
+    CtrDialog d(*reporter_, data_.ctrs, index, this);
     if (run_dialog(d) != QDialog::Accepted) return;
     show_view(kViewCtrs, true);
     model_->reload();
@@ -194,12 +190,12 @@ void MainWindow::edit_ctr(bool new_ctr) {
 void MainWindow::send_ctrs(int protocol) {
     const char* title = "Upload CTR";
     if (!select_ctr_rows(title)) return;
-    if (selected_count(ctrs_) == 0) {
+    if (selected_count(data_.ctrs) == 0) {
         reporter_->error_box(title, "No CTR(s) selected");
         return;
     }
     JobParams params;
-    params.ctrs = ctrs_;
+    params.ctrs = data_.ctrs;
     jobs_->start_job(AccessType::WriteCtr, static_cast<ProtocolType>(protocol), Completion::Written, std::move(params),
                      window_job_options());
 }

@@ -341,16 +341,26 @@ TEST_F(Jobs, WaypointsWrittenInCompetitionRecordTheDevice) {
     EXPECT_FALSE(fw_->busy());
 }
 
-TEST_F(Jobs, CtrListGoesToItsOwner) {
-    reg_.add(AccessType::ReadCtr, Routine::Iq, [](JobContext& c) {
-        c.result.ctrs = std::vector<std::string>{"CTR A", "CTR B"};
-        return 0;
+TEST_F(Jobs, DownloadedCtrListReplacesTheCurrentOneUnlessTheReadFailed) {
+    data_.ctrs.resize(3);
+    int code = 0;
+    reg_.add(AccessType::ReadCtr, Routine::Iq, [&code](JobContext& c) {
+        c.result.ctrs.resize(2);
+        c.result.ctrs[1].name = code < 0 ? "PARTIAL" : "CTR B";
+        return code;
     });
-    std::vector<std::string> installed;
-    fw_->hooks().install_ctrs = [&](std::any&& ctrs) { installed = std::any_cast<std::vector<std::string>>(ctrs); };
+    std::vector<DataView> refreshed;
+    fw_->hooks().refresh_view = [&](DataView v) { refreshed.push_back(v); };
     ASSERT_EQ(fw_->start_job(AccessType::ReadCtr, ProtocolType::FlytecIq, Completion::CtrRead), 0);
     finish_job();
-    EXPECT_EQ(installed, (std::vector<std::string>{"CTR A", "CTR B"}));
+    ASSERT_EQ(data_.ctrs.size(), 2u);
+    EXPECT_EQ(data_.ctrs[1].name, "CTR B");
+    EXPECT_EQ(refreshed, std::vector<DataView>{DataView::Ctrs});
+    code = -1;
+    ASSERT_EQ(fw_->start_job(AccessType::ReadCtr, ProtocolType::FlytecIq, Completion::CtrRead), 0);
+    finish_job();
+    EXPECT_EQ(data_.ctrs[1].name, "CTR B");
+    EXPECT_EQ(refreshed.size(), 1u);
 }
 
 TEST_F(Jobs, JobsGetTheConfiguredPortExceptOverUsb) {

@@ -156,7 +156,7 @@ TEST(GarminCtrUpload, NothingSelectedFailsBeforeConnecting) {
     EXPECT_EQ(run_job_inline(ctx, write_ctr_job), -1);
     EXPECT_EQ(r.last_error().text, "No CTR(s) selected");
     EXPECT_EQ(r.count("error"), 1);
-    // No list at all is the same.
+    // An empty list is the same.
     JobContext bare(r, AccessType::WriteCtr, ProtocolType::GarminSerial, "/nonexistent/tty");
     EXPECT_EQ(run_job_inline(bare, write_ctr_job), -1);
     EXPECT_EQ(r.last_error().text, "No CTR(s) selected");

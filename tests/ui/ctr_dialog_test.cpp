@@ -33,9 +33,9 @@ TEST_F(CtrEdit, NewCtrGoesToTheFrontAndEditReplacesItInPlace) {
     });
     w.command(40105);
     EXPECT_NE(shown.find("AN Put airspace name here"), std::string::npos) << shown;
-    ASSERT_EQ(w.ctrs().size(), 1u);
-    EXPECT_EQ(w.ctrs()[0].name, "FIRST");
-    EXPECT_EQ(w.ctrs()[0].segments.size(), 3u);
+    ASSERT_EQ(w.data().ctrs.size(), 1u);
+    EXPECT_EQ(w.data().ctrs[0].name, "FIRST");
+    EXPECT_EQ(w.data().ctrs[0].segments.size(), 3u);
     EXPECT_EQ(w.view_mode(), kViewCtrs);
 
     // A second new one goes in front.
@@ -46,8 +46,8 @@ TEST_F(CtrEdit, NewCtrGoesToTheFrontAndEditReplacesItInPlace) {
         return c.result();
     });
     w.command(40105);
-    ASSERT_EQ(w.ctrs().size(), 2u);
-    EXPECT_EQ(w.ctrs()[0].name, "SECOND");
+    ASSERT_EQ(w.data().ctrs.size(), 2u);
+    EXPECT_EQ(w.data().ctrs[0].name, "SECOND");
 
     // Edit the selected row: bad distance keeps the dialog open, then a good one replaces it.
     select_row(1);
@@ -65,10 +65,10 @@ TEST_F(CtrEdit, NewCtrGoesToTheFrontAndEditReplacesItInPlace) {
     w.command(40104);
     EXPECT_NE(shown.find("AN FIRST"), std::string::npos) << shown;
     EXPECT_TRUE(has_box("Edit CTR", "Bad warning distance format"));
-    ASSERT_EQ(w.ctrs().size(), 2u);
-    EXPECT_EQ(w.ctrs()[1].name, "RENAMED");
-    EXPECT_EQ(w.ctrs()[1].warning_distance, 350);
-    EXPECT_EQ(w.ctrs()[0].name, "SECOND");
+    ASSERT_EQ(w.data().ctrs.size(), 2u);
+    EXPECT_EQ(w.data().ctrs[1].name, "RENAMED");
+    EXPECT_EQ(w.data().ctrs[1].warning_distance, 350);
+    EXPECT_EQ(w.data().ctrs[0].name, "SECOND");
 }
 
 TEST_F(CtrEdit, EditNeedsTheCtrViewAndASelection) {

@@ -159,6 +159,24 @@ TEST_F(Download, AFailedCommandLineInTheWindowGivesExitCodeOne) {
     EXPECT_EQ(w.model()->rowCount(), 0);
 }
 
+// WR_CTR reads its file into the current CTR list and uploads from there.
+TEST_F(Download, ACommandLineCtrUploadGoesThroughTheCurrentCtrList) {
+    start_receiver({});
+    const std::string file = (dir_ / "a.txt").string();
+    ASSERT_EQ(write_file_atomic(file, "AN FIRST\r\nDP 45:00:00 N 006:00:00 E\r\nDP 45:10:00 N 006:00:00 E\r\n"
+                                      "DP 45:10:00 N 006:10:00 E\r\n\r\nAN ROUND\r\nV X=45:30:00 N 006:30:00 E\r\nDC 2\r\n"),
+              0);
+    CommandLine c;
+    CommandLineError error;
+    ASSERT_EQ(parse_command_line("/WR_CTR=" + file + " /COM=" + harness_->device_path(), c, error), 0);
+    MainWindow& w = open_window(c);
+    ASSERT_EQ(w.data().ctrs.size(), 2u);
+    EXPECT_EQ(w.data().ctrs[1].name, "ROUND");
+    ASSERT_TRUE(pump_until([&] { return !w.jobs().busy(); }));
+    // The job got the list: an empty one fails with "No CTR(s) selected".
+    EXPECT_EQ(w.exit_code(), 0);
+}
+
 TEST_F(Download, WaypointsFromTheReceiverFillTheWaypointView) {
     sim::GarminConfig config;
     config.waypoints = sim::generated_waypoints(12);

@@ -254,15 +254,15 @@ TEST_F(FileMenus, CtrFilesReadShowWriteAndDelete) {
     std::filesystem::copy_file(std::string(ORLOGIX_TEST_DATA) + "/airspace/openair.txt", path("air.txt"));
     answer_dialog("air", 0);  // ".txt" is added for the first filter
     w.command(40100);
-    const std::size_t count = w.ctrs().size();
+    const std::size_t count = w.data().ctrs.size();
     ASSERT_GT(count, 3u);
     EXPECT_EQ(w.view_mode(), kViewCtrs);
     EXPECT_EQ(w.model()->rowCount(), static_cast<int>(count));
     EXPECT_EQ(header(1), "Floor (Remark)");
-    EXPECT_EQ(cell(2, 0), w.ctrs()[2].name);
-    EXPECT_EQ(cell(2, 1), w.ctrs()[2].floor);
+    EXPECT_EQ(cell(2, 0), w.data().ctrs[2].name);
+    EXPECT_EQ(cell(2, 1), w.data().ctrs[2].floor);
     EXPECT_EQ(cell(2, 3), "200");
-    EXPECT_EQ(cell(2, 4), std::to_string(w.ctrs()[2].segments.size()));
+    EXPECT_EQ(cell(2, 4), std::to_string(w.data().ctrs[2].segments.size()));
 
     w.command(40108);
     EXPECT_TRUE(has_box("Write CTR", "No CTR(s) selected"));
@@ -274,8 +274,8 @@ TEST_F(FileMenus, CtrFilesReadShowWriteAndDelete) {
     orlogix::test::RecordingReporter r;
     CtrList back;
     ASSERT_EQ(parse_openair(r, text, back), 2) << r.last_error().text;
-    EXPECT_EQ(back[0].name, w.ctrs()[2].name);
-    EXPECT_EQ(back[1].segments.size(), w.ctrs()[3].segments.size());
+    EXPECT_EQ(back[0].name, w.data().ctrs[2].name);
+    EXPECT_EQ(back[1].segments.size(), w.data().ctrs[3].segments.size());
 
     answer_dialog("two", 0);
     w.command(40149);
@@ -285,18 +285,18 @@ TEST_F(FileMenus, CtrFilesReadShowWriteAndDelete) {
     EXPECT_NE(w.status_text().toStdString().find("two.gpx written"), std::string::npos)
         << w.status_text().toStdString();
 
-    const std::string third_name = w.ctrs()[3].name;
+    const std::string third_name = w.data().ctrs[3].name;
     select(2, 2);
     w.command(40111);
-    ASSERT_EQ(w.ctrs().size(), count - 1);
-    EXPECT_EQ(w.ctrs()[2].name, third_name);
+    ASSERT_EQ(w.data().ctrs.size(), count - 1);
+    EXPECT_EQ(w.data().ctrs[2].name, third_name);
     EXPECT_EQ(w.model()->rowCount(), static_cast<int>(count - 1));
 
     // Reading the file again with "keep" puts the new CTRs in front.
     answers_.push_back(kBoxYes);
     answer_dialog("air.txt", 0);
     w.command(40100);
-    EXPECT_EQ(w.ctrs().size(), 2 * count - 1);
+    EXPECT_EQ(w.data().ctrs.size(), 2 * count - 1);
 
     select(2, 2);
     w.command(40112);
@@ -327,7 +327,7 @@ TEST_F(FileMenus, SelectedCtrsGoToTheGarminAsTrackLogs) {
     std::filesystem::copy_file(std::string(ORLOGIX_TEST_DATA) + "/airspace/openair.txt", path("air.txt"));
     answer_dialog("air.txt", 0);
     w.command(40100);
-    ASSERT_GT(w.ctrs().size(), 3u);
+    ASSERT_GT(w.data().ctrs.size(), 3u);
     select(3, 3);
     w.command(40106);
     ASSERT_TRUE(w.jobs().busy());

@@ -1,7 +1,5 @@
 #include "protocols/garmin/ctr_job.hpp"
 
-#include <any>
-
 #include "access/job_context.hpp"
 #include "core/report.hpp"
 #include "core/time.hpp"
@@ -24,9 +22,7 @@ std::vector<CtrTrack> ctr_tracks(const CtrList& list, uint32_t now) {
 }
 
 int write_ctr_job(JobContext& ctx) {
-    const CtrList* list = std::any_cast<CtrList>(&ctx.params.ctrs);
-    std::vector<CtrTrack> tracks;
-    if (list) tracks = ctr_tracks(*list, time_now());
+    const std::vector<CtrTrack> tracks = ctr_tracks(ctx.params.ctrs, time_now());
     if (tracks.empty()) {
         job_error(ctx, "No CTR(s) selected", "Upload CTR");
         return -1;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "formats/airspace/ctr_list.hpp"
+#include "core/ctr_records.hpp"
 #include "protocols/garmin/jobs.hpp"
 
 namespace orlogix {
@@ -16,9 +16,9 @@ namespace orlogix::garmin {
 // cannot be made is marked unconverted. Pure: the track log is not touched.
 std::vector<CtrTrack> ctr_tracks(const CtrList& list, uint32_t now);
 
-// The write-CTR job (access type 7, Garmin serial). ctx.params.ctrs holds
-// a CtrList; its selected CTRs are sent. Fails before connecting with "No
-// CTR(s) selected" (title "Upload CTR") when there is nothing to send.
+// The write-CTR job (access type 7, Garmin serial): the selected CTRs of
+// ctx.params.ctrs are sent. Fails before connecting with "No CTR(s)
+// selected" (title "Upload CTR") when there is nothing to send.
 int write_ctr_job(JobContext& ctx);
 
 }  // namespace orlogix::garmin
