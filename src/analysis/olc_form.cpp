@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "core/file_names.hpp"
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
 #include "core/units.hpp"
@@ -171,11 +172,7 @@ std::string olc_file_bytes(const std::string& form, const std::string* igc_text)
 
 std::string olc_file_name(Reporter& r, const std::string& chosen) {
     std::string name = chosen;
-    if (!std::filesystem::path(name).has_extension()) name += ".olc";
-    if (name.size() > 256) {
-        r.error_box("Error opening file", "Too long file name");
-        return {};
-    }
+    if (complete_file_name(r, name, ".olc") != 0) return {};
     return name;
 }
 

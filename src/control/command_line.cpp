@@ -455,7 +455,7 @@ int parse_command_line(std::string_view text, CommandLine& out, CommandLineError
     return 0;
 }
 
-std::string usage_text(const std::function<bool(const InstrumentKind&)>& available) {
+std::string usage_text(const std::function<bool(const InstrumentKind&)>& available, const std::string& formats) {
     auto form = [](const Keyword& k) {
         std::string f = "/" + std::string(k.name);
         if (!k.value.empty()) f += "=<" + std::string(k.value) + ">";
@@ -489,6 +489,9 @@ std::string usage_text(const std::function<bool(const InstrumentKind&)>& availab
            "Without /WIN=1 or /WIN=2 a command line runs without a window.\n"
            "\nOperations (one per command line):\n" +
            list(true) + "\nOptions:\n" + list(false) + "\nGPS names:\n" + gps +
+           (formats.empty() ? std::string()
+                            : "\nFile formats (a track file named alone or with /LOGFILE is read by its extension;\n"
+                              "waypoint files are recognised by their content):\n" + formats) +
            "\nExit codes:\n"
            "  0  the operation worked\n"
            "  1  the transfer, a conversion, a check or writing the output failed\n"

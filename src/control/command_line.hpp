@@ -81,7 +81,9 @@ int parse_command_line(std::string_view text, CommandLine& out, CommandLineError
 // with its value, the GPS names of the catalogue (those `available` refuses
 // are marked as not built yet), the exit codes and an example with a
 // simulated instrument.
-std::string usage_text(const std::function<bool(const InstrumentKind&)>& available = {});
+// formats: the list of file formats shown under "File formats" (none when empty).
+std::string usage_text(const std::function<bool(const InstrumentKind&)>& available = {},
+                       const std::string& formats = {});
 
 // The catalogue row of the command's instrument, /USB taken into account
 // (the serial row when the instrument has no USB twin).

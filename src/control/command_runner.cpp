@@ -265,8 +265,8 @@ bool CommandRunner::write_track_output() {
                                     make_trip_analysis(loop_gap(), c_.no_loop_opt)) != 0)
             return false;
     } else {
-        const auto type = c_.operation == CommandOperation::MpsLog ? TrackSaveType::MapSource : TrackSaveType::Ozi;
-        if (write_track_file(r, path, type, positions) < 0) return false;
+        const char* id = c_.operation == CommandOperation::MpsLog ? "mapsource" : "ozi";
+        if (write_track_file(r, path, file_format(FormatKind::Track, id), positions) < 0) return false;
     }
     written_path_ = path;
     env_.data.track_log.header.saved = 1;
@@ -287,9 +287,8 @@ bool CommandRunner::write_waypoint_output() {
         case OutputDecision::Fail: return false;
         case OutputDecision::Write: break;
     }
-    const auto type = c_.operation == CommandOperation::ReadGeoWaypoints ? WaypointFileType::Geographical
-                                                                          : WaypointFileType::Ozi;
-    if (write_waypoint_file(r, path, type, list.items()) != 0) return false;
+    const char* id = c_.operation == CommandOperation::ReadGeoWaypoints ? "geo" : "ozi";
+    if (write_waypoint_file(r, path, file_format(FormatKind::Waypoint, id), list.items()) != 0) return false;
     written_path_ = path;
     r.status(strformat("%s: %d waypoints written", path.c_str(), static_cast<int>(list.size())));
     return true;

@@ -16,6 +16,7 @@
 #include "control/notifier.hpp"
 #include "core/current_data.hpp"
 #include "core/report.hpp"
+#include "formats/format_table.hpp"
 #include "formats/igc/writer.hpp"
 #include "protocols/families.hpp"
 #include "settings/settings.hpp"
@@ -47,7 +48,7 @@ int run_headless(int argc, const char* const* argv) {
     register_all_families();
     for (int i = 1; i < argc; ++i) {
         if (asks_for_help(argv[i])) {
-            std::fputs(usage_text(family_built).c_str(), stdout);
+            std::fputs(usage_text(family_built, format_list_text()).c_str(), stdout);
             return 0;
         }
         if (std::strcmp(argv[i], "--version") == 0) {

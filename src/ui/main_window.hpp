@@ -35,6 +35,10 @@ namespace orlogix {
 class CommandRunner;
 }
 
+namespace orlogix {
+struct FileFormat;
+}
+
 namespace orlogix::ui {
 
 class SplitLogDialog;
@@ -65,11 +69,6 @@ struct FileRequest {
     }
     int chosen_filter() const { return filter_index + 1; }
 };
-
-// The 1-based type whose extension (extensions[type - 1]) a typed name
-// carries, compared in any case: instruments write FLIGHT.IGC. The filter's
-// own type wins when several share the extension (".wpt"). 0 when none does.
-int type_named_by_extension(const std::string& path, const std::vector<std::string>& extensions, int filter_type);
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -145,7 +144,7 @@ private:
     void open_log();
     void save_log_as();
     void save_log_igc();
-    int open_track_as(const std::string& path, int type);
+    int open_track_as(const std::string& path, const FileFormat& format);
     void batch_convert(bool to_igc);
     void open_waypoint_file();
     void save_waypoint_file();

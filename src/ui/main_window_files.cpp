@@ -38,7 +38,7 @@
 #include "formats/commands/track_batch.hpp"
 #include "formats/commands/track_open.hpp"
 #include "formats/commands/track_read.hpp"
-#include "formats/commands/track_types.hpp"
+#include "core/file_names.hpp"
 #include "formats/commands/track_write.hpp"
 #include "control/trip_analysis.hpp"
 #include "access/port_list.hpp"
@@ -59,36 +59,7 @@ namespace {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
-std::string extension_of(const std::string& path) {
-    std::filesystem::path p(path);
-    return p.extension().string();
-}
-
-template <std::size_t N>
-std::vector<std::string> extensions_of(const TrackFileType (&types)[N]) {
-    std::vector<std::string> out;
-    for (const TrackFileType& t : types) out.emplace_back(t.extension);
-    return out;
-}
-
-bool same_in_any_case(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
 }  // namespace
-
-int type_named_by_extension(const std::string& path, const std::vector<std::string>& extensions, int filter_type) {
-    const std::string typed = extension_of(path);
-    if (typed.empty()) return 0;
-    if (filter_type >= 1 && filter_type <= static_cast<int>(extensions.size()) &&
-        same_in_any_case(typed, extensions[static_cast<std::size_t>(filter_type - 1)]))
-        return filter_type;
-    for (std::size_t i = 0; i < extensions.size(); ++i)
-        if (same_in_any_case(typed, extensions[i])) return static_cast<int>(i + 1);
-    return 0;
-}
 
 std::string MainWindow::file_dialog(FileRequest& request) {
     if (file_handler_) return file_handler_(request);
@@ -117,36 +88,36 @@ void MainWindow::open_log() {
     if (jobs_->refuse_when_busy("Open track log file")) return;
     FileRequest request;
     request.title = "Open track log file";
-    request.filters = track_read_filters();
+    request.filters = dialog_filters(FormatKind::Track, false, true);
     request.start_on(settings_.log_import_ext);
     request.folder = settings_.track_log_dir;
     std::string path = file_dialog(request);
     if (path.empty()) return;
     const int filter = request.chosen_filter();
     settings_.log_import_ext = filter;
-    if (complete_track_path(*reporter_, path, filter, false) != 0) return;
+    if (complete_for_filter(*reporter_, path, FormatKind::Track, false, filter) != 0) return;
     settings_.track_log_dir = std::filesystem::path(path).parent_path().string();
-    // The filter names the type unless the name's extension names one.
-    const int filter_type = static_cast<int>(track_read_type_for_filter(filter));
-    const int typed = type_named_by_extension(path, extensions_of(kTrackReadTypes), filter_type);
-    open_track_as(path, typed != 0 ? typed : filter_type);
+    // The filter names the format unless the name's extension names one.
+    const FileFormat& chosen = format_for_filter(FormatKind::Track, false, filter);
+    const FileFormat* typed = format_named_by_extension(FormatKind::Track, false, path, &chosen);
+    open_track_as(path, typed != nullptr ? *typed : chosen);
 }
 
 int MainWindow::open_track_file(const std::string& path) {
     const char* title = "Reading track log file";
-    if (!std::filesystem::path(path).has_extension()) {
+    if (!has_extension(path)) {
         reporter_->error_box(title, "Missing track log file extension");
         return -1;
     }
-    const int type = type_named_by_extension(path, extensions_of(kTrackReadTypes), 0);
-    if (type == 0) {
+    const FileFormat* format = format_named_by_extension(FormatKind::Track, false, path);
+    if (format == nullptr) {
         reporter_->error_box(title, "Unsupported track log file extension");
         return -1;
     }
-    return open_track_as(path, type);
+    return open_track_as(path, *format);
 }
 
-int MainWindow::open_track_as(const std::string& path, int type) {
+int MainWindow::open_track_as(const std::string& path, const FileFormat& format) {
     TrackOpenSteps steps;
     steps.remove_backwards = [](std::vector<TrackPosition>& p) { drop_backwards(p); };
     steps.new_log = [this](const std::vector<TrackPosition>& current, const std::vector<TrackPosition>& incoming) {
@@ -159,7 +130,7 @@ int MainWindow::open_track_as(const std::string& path, int type) {
             0);
         return choice == 0 ? NewTrackChoice::Overwrite : choice == 1 ? NewTrackChoice::Append : NewTrackChoice::Cancel;
     };
-    const int count = orlogix::open_track_file(*reporter_, data_, path, static_cast<TrackReadType>(type), steps);
+    const int count = orlogix::open_track_file(*reporter_, data_, path, format, steps);
     if (count <= 0) return -1;
     show_view(kViewTrackLog, true);
     model_->reload();
@@ -180,18 +151,17 @@ void MainWindow::save_log_as() {
     FileRequest request;
     request.save = true;
     request.title = "Save track log file";
-    request.filters = track_save_filters();
+    request.filters = dialog_filters(FormatKind::Track, true, true);
     request.start_on(settings_.log_export_ext);
     request.folder = settings_.track_log_dir;
     std::string path = file_dialog(request);
     if (path.empty()) return;
     int filter = request.chosen_filter();
     settings_.log_export_ext = filter;
-    // A typed extension of a type chooses its writer (type n is filter n).
-    if (const int typed = type_named_by_extension(
-            path, extensions_of(kTrackSaveTypes), static_cast<int>(track_save_type_for_filter(filter)));
-        typed != 0)
-        filter = typed;
+    // A typed extension of a format chooses its writer.
+    if (const FileFormat* typed = format_named_by_extension(FormatKind::Track, true, path,
+                                                            &format_for_filter(FormatKind::Track, true, filter)))
+        filter = typed->save_position;
     settings_.track_log_dir = std::filesystem::path(path).parent_path().string();
     std::vector<TrackPosition> positions = copy_selected_positions(
         data_.track_log, rows, [this](std::vector<TrackPosition>& p) { return choose_log_parts(p); });
@@ -326,7 +296,7 @@ void MainWindow::dump_debug() {
     request.folder = settings_.trace_dir;
     std::string path = file_dialog(request);
     if (path.empty()) return;
-    if (request.filter_index == 0 && extension_of(path).empty()) path += ".log";
+    if (request.filter_index == 0 && !has_extension(path)) path += ".log";
     settings_.trace_dir = std::filesystem::path(path).parent_path().string();
     save_debug_buffer(*reporter_, path);
 }

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "core/file_names.hpp"
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
 #include "formats/airspace/ctr_list.hpp"
@@ -28,19 +29,6 @@ std::vector<std::string> labels(const std::vector<WaypointFilter>& filters) {
 }
 
 std::string folder_of(const std::string& path) { return std::filesystem::path(path).parent_path().string(); }
-
-bool has_extension(const std::string& path) { return std::filesystem::path(path).has_extension(); }
-
-// The name as typed plus the first filter's extension, refused beyond 256 characters.
-int complete_name(Reporter& r, std::string& path, int filter_index, const char* extension) {
-    if (filter_index != 0 || has_extension(path)) return 0;
-    if (path.size() + std::char_traits<char>::length(extension) > 256) {
-        r.error_box("Error opening file", "Too long file name");
-        return -1;
-    }
-    path += extension;
-    return 0;
-}
 
 }  // namespace
 
@@ -83,12 +71,11 @@ void MainWindow::save_waypoint_file() {
     settings_.wpt_export_ext = filter;
     if (complete_waypoint_file_name(*reporter_, path, filter, true) != 0) return;
     settings_.waypoint_dir = folder_of(path);
-    // A typed extension of a type chooses its writer (type n is filter n).
-    std::vector<std::string> extensions;
-    for (std::size_t i = 0; i < filters.size() / 2; ++i) extensions.push_back(filters[i].pattern.substr(1));
-    if (const int typed = type_named_by_extension(path, extensions, static_cast<int>(waypoint_save_type(filter)));
-        typed != 0)
-        filter = typed;
+    // A typed extension of a format chooses its writer; the filter's own
+    // format wins among those sharing ".wpt".
+    if (const FileFormat* typed =
+            format_named_by_extension(FormatKind::Waypoint, true, path, &waypoint_save_format(filter)))
+        filter = typed->save_position;
     save_waypoints(*reporter_, data_.waypoints, rows, path, filter, false, false);
 }
 
@@ -101,11 +88,12 @@ void MainWindow::read_ctr_file() {
     if (jobs_->refuse_when_busy("Read CTR file")) return;
     FileRequest request;
     request.title = "Read CTR";
-    request.filters = {"OpenAir files (*.txt)", "All Files (*)"};
+    const FileFormat& format = file_format(FormatKind::Airspace, "openair");
+    request.filters = {format_filter(format, false), "All Files (*)"};
     request.folder = settings_.ctr_dir;
     std::string path = file_dialog(request);
     if (path.empty()) return;
-    if (complete_name(*reporter_, path, request.filter_index, ".txt") != 0) return;
+    if (complete_file_name(*reporter_, path, request.filter_index == 0 ? format.extension : nullptr) != 0) return;
     settings_.ctr_dir = folder_of(path);
     if (read_ctr_file_into_list(*reporter_, path, data_.ctrs) < 0) return;
     show_view(kViewCtrs, true);
@@ -122,11 +110,12 @@ void MainWindow::write_ctr_file() {
     FileRequest request;
     request.save = true;
     request.title = "Save CTR(s)";
-    request.filters = {"CTR files (*.txt)", "All Files (*)"};
+    const FileFormat& format = file_format(FormatKind::Airspace, "openair");
+    request.filters = {format_filter(format, true), "All Files (*)"};
     request.folder = settings_.ctr_dir;
     std::string path = file_dialog(request);
     if (path.empty()) return;
-    if (complete_name(*reporter_, path, request.filter_index, ".txt") != 0) return;
+    if (complete_file_name(*reporter_, path, request.filter_index == 0 ? format.extension : nullptr) != 0) return;
     settings_.ctr_dir = folder_of(path);
     if (std::filesystem::exists(path) &&
         reporter_->question_box("File creation", "File already exists, overwrite ?") != kBoxOk)
@@ -144,11 +133,12 @@ void MainWindow::write_ctr_gpx() {
     FileRequest request;
     request.save = true;
     request.title = "Save CTR(s)";
-    request.filters = {"CTR files (*.gpx)", "All Files (*)"};
+    const FileFormat& format = file_format(FormatKind::Airspace, "ctr-gpx");
+    request.filters = {format_filter(format, true), "All Files (*)"};
     request.folder = settings_.ctr_dir;
     std::string path = file_dialog(request);
     if (path.empty()) return;
-    if (complete_name(*reporter_, path, request.filter_index, ".gpx") != 0) return;
+    if (complete_file_name(*reporter_, path, request.filter_index == 0 ? format.extension : nullptr) != 0) return;
     settings_.ctr_dir = folder_of(path);
     if (std::filesystem::exists(path) &&
         reporter_->question_box("File creation", "File already exists, overwrite ?") != kBoxOk)

@@ -429,7 +429,7 @@ TEST_F(CommandLineRun, WaypointFileUploadAddsThePilotNumberWaypoints) {
     std::vector<Waypoint> file_points = sim::generated_waypoints(3);
     const std::string file = (dir_ / "up.wpt").string();
     test::RecordingReporter r;
-    ASSERT_EQ(write_waypoint_file(r, file, WaypointFileType::Ozi, file_points), 0);
+    ASSERT_EQ(write_waypoint_file(r, file, file_format(FormatKind::Waypoint, "ozi"), file_points), 0);
     ASSERT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/WR_WPT=" + file, "/COMPID=123",
                    "/CIVLID=45678", "/WIN=0", "/EXIT"}),
               0)

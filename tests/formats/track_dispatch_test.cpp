@@ -13,7 +13,7 @@
 #include "formats/kml/trip_writer.hpp"
 #include "formats/commands/track_open.hpp"
 #include "formats/commands/track_read.hpp"
-#include "formats/commands/track_types.hpp"
+#include "formats/format_table.hpp"
 #include "formats/commands/track_write.hpp"
 #include "track_test_util.hpp"
 
@@ -22,55 +22,58 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const FileFormat& track(const char* id) { return file_format(FormatKind::Track, id); }
+const FileFormat* read_by_extension(const char* path) { return format_named_by_extension(FormatKind::Track, false, path); }
+
 TEST(TrackTypes, FilterTables) {
-    EXPECT_EQ(track_save_filters(),
+    EXPECT_EQ(dialog_filters(FormatKind::Track, true, true),
               (std::vector<std::string>{"Ozi files (*.plt)", "MapSource files (*.mps)", "TopNavigator files (*.tnc)",
                                         "GPX files (*.gpx)", "CSV files (*.csv)", "Ozi files (*.*)",
                                         "MapSource files (*.*)", "TopNavigator files (*.*)", "GPX files (*.*)",
                                         "CSV files (*.*)"}));
-    const auto read = track_read_filters();
+    const auto read = dialog_filters(FormatKind::Track, false, true);
     ASSERT_EQ(read.size(), 18u);
     EXPECT_EQ(read[2], "DezuvaDar (old) files (*.dat)");
     EXPECT_EQ(read[5], "Magellan files (*.log)");
     EXPECT_EQ(read[17], "CSV files (*.*)");
-    EXPECT_EQ(track_save_type_for_filter(7), TrackSaveType::MapSource);
-    EXPECT_EQ(track_save_type_for_filter(11), TrackSaveType::Ozi);   // out of range: the first
-    EXPECT_EQ(track_save_type_for_filter(0), TrackSaveType::Ozi);
-    EXPECT_EQ(track_read_type_for_filter(16), TrackReadType::Igc);
-    EXPECT_EQ(track_read_type_for_filter(9), TrackReadType::Csv);
+    EXPECT_EQ(&format_for_filter(FormatKind::Track, true, 7), &track("mapsource"));
+    EXPECT_EQ(&format_for_filter(FormatKind::Track, true, 11), &track("ozi"));   // out of range: the first
+    EXPECT_EQ(&format_for_filter(FormatKind::Track, true, 0), &track("ozi"));
+    EXPECT_EQ(&format_for_filter(FormatKind::Track, false, 16), &track("igc"));
+    EXPECT_EQ(&format_for_filter(FormatKind::Track, false, 9), &track("csv"));
 }
 
 TEST(TrackTypes, ExtensionsAppendedOnlyForTypeFilters) {
     test::RecordingReporter r;
     std::string p = "/tmp/x/flight";
-    ASSERT_EQ(complete_track_path(r, p, 2, true), 0);
+    ASSERT_EQ(complete_for_filter(r, p, FormatKind::Track, true, 2), 0);
     EXPECT_EQ(p, "/tmp/x/flight.mps");
     p = "/tmp/x.y/flight";
-    ASSERT_EQ(complete_track_path(r, p, 6, false), 0);   // "Magellan files (*.log)"
+    ASSERT_EQ(complete_for_filter(r, p, FormatKind::Track, false, 6), 0);   // "Magellan files (*.log)"
     EXPECT_EQ(p, "/tmp/x.y/flight.log");
     p = "/tmp/x/flight";
-    ASSERT_EQ(complete_track_path(r, p, 7, true), 0);    // a "*.*" filter
+    ASSERT_EQ(complete_for_filter(r, p, FormatKind::Track, true, 7), 0);    // a "*.*" filter
     EXPECT_EQ(p, "/tmp/x/flight");
     p = "flight.txt";
-    ASSERT_EQ(complete_track_path(r, p, 1, true), 0);
+    ASSERT_EQ(complete_for_filter(r, p, FormatKind::Track, true, 1), 0);
     EXPECT_EQ(p, "flight.txt");
     p = std::string(253, 'a');
-    EXPECT_EQ(complete_track_path(r, p, 1, true), -1);
+    EXPECT_EQ(complete_for_filter(r, p, FormatKind::Track, true, 1), -1);
     EXPECT_EQ(r.last_error().text, "Too long file name");
     EXPECT_EQ(r.last_error().title, "Error opening file");
     EXPECT_EQ(p.size(), 253u);
 }
 
 TEST(TrackTypes, ReaderByExtension) {
-    EXPECT_EQ(track_read_type_for_path("a/b.plt"), TrackReadType::Ozi);
-    EXPECT_EQ(track_read_type_for_path("b.dat"), TrackReadType::DezuvaDarOld);
-    EXPECT_EQ(track_read_type_for_path("b.log"), TrackReadType::Magellan);
-    EXPECT_EQ(track_read_type_for_path("b.tnc"), TrackReadType::TopNavigator);
-    EXPECT_EQ(track_read_type_for_path("b.PLT"), TrackReadType::Ozi);  // instruments write upper case
-    EXPECT_EQ(track_read_type_for_path("/media/GPS/FLIGHT.IGC"), TrackReadType::Igc);
-    EXPECT_EQ(track_read_type_for_path("a.Kml"), TrackReadType::Kml);
-    EXPECT_FALSE(track_read_type_for_path("a.plt/b"));
-    EXPECT_FALSE(track_read_type_for_path("b.txt"));
+    EXPECT_EQ(read_by_extension("a/b.plt"), &track("ozi"));
+    EXPECT_EQ(read_by_extension("b.dat"), &track("dat"));
+    EXPECT_EQ(read_by_extension("b.log"), &track("magellan"));
+    EXPECT_EQ(read_by_extension("b.tnc"), &track("topnav"));
+    EXPECT_EQ(read_by_extension("b.PLT"), &track("ozi"));  // instruments write upper case
+    EXPECT_EQ(read_by_extension("/media/GPS/FLIGHT.IGC"), &track("igc"));
+    EXPECT_EQ(read_by_extension("a.Kml"), &track("kml"));
+    EXPECT_EQ(read_by_extension("a.plt/b"), nullptr);
+    EXPECT_EQ(read_by_extension("b.txt"), nullptr);
 }
 
 // Writers round the last fraction of a degree onto the pole or the date line
@@ -93,7 +96,7 @@ TEST(TrackEdges, EveryTrackTextReadsBackThePolesAndTheDateLine) {
         edges.push_back(p);
     }
     test::RecordingReporter r;
-    auto saved = [&](TrackSaveType type) {
+    auto saved = [&](const FileFormat& type) {
         std::string bytes;
         EXPECT_EQ(track_file_bytes(r, type, edges, {}, edges[0].time, bytes), 0);
         return bytes;
@@ -108,16 +111,16 @@ TEST(TrackEdges, EveryTrackTextReadsBackThePolesAndTheDateLine) {
     struct Case {
         const char* name;
         std::string bytes;
-        TrackReadType type;
+        const FileFormat& type;
         int32_t angle;  // semicircles
     };
     const Case cases[] = {
-        {"Ozi", saved(TrackSaveType::Ozi), TrackReadType::Ozi, test::kMicroDegree},
-        {"MapSource", saved(TrackSaveType::MapSource), TrackReadType::MapSource, 0},
-        {"GPX", saved(TrackSaveType::Gpx), TrackReadType::Gpx, test::kMicroDegree},
-        {"CSV", saved(TrackSaveType::Csv), TrackReadType::Csv, test::kMicroDegree},
-        {"IGC", igc, TrackReadType::Igc, test::kMilliMinute},
-        {"KML", std::string(kKmlDocumentHead) + kml.take() + std::string(kKmlDocumentTail), TrackReadType::Kml,
+        {"Ozi", saved(track("ozi")), track("ozi"), test::kMicroDegree},
+        {"MapSource", saved(track("mapsource")), track("mapsource"), 0},
+        {"GPX", saved(track("gpx")), track("gpx"), test::kMicroDegree},
+        {"CSV", saved(track("csv")), track("csv"), test::kMicroDegree},
+        {"IGC", igc, track("igc"), test::kMilliMinute},
+        {"KML", std::string(kKmlDocumentHead) + kml.take() + std::string(kKmlDocumentTail), track("kml"),
          test::kMicroDegree},
     };
     for (const Case& c : cases) {
@@ -154,15 +157,15 @@ protected:
 
 TEST_F(TrackFiles, EverySaveTypeReadsBackThroughTheDispatch) {
     struct Case {
-        TrackSaveType type;
+        const FileFormat& type;
         const char* name;
         test::Tolerance tol;
     };
     const Case cases[] = {
-        {TrackSaveType::Ozi, "a.plt", {test::kMicroDegree, 4, 0}},
-        {TrackSaveType::MapSource, "a.mps", {0, 0, 0}},
-        {TrackSaveType::Gpx, "a.gpx", {test::kMicroDegree, 0, 0}},
-        {TrackSaveType::Csv, "a.csv", {test::kMicroDegree, 5, 0}},
+        {track("ozi"), "a.plt", {test::kMicroDegree, 4, 0}},
+        {track("mapsource"), "a.mps", {0, 0, 0}},
+        {track("gpx"), "a.gpx", {test::kMicroDegree, 0, 0}},
+        {track("csv"), "a.csv", {test::kMicroDegree, 5, 0}},
     };
     for (const Case& c : cases) {
         ASSERT_EQ(write_track_file(r_, path(c.name), c.type, flight_), static_cast<int>(flight_.size())) << c.name;
@@ -235,7 +238,7 @@ TrackFileRead incoming(std::initializer_list<uint32_t> times) {
 TEST_F(TrackFiles, FailedOpenLeavesTheLoadedLogAndItsDescription) {
     CurrentData d = loaded_data();
     ASSERT_EQ(write_file_atomic(path("bad.plt"), "not a track\n"), 0);
-    EXPECT_EQ(open_track_file(r_, d, path("bad.plt"), TrackReadType::Ozi, {}), -1);
+    EXPECT_EQ(open_track_file(r_, d, path("bad.plt"), track("ozi"), {}), -1);
     EXPECT_EQ(d.track_log.header.instrument_description, "Flymaster F1, V1.2, S/N 7");
     EXPECT_EQ(d.track_log.positions.size(), 2u);
     EXPECT_EQ(d.track_log.header.track_log_source, 1u);
@@ -243,7 +246,7 @@ TEST_F(TrackFiles, FailedOpenLeavesTheLoadedLogAndItsDescription) {
 
 TEST_F(TrackFiles, OverwriteInstallsTheNewLog) {
     CurrentData d = loaded_data();
-    ASSERT_EQ(write_track_file(r_, path("n.plt"), TrackSaveType::Ozi, flight_), static_cast<int>(flight_.size()));
+    ASSERT_EQ(write_track_file(r_, path("n.plt"), track("ozi"), flight_), static_cast<int>(flight_.size()));
     TrackOpenSteps steps;
     int asked = 0;
     steps.new_log = [&](const std::vector<TrackPosition>& current, const std::vector<TrackPosition>& in) {
@@ -252,7 +255,7 @@ TEST_F(TrackFiles, OverwriteInstallsTheNewLog) {
         EXPECT_EQ(in.size(), flight_.size());
         return NewTrackChoice::Overwrite;
     };
-    ASSERT_EQ(open_track_file(r_, d, path("n.plt"), TrackReadType::Ozi, steps), static_cast<int>(flight_.size()));
+    ASSERT_EQ(open_track_file(r_, d, path("n.plt"), track("ozi"), steps), static_cast<int>(flight_.size()));
     EXPECT_EQ(asked, 1);
     const TrackLogHeader& h = d.track_log.header;
     EXPECT_EQ(h.instrument_description, "");

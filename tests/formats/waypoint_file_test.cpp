@@ -66,24 +66,26 @@ std::string slurp(const std::string& path) {
 }
 
 struct Expect {
-    WaypointFileType type;
+    const char* id;
     double degrees;  // precision of the format
     bool names;      // identifiers come back (WinPilot numbers its lines instead)
+    const FileFormat* type() const { return &file_format(FormatKind::Waypoint, id); }
 };
 constexpr Expect kEveryType[] = {
-    {WaypointFileType::Ozi, 1e-6, true},       {WaypointFileType::Utm, 2e-5, true},
-    {WaypointFileType::Geographical, 3e-6, true}, {WaypointFileType::MapSource, 1e-9, true},
-    {WaypointFileType::SeeYou, 1e-5, true},    {WaypointFileType::Gpx, 1e-6, true},
-    {WaypointFileType::GoogleEarth, 1e-6, true}, {WaypointFileType::WinPilot, 1e-5, false},
+    {"ozi", 1e-6, true},       {"utm", 2e-5, true},
+    {"geo", 3e-6, true}, {"mapsource", 1e-9, true},
+    {"seeyou", 1e-5, true},    {"gpx", 1e-6, true},
+    {"kml", 1e-6, true}, {"winpilot", 1e-5, false},
 };
 
 TEST(WaypointFile, EveryTypeIsRecognisedAndReadBack) {
     for (const Expect e : kEveryType) {
-        SCOPED_TRACE(static_cast<int>(e.type));
+        SCOPED_TRACE(e.type()->id);
         RecordingReporter r;
         std::vector<Waypoint> out;
-        ASSERT_EQ(read_waypoint_text(r, waypoint_file_bytes(e.type, sample(), kNow), false, kNow, out), 2)
-            << r.last_error().text;
+        const std::string bytes = waypoint_file_bytes(*e.type(), sample(), kNow);
+        EXPECT_EQ(recognise_waypoint_format(bytes), e.type());
+        ASSERT_EQ(read_waypoint_text(r, bytes, false, kNow, out), 2) << r.last_error().text;
         for (std::size_t i = 0; i < 2; ++i) {
             EXPECT_NEAR(degrees(out[i].latitude), degrees(sample()[i].latitude), e.degrees);
             EXPECT_NEAR(degrees(out[i].longitude), degrees(sample()[i].longitude), e.degrees);
@@ -122,17 +124,17 @@ TEST(WaypointFile, EveryTypeReadsBackThePolesAndTheDateLine) {
     for (const Expect e : kEveryType) {
         std::vector<Waypoint> in;
         for (const Edge& edge : edges) {
-            if (edge.polar && e.type == WaypointFileType::Utm) continue;
+            if (edge.polar && e.type() == &file_format(FormatKind::Waypoint, "utm")) continue;
             Waypoint w;
             w.identifier = "EDGE" + std::to_string(in.size());
             w.latitude = edge.latitude;
             w.longitude = edge.longitude;
             in.push_back(w);
         }
-        SCOPED_TRACE(static_cast<int>(e.type));
+        SCOPED_TRACE(e.type()->id);
         RecordingReporter r;
         std::vector<Waypoint> out;
-        const std::string bytes = waypoint_file_bytes(e.type, in, kNow);
+        const std::string bytes = waypoint_file_bytes(*e.type(), in, kNow);
         // Every format is tried, so that one refusal does not hide another.
         if (read_waypoint_text(r, bytes, false, kNow, out) != static_cast<int>(in.size())) {
             ADD_FAILURE() << r.last_error().text << "\n" << bytes;
@@ -180,7 +182,7 @@ TEST(WaypointFile, RecognitionByContent) {
     const char with_nul[] = "Title\n\"A\",A,,4500.000N,00600.000E,1m,1\n\0\"B\",x";
     EXPECT_EQ(read_waypoint_text(r, std::string(with_nul, sizeof with_nul - 1), false, kNow, out), 1);
     // A byte order mark before the declaration is allowed.
-    const std::string gpx = waypoint_file_bytes(WaypointFileType::Gpx, sample(), kNow);
+    const std::string gpx = waypoint_file_bytes(file_format(FormatKind::Waypoint, "gpx"), sample(), kNow);
     EXPECT_EQ(read_waypoint_text(r, "\xEF\xBB\xBF" + gpx, false, kNow, out), 2);
     // A WinPilot comment holding "<" is still WinPilot.
     EXPECT_EQ(read_waypoint_text(r, "1,45:00.000N,6:00.000E,5,T,a<b\n", false, kNow, out), 1);
@@ -215,7 +217,7 @@ TEST(WaypointFile, FileErrors) {
     EXPECT_EQ(read_waypoint_file(r, dir.file("folder.wpt"), false, out), -1);
     EXPECT_EQ(r.last_error().title, "Waypoint file read error");
 
-    EXPECT_EQ(write_waypoint_file(r, dir.file("no/such/folder.wpt"), WaypointFileType::Ozi, sample()), -1);
+    EXPECT_EQ(write_waypoint_file(r, dir.file("no/such/folder.wpt"), file_format(FormatKind::Waypoint, "ozi"), sample()), -1);
     EXPECT_EQ(r.last_error().title, "File write error");
     EXPECT_TRUE(out.empty());
 }
@@ -235,11 +237,11 @@ TEST(WaypointDialogs, Filters) {
     EXPECT_EQ(read[3].label, "GPS exchange files (*.gpx)");
     EXPECT_EQ(read[6].label, "All files (*.*)");
 
-    EXPECT_EQ(waypoint_save_type(2), WaypointFileType::Utm);
-    EXPECT_EQ(waypoint_save_type(11), WaypointFileType::Geographical);
-    EXPECT_EQ(waypoint_save_type(16), WaypointFileType::WinPilot);
-    EXPECT_EQ(waypoint_save_type(0), WaypointFileType::Ozi);
-    EXPECT_EQ(waypoint_save_type(17), WaypointFileType::Ozi);
+    EXPECT_EQ(&waypoint_save_format(2), &file_format(FormatKind::Waypoint, "utm"));
+    EXPECT_EQ(&waypoint_save_format(11), &file_format(FormatKind::Waypoint, "geo"));
+    EXPECT_EQ(&waypoint_save_format(16), &file_format(FormatKind::Waypoint, "winpilot"));
+    EXPECT_EQ(&waypoint_save_format(0), &file_format(FormatKind::Waypoint, "ozi"));
+    EXPECT_EQ(&waypoint_save_format(17), &file_format(FormatKind::Waypoint, "ozi"));
 }
 
 TEST(WaypointDialogs, FileNameCompletion) {

@@ -119,14 +119,14 @@ std::vector<Waypoint> sample() {
 struct Format {
     const char* babel;
     const char* extension;
-    WaypointFileType type;
+    const FileFormat* type;
     double degrees;  // precision of the format
     double metres;
 };
 
-const Format kFormats[] = {{"ozi", ".wpt", WaypointFileType::Ozi, 1e-6, 0.5},
-                           {"cup", ".cup", WaypointFileType::SeeYou, 1e-5, 0.5},
-                           {"cambridge", ".dat", WaypointFileType::WinPilot, 1e-5, 0.5}};
+const Format kFormats[] = {{"ozi", ".wpt", &file_format(FormatKind::Waypoint, "ozi"), 1e-6, 0.5},
+                           {"cup", ".cup", &file_format(FormatKind::Waypoint, "seeyou"), 1e-5, 0.5},
+                           {"cambridge", ".dat", &file_format(FormatKind::Waypoint, "winpilot"), 1e-5, 0.5}};
 
 TEST(WaypointGpsbabel, ReadsOurFiles) {
     if (!test::peer_available("gpsbabel")) return;
@@ -135,7 +135,7 @@ TEST(WaypointGpsbabel, ReadsOurFiles) {
         SCOPED_TRACE(f.babel);
         const std::string path = dir.file(std::string("ours") + f.extension);
         RecordingReporter r;
-        ASSERT_EQ(write_waypoint_file(r, path, f.type, sample()), 0);
+        ASSERT_EQ(write_waypoint_file(r, path, *f.type, sample()), 0);
         const std::vector<BabelPoint> got = babel_read(dir, f.babel, path);
         ASSERT_EQ(got.size(), sample().size());
         for (std::size_t i = 0; i < got.size(); ++i) {
@@ -172,7 +172,7 @@ TEST(WaypointGpsbabel, WeReadItsFiles) {
             EXPECT_NEAR(degrees(got[i].longitude), degrees(sample()[i].longitude), f.degrees);
             EXPECT_NEAR(got[i].height, sample()[i].height, 1);
             // WinPilot lines are numbered; the name travels as the comment there.
-            if (f.type == WaypointFileType::WinPilot) {
+            if (f.type == &file_format(FormatKind::Waypoint, "winpilot")) {
                 EXPECT_EQ(got[i].comment, sample()[i].identifier);
             } else {
                 EXPECT_EQ(got[i].identifier, sample()[i].identifier);

@@ -107,13 +107,6 @@ TEST(EchoFamily, RejectsUnknownSettingsAndValues) {
     EXPECT_EQ(r2.count("error"), 1);
 }
 
-TEST(DataFiles, ExtensionIsLowerCaseWithItsDot) {
-    EXPECT_EQ(file_extension("/a/b/Flight.IGC"), ".igc");
-    EXPECT_EQ(file_extension("w.tar.wpt"), ".wpt");
-    EXPECT_EQ(file_extension("/some.dir/noext"), "");
-    EXPECT_EQ(file_extension("noext"), "");
-}
-
 TEST(DataFiles, UnknownExtensionsAreRefusedWithTheirName) {
     orlogix::test::RecordingReporter r;
     TrackLog log;

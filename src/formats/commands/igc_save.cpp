@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "core/names.hpp"
+#include "core/file_names.hpp"
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
 #include "formats/igc/writer.hpp"
@@ -94,13 +95,9 @@ std::string igc_save_file_name(const IgcDialogValues& values, int flight, uint32
 }
 
 int complete_igc_path(Reporter& r, std::string& path, bool igc_filter) {
-    if (!igc_filter || std::filesystem::path(path).has_extension()) return 0;
-    if (path.size() + 4 >= PATH_MAX) {
-        r.error_box("Error opening file", "Too long file name");
-        return -1;
-    }
-    path += ".igc";
-    return 0;
+    // Names that get no extension are not limited here: the system judges them.
+    if (!igc_filter || has_extension(path)) return 0;
+    return complete_file_name(r, path, ".igc", PATH_MAX - 1);
 }
 
 int confirm_overwrite(Reporter& r, const std::string& path) {

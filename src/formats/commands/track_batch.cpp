@@ -7,6 +7,8 @@
 
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
+#include "core/file_names.hpp"
+#include "formats/format_table.hpp"
 #include "formats/tracks/dat.hpp"
 #include "formats/igc/reader.hpp"
 #include "formats/igc/writer.hpp"
@@ -48,27 +50,15 @@ ReadFailure read_whole(const std::string& path, std::string& bytes) {
     return ReadFailure::None;
 }
 
-// Lower case, so that "FLIGHT.IGC" counts as an IGC file.
-std::string lower_extension(const std::string& path) {
-    const std::size_t dot = path.rfind('.');
-    const std::size_t slash = path.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string e = path.substr(dot);
-    for (char& c : e)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return e;
-}
-
-std::string with_extension(const std::string& path, const char* extension) {
-    return path.substr(0, path.rfind('.')) + extension;
-}
-
 // One conversion: the input bytes to the output bytes, or -1 after the
 // converter reported ("File decode error" and the like).
 using Converter = std::function<int(const std::string& bytes, std::string& out)>;
 
-int run_batch(Reporter& r, const char* title, const std::vector<std::string>& files, const char* from,
-              const char* to, const Converter& convert) {
+// Any case, so that "FLIGHT.IGC" counts as an IGC file.
+int run_batch(Reporter& r, const char* title, const std::vector<std::string>& files, const char* from_id,
+              const char* to_id, const Converter& convert) {
+    const char* from = file_format(FormatKind::Track, from_id).extension;
+    const char* to = file_format(FormatKind::Track, to_id).extension;
     if (files.empty()) {
         r.error_box(title, "No file(s) selected");
         return -1;
@@ -116,7 +106,7 @@ int run_batch(Reporter& r, const char* title, const std::vector<std::string>& fi
 }  // namespace
 
 int batch_convert_kml_to_igc(Reporter& r, const std::vector<std::string>& files, const BatchOptions& options) {
-    return run_batch(r, kBatchKmlToIgcTitle, files, ".kml", ".igc", [&](const std::string& bytes, std::string& out) {
+    return run_batch(r, kBatchKmlToIgcTitle, files, "kml", "igc", [&](const std::string& bytes, std::string& out) {
         KmlTrack track;
         // Silent: the first track, and the reader's own boxes are not shown.
         class Quiet : public Reporter {
@@ -147,7 +137,7 @@ int batch_convert_kml_to_igc(Reporter& r, const std::vector<std::string>& files,
 
 int batch_convert_igc_to_kml(Reporter& r, const std::vector<std::string>& files, const BatchOptions& options,
                              const TripAnalysis& analyse) {
-    return run_batch(r, kBatchIgcToKmlTitle, files, ".igc", ".kml", [&](const std::string& bytes, std::string& out) {
+    return run_batch(r, kBatchIgcToKmlTitle, files, "igc", "kml", [&](const std::string& bytes, std::string& out) {
         IgcParsed parsed;
         IgcParseError err;
         if (parse_igc(bytes, parsed, err) < 0) {

@@ -77,10 +77,10 @@ int install_track(Reporter& r, CurrentData& data, TrackFileRead& read, const Tra
     return count;
 }
 
-int open_track_file(Reporter& r, CurrentData& data, const std::string& path, TrackReadType type,
+int open_track_file(Reporter& r, CurrentData& data, const std::string& path, const FileFormat& format,
                     const TrackOpenSteps& steps) {
     TrackFileRead read;
-    if (read_track_file(r, path, type, read) < 0) return -1;
+    if (read_track_file(r, path, format, read) < 0) return -1;
     return install_track(r, data, read, steps);
 }
 

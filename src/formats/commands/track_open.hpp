@@ -50,7 +50,7 @@ int append_track(Reporter& r, TrackLog& log, std::vector<TrackPosition>& incomin
 int install_track(Reporter& r, CurrentData& data, TrackFileRead& read, const TrackOpenSteps& steps);
 
 // read_track_file then install_track.
-int open_track_file(Reporter& r, CurrentData& data, const std::string& path, TrackReadType type,
+int open_track_file(Reporter& r, CurrentData& data, const std::string& path, const FileFormat& format,
                     const TrackOpenSteps& steps);
 
 }  // namespace orlogix

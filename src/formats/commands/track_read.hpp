@@ -6,38 +6,25 @@
 #include <vector>
 
 #include "core/records.hpp"
-#include "formats/commands/track_types.hpp"
+#include "formats/format_table.hpp"
 
 namespace orlogix {
 
 class Reporter;
 
-inline constexpr const char* kReadTrackTitle = "Read track log";
-
-// What one reader delivers. Only the KML reader can set signature_valid and
-// times_in_utc; IGC files always carry barometric altitudes.
-struct TrackFileRead {
-    std::vector<TrackPosition> positions;
-    bool signature_valid = false;
-    bool times_in_utc = false;
-    bool baro_present = false;
-    bool has_raw_igc = false;  // an IGC file: its bytes are kept as the raw IGC log
-    RawIgcLog raw_igc;
-};
-
-// Runs the type's reader. The count of positions (0 for a well-formed file
+// Runs the format's reader. The count of positions (0 for a well-formed file
 // without any), or -1 after the reader reported (out then empty). KML files
 // with several tracks let the user pick one unless silent.
-int read_track_bytes(Reporter& r, TrackReadType type, std::string_view bytes, TrackFileRead& out,
+int read_track_bytes(Reporter& r, const FileFormat& format, std::string_view bytes, TrackFileRead& out,
                      bool silent = false);
 
 // The whole file, then read_track_bytes. Read failures show the system text
 // titled "Error opening file", "Error opening track log file" (its size) or
 // "Track log file read error"; an empty file "File is empty" titled
 // "Read track log". The count, or -1 after reporting.
-int read_track_file(Reporter& r, const std::string& path, TrackReadType type, TrackFileRead& out);
+int read_track_file(Reporter& r, const std::string& path, const FileFormat& format, TrackFileRead& out);
 
-// The same with the type chosen by the path's extension (LOGFILE of the
+// The same with the format chosen by the path's extension (LOGFILE of the
 // command line): a path without one gives "Missing track log file
 // extension", another extension "Unsupported track log file extension",
 // both titled "Parsing command line".

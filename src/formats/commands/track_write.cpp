@@ -5,64 +5,41 @@
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
-#include "formats/tracks/csv.hpp"
-#include "formats/gpx/writer.hpp"
 #include "formats/commands/igc_save.hpp"
-#include "formats/tracks/mapsource.hpp"
-#include "formats/tracks/ozi.hpp"
 
 namespace orlogix {
 
-int track_file_bytes(Reporter& r, TrackSaveType type, const std::vector<TrackPosition>& positions,
+int track_file_bytes(Reporter& r, const FileFormat& format, const std::vector<TrackPosition>& positions,
                      const RawTopNavLog& topnav, uint32_t now, std::string& out) {
-    switch (type) {
-        case TrackSaveType::Ozi:
-            out = ozi_track_text(positions, now);
-            if (!out.empty()) return 0;
-            r.error_box(kSaveTrackTitle, "Memory allocation error");
-            return -1;
-        case TrackSaveType::MapSource: out = mapsource_track_bytes(positions); return 0;
-        case TrackSaveType::TopNavigator:
-            if (topnav.empty()) {
-                r.error_box(kSaveTrackTitle, "No TopNav log downloaded");
-                return -1;
-            }
-            out = topnav.bytes;
-            return 0;
-        case TrackSaveType::Gpx: out = gpx_track_text(positions, now); return 0;
-        case TrackSaveType::Csv:
-            out = csv_track_text(positions);
-            if (!out.empty()) return 0;
-            r.error_box(kCsvSaveTitle, "Memory allocation error");
-            return -1;
-    }
-    return -1;
+    if (format.write_track == nullptr) return -1;
+    return format.write_track(r, TrackWriteSource{positions, topnav}, now, out);
 }
 
-int write_track_file(Reporter& r, const std::string& path, TrackSaveType type,
+int write_track_file(Reporter& r, const std::string& path, const FileFormat& format,
                      const std::vector<TrackPosition>& positions, const RawTopNavLog& topnav) {
     std::string bytes;
-    if (track_file_bytes(r, type, positions, topnav, time_now(), bytes) != 0) return -1;
+    if (track_file_bytes(r, format, positions, topnav, time_now(), bytes) != 0) return -1;
     if (write_file_atomic(path, bytes) != 0) {
         system_error_box(r, "File write error", errno);
         return -1;
     }
-    return type == TrackSaveType::TopNavigator ? static_cast<int>(bytes.size())
-                                                : static_cast<int>(positions.size());
+    return (format.carries & kCarriesRawLog) != 0 ? static_cast<int>(bytes.size())
+                                                  : static_cast<int>(positions.size());
 }
 
 int save_track_log(Reporter& r, std::string& path, int filter, const std::vector<TrackPosition>& positions,
                    TrackLogHeader& header, const RawTopNavLog& topnav, bool remote_control, bool overwrite) {
-    if (complete_track_path(r, path, filter, true) != 0) return -1;
-    const TrackSaveType type = track_save_type_for_filter(filter);
-    if (type == TrackSaveType::TopNavigator && topnav.empty()) {
+    if (complete_for_filter(r, path, FormatKind::Track, true, filter) != 0) return -1;
+    const FileFormat& format = format_for_filter(FormatKind::Track, true, filter);
+    const bool raw_log = (format.carries & kCarriesRawLog) != 0;
+    if (raw_log && topnav.empty()) {
         r.error_box(kSaveTrackTitle, "No TopNav log downloaded");
         return -1;
     }
     if (!overwrite && confirm_overwrite(r, path) == 0) return 0;
-    const int written = write_track_file(r, path, type, positions, topnav);
+    const int written = write_track_file(r, path, format, positions, topnav);
     if (written < 0) return -1;
-    if (type != TrackSaveType::TopNavigator) {
+    if (!raw_log) {
         r.status(strformat("%s: %d positions written", path.c_str(), written));
         header.saved = 1;
     } else {

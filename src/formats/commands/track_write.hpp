@@ -6,25 +6,23 @@
 #include <vector>
 
 #include "core/records.hpp"
-#include "formats/commands/track_types.hpp"
+#include "formats/format_table.hpp"
 
 namespace orlogix {
 
 class Reporter;
 
-inline constexpr const char* kSaveTrackTitle = "Save track log";
-
-// The whole file for a type: the positions in its layout, or for
-// TopNavigator the raw log unchanged ("No TopNav log downloaded" when there
+// The whole file in a format: the positions in its layout, or for the
+// formats of a raw log (TopNavigator) that log unchanged ("No TopNav log downloaded" when there
 // is none). now is the time written into files that carry one. 0, or -1
 // after reporting.
-int track_file_bytes(Reporter& r, TrackSaveType type, const std::vector<TrackPosition>& positions,
+int track_file_bytes(Reporter& r, const FileFormat& format, const std::vector<TrackPosition>& positions,
                      const RawTopNavLog& topnav, uint32_t now, std::string& out);
 
 // track_file_bytes, then one atomic write (the system's text titled "File
-// write error" when it fails). The number of positions written (for
-// TopNavigator the log's byte count), or -1 after reporting.
-int write_track_file(Reporter& r, const std::string& path, TrackSaveType type,
+// write error" when it fails). The number of positions written (for a raw
+// log its byte count), or -1 after reporting.
+int write_track_file(Reporter& r, const std::string& path, const FileFormat& format,
                      const std::vector<TrackPosition>& positions, const RawTopNavLog& topnav = {});
 
 // The steps after the save dialog: the extension for a type filter, "File

@@ -2,83 +2,40 @@
 
 #include <sys/stat.h>
 
-#include <array>
-
 #include "core/report.hpp"
 
 namespace orlogix {
 
 namespace {
 
-struct TypeName {
-    const char* name;
-    const char* extension;
-};
-
-constexpr std::array<TypeName, 8> kSaveTypes{{{"Ozi", ".wpt"},
-                                              {"UTM", ".wpt"},
-                                              {"Geographical", ".wpt"},
-                                              {"MapSource", ".mps"},
-                                              {"SeeYou", ".cup"},
-                                              {"GPX", ".gpx"},
-                                              {"GoogleEarth", ".kml"},
-                                              {"WinPilot", ".dat"}}};
-
-constexpr std::array<TypeName, 6> kReadTypes{{{"Ozi/Orlogix", ".wpt"},
-                                              {"MapSource", ".mps"},
-                                              {"SeeYou", ".cup"},
-                                              {"GPS exchange", ".gpx"},
-                                              {"GoogleEarth", ".kml"},
-                                              {"WinPilot", ".dat"}}};
-
-constexpr std::size_t kFileNameMax = 256;
-
-bool has_extension(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    return dot != std::string::npos && (slash == std::string::npos || dot > slash);
-}
-
 std::string base_name(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::vector<WaypointFilter> filters(bool save) {
+    std::vector<WaypointFilter> out;
+    for (const std::string& label : dialog_filters(FormatKind::Waypoint, save, save)) {
+        const std::size_t open = label.rfind('(');
+        out.push_back({label, label.substr(open + 1, label.size() - open - 2)});
+    }
+    return out;
+}
+
 }  // namespace
 
-std::vector<WaypointFilter> waypoint_save_filters() {
-    std::vector<WaypointFilter> filters;
-    for (const TypeName& t : kSaveTypes)
-        filters.push_back({strformat("%s files (*%s)", t.name, t.extension), std::string("*") + t.extension});
-    for (const TypeName& t : kSaveTypes) filters.push_back({strformat("%s files (*.*)", t.name), "*.*"});
-    return filters;
-}
+std::vector<WaypointFilter> waypoint_save_filters() { return filters(true); }
 
 std::vector<WaypointFilter> waypoint_read_filters() {
-    std::vector<WaypointFilter> filters;
-    for (const TypeName& t : kReadTypes)
-        filters.push_back({strformat("%s files (*%s)", t.name, t.extension), std::string("*") + t.extension});
-    filters.push_back({"All files (*.*)", "*.*"});
-    return filters;
+    std::vector<WaypointFilter> out = filters(false);
+    out.push_back({"All files (*.*)", "*.*"});
+    return out;
 }
 
-WaypointFileType waypoint_save_type(int filter) {
-    if (filter < 1 || filter > 16) filter = 1;
-    return static_cast<WaypointFileType>((filter - 1) % 8 + 1);
-}
+const FileFormat& waypoint_save_format(int filter) { return format_for_filter(FormatKind::Waypoint, true, filter); }
 
 int complete_waypoint_file_name(Reporter& r, std::string& path, int filter, bool save) {
-    std::string name = path;
-    const int typed = save ? 8 : 6;
-    if (filter >= 1 && filter <= typed && !has_extension(name))
-        name += save ? kSaveTypes[static_cast<std::size_t>(filter - 1)].extension
-                     : kReadTypes[static_cast<std::size_t>(filter - 1)].extension;
-    if (name.size() > kFileNameMax) {
-        r.error_box("Error opening file", "Too long file name");
-        return -1;
-    }
-    path = std::move(name);
-    return 0;
+    return complete_for_filter(r, path, FormatKind::Waypoint, save, filter);
 }
 
 int save_waypoints(Reporter& r, const WaypointList& list, const std::vector<std::size_t>& rows,
@@ -93,7 +50,7 @@ int save_waypoints(Reporter& r, const WaypointList& list, const std::vector<std:
     if (!overwrite && ::stat(path.c_str(), &st) == 0 &&
         r.question_box("File creation", "File already exists, overwrite ?") != kBoxOk)
         return 0;
-    if (write_waypoint_file(r, path, waypoint_save_type(filter), chosen) != 0) return -1;
+    if (write_waypoint_file(r, path, waypoint_save_format(filter), chosen) != 0) return -1;
     const int count = static_cast<int>(chosen.size());
     r.status(strformat("%s: %d waypoints written", base_name(path).c_str(), count));
     if (!remote) r.notice_box(kSaveWaypointsTitle, "File written");

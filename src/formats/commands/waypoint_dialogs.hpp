@@ -23,9 +23,9 @@ struct WaypointFilter {
 std::vector<WaypointFilter> waypoint_save_filters();
 std::vector<WaypointFilter> waypoint_read_filters();
 
-// Save type of a 1-based save filter; filters 9-16 are the same writers as
+// The format of a 1-based save filter; filters 9-16 are the same writers as
 // 1-8, anything out of range counts as filter 1.
-WaypointFileType waypoint_save_type(int filter);
+const FileFormat& waypoint_save_format(int filter);
 
 // Appends the filter's extension when the typed file name has none (save
 // filters 1-8, read filters 1-6). 0, or -1 after "Too long file name"

@@ -8,33 +8,22 @@
 #include <vector>
 
 #include "core/records.hpp"
+#include "formats/format_table.hpp"
 
 namespace orlogix {
 
 class Reporter;
 
-// The save types in the order of the save dialog's filters.
-enum class WaypointFileType {
-    Ozi = 1,
-    Utm = 2,
-    Geographical = 3,
-    MapSource = 4,
-    SeeYou = 5,
-    Gpx = 6,
-    GoogleEarth = 7,
-    WinPilot = 8,
-};
-
 inline constexpr const char* kSaveWaypointsTitle = "Save waypoints";
 inline constexpr const char* kReadWaypointFileTitle = "Read waypoint file";
 
-// The whole file for a type (now: the GPX file's time). Pure; throws
+// The whole file in a waypoint format (now: the GPX file's time). Pure; throws
 // std::bad_alloc only when memory runs out.
-std::string waypoint_file_bytes(WaypointFileType type, const std::vector<Waypoint>& waypoints, uint32_t now);
+std::string waypoint_file_bytes(const FileFormat& format, const std::vector<Waypoint>& waypoints, uint32_t now);
 
 // Writes the file in one step. 0, or -1 after "Memory allocation error"
 // (title "Save waypoints") or the system's text titled "File write error".
-int write_waypoint_file(Reporter& r, const std::string& path, WaypointFileType type,
+int write_waypoint_file(Reporter& r, const std::string& path, const FileFormat& format,
                         const std::vector<Waypoint>& waypoints);
 
 // Recognises the format from the first bytes and runs its reader. The count,

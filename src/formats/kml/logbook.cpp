@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/file_names.hpp"
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
 #include "formats/kml/reader.hpp"
@@ -61,13 +62,8 @@ std::string logbook_file_name(uint32_t first_time) {
 }
 
 int complete_kml_path(Reporter& r, std::string& path, bool kml_filter) {
-    if (!kml_filter || std::filesystem::path(path).has_extension()) return 0;
-    if (path.size() > 256) {
-        r.error_box("Error opening file", "Too long file name");
-        return -1;
-    }
-    path += ".kml";
-    return 0;
+    if (!kml_filter || has_extension(path)) return 0;
+    return complete_file_name(r, path, ".kml");
 }
 
 int save_logbook_file(Reporter& r, const std::string& path, std::vector<TrackPosition>& positions,
