@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/records.hpp"
-#include "formats/airspace/ctr_list.hpp"
+#include "core/ctr_records.hpp"
 
 namespace orlogix {
 
