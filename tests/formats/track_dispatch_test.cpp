@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
 #include "formats/igc/writer.hpp"

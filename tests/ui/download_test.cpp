@@ -8,7 +8,7 @@
 
 #include <mutex>
 
-#include "core/text_buffer.hpp"
+#include "core/file_read.hpp"
 #include "settings/settings.hpp"
 #include "sim/garmin/garmin_receiver.hpp"
 #include "sim/harness.hpp"
