@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "core/overwrite.hpp"
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
 #include "formats/commands/ctr.hpp"
@@ -132,9 +133,7 @@ void MainWindow::write_ctr_file() {
     if (path.empty()) return;
     if (complete_name(*reporter_, path, request.filter_index, ".txt") != 0) return;
     settings_.ctr_dir = folder_of(path);
-    if (std::filesystem::exists(path) &&
-        reporter_->question_box("File creation", "File already exists, overwrite ?") != kBoxOk)
-        return;
+    if (!may_replace(*reporter_, path, OverwriteBox::OkCancel)) return;
     if (write_openair_file(*reporter_, path, ctrs_) == 0)
         reporter_->status(std::filesystem::path(path).filename().string() + " written");
 }
@@ -154,9 +153,7 @@ void MainWindow::write_ctr_gpx() {
     if (path.empty()) return;
     if (complete_name(*reporter_, path, request.filter_index, ".gpx") != 0) return;
     settings_.ctr_dir = folder_of(path);
-    if (std::filesystem::exists(path) &&
-        reporter_->question_box("File creation", "File already exists, overwrite ?") != kBoxOk)
-        return;
+    if (!may_replace(*reporter_, path, OverwriteBox::OkCancel)) return;
     // The track log takes the last outline, as the command always did.
     write_ctr_gpx_file(*reporter_, path, ctrs_, &data_.track_log);
 }
