@@ -55,8 +55,8 @@ std::string ctr_gpx_text(const CtrList& list, uint32_t now, std::vector<Waypoint
     bool any = false;
     for (Track& t : tracks) {
         for (const Waypoint& w : t.points) {
-            const GeoPosition g = semicircles_to_radians(w.latitude, w.longitude);
-            const double lat = g.latitude * kRadiansToDegrees, lon = g.longitude * kRadiansToDegrees;
+            const LatLonDegrees g = semicircles_to_degrees(w.latitude, w.longitude);
+            const double lat = g.latitude, lon = g.longitude;
             if (!any) {
                 min_lat = max_lat = lat;
                 min_lon = max_lon = lon;
@@ -100,9 +100,8 @@ std::string ctr_gpx_text(const CtrList& list, uint32_t now, std::vector<Waypoint
         line(b, "    </extensions>");
         line(b, "    <trkseg>");
         for (const Waypoint& w : t.points) {
-            const GeoPosition g = semicircles_to_radians(w.latitude, w.longitude);
-            line(b, strformat("      <trkpt lat=\"%.6f\" lon=\"%.6f\">", g.latitude * kRadiansToDegrees,
-                              g.longitude * kRadiansToDegrees));
+            const LatLonDegrees g = semicircles_to_degrees(w.latitude, w.longitude);
+            line(b, strformat("      <trkpt lat=\"%.6f\" lon=\"%.6f\">", g.latitude, g.longitude));
             line(b, strformat("        <ele>%.6f</ele>", ceiling));
             line(b, "        <extensions>");
             line(b, "          <gpxx:TrackPointExtension>");

@@ -13,15 +13,6 @@ namespace orlogix {
 
 namespace {
 
-struct Degrees {
-    double latitude, longitude;
-};
-
-Degrees degrees(int32_t latitude, int32_t longitude) {
-    const GeoPosition g = semicircles_to_radians(latitude, longitude);
-    return {g.latitude * kRadiansToDegrees, g.longitude * kRadiansToDegrees};
-}
-
 std::string iso(uint32_t t, bool zone) {
     const CalendarTime c = calendar_from_time(t);
     return strformat("%d-%02d-%02dT%02d:%02d:%02d%s", c.year, c.month, c.day, c.hour, c.minute, c.second,
@@ -34,7 +25,7 @@ void line(TextBuffer& b, const std::string& text) {
 }
 
 // Declaration, gpx start tag and metadata with the bounds of all points.
-void head(TextBuffer& b, const std::vector<Degrees>& points, uint32_t now, int version) {
+void head(TextBuffer& b, const std::vector<LatLonDegrees>& points, uint32_t now, int version) {
     line(b, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
     line(b, "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\"");
     line(b, strformat("     creator=\"Orlogix %d.%02d\"", version / 100, version % 100));
@@ -47,9 +38,9 @@ void head(TextBuffer& b, const std::vector<Degrees>& points, uint32_t now, int v
     line(b, "      <text>Orlogix, flights for your online logbook</text>");
     line(b, "    </link>");
     line(b, "    <time>" + iso(now, true) + "</time>");
-    Degrees lo{0, 0}, hi{0, 0};
+    LatLonDegrees lo{0, 0}, hi{0, 0};
     if (!points.empty()) lo = hi = points.front();
-    for (const Degrees& d : points) {
+    for (const LatLonDegrees& d : points) {
         lo.latitude = std::min(lo.latitude, d.latitude);
         hi.latitude = std::max(hi.latitude, d.latitude);
         lo.longitude = std::min(lo.longitude, d.longitude);
@@ -71,9 +62,9 @@ int write_text(Reporter& r, const char* title, const std::string& path, const st
 }  // namespace
 
 std::string gpx_track_text(const std::vector<TrackPosition>& positions, uint32_t now, int program_version) {
-    std::vector<Degrees> points;
+    std::vector<LatLonDegrees> points;
     points.reserve(positions.size());
-    for (const TrackPosition& p : positions) points.push_back(degrees(p.latitude, p.longitude));
+    for (const TrackPosition& p : positions) points.push_back(semicircles_to_degrees(p.latitude, p.longitude));
     TextBuffer b(10000);
     head(b, points, now, program_version);
     line(b, "  <trk>");
@@ -93,9 +84,9 @@ std::string gpx_track_text(const std::vector<TrackPosition>& positions, uint32_t
 }
 
 std::string gpx_waypoint_text(const std::vector<Waypoint>& waypoints, uint32_t now, int program_version) {
-    std::vector<Degrees> points;
+    std::vector<LatLonDegrees> points;
     points.reserve(waypoints.size());
-    for (const Waypoint& w : waypoints) points.push_back(degrees(w.latitude, w.longitude));
+    for (const Waypoint& w : waypoints) points.push_back(semicircles_to_degrees(w.latitude, w.longitude));
     TextBuffer b(10000);
     head(b, points, now, program_version);
     for (std::size_t i = 0; i < waypoints.size(); ++i) {
