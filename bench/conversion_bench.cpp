@@ -27,6 +27,7 @@
 #include "analysis/flight_statistics.hpp"
 #include "analysis/optimise.hpp"
 #include "core/report.hpp"
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 #include "formats/igc/reader.hpp"
 #include "flight_loader.hpp"

@@ -4,7 +4,7 @@
 
 #include "core/file_names.hpp"
 #include "core/report.hpp"
-#include "core/text_buffer.hpp"
+#include "core/file_read.hpp"
 #include "core/time.hpp"
 #include "formats/commands/track_read.hpp"
 #include "formats/commands/waypoint_file.hpp"

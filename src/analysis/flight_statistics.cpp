@@ -189,11 +189,11 @@ std::string clipboard_text(const std::vector<TrackPosition>& positions) {
     for (std::size_t i = 0; i < positions.size(); ++i) {
         const TrackPosition& p = positions[i];
         const CalendarTime c = calendar_from_time(p.time);
-        const GeoPosition g = semicircles_to_radians(p.latitude, p.longitude);
+        const LatLonDegrees g = semicircles_to_degrees(p.latitude, p.longitude);
         const int32_t h = p.gps_altitude;
         const long long mag = std::llabs(static_cast<long long>(h));
         text += strformat("%4d-%02d-%02d, %02d:%02d:%02d, %.6f, %.6f, %c%d.%d, %.1f\r\n", c.year, c.month, c.day, c.hour,
-                          c.minute, c.second, g.latitude * 57.29577951308, g.longitude * 57.29577951308,
+                          c.minute, c.second, g.latitude, g.longitude,
                           h < 0 ? '-' : ' ', static_cast<int>(mag / 10), static_cast<int>(mag % 10),
                           legs.mean_speed_climb_60s(i).speed);
     }

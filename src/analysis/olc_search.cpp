@@ -7,6 +7,7 @@
 #include "analysis/loop_search.hpp"
 #include "analysis/optimise.hpp"
 #include "analysis/polish.hpp"
+#include "core/geodesy.hpp"
 #include "core/report.hpp"
 
 namespace orlogix {

@@ -6,6 +6,7 @@
 #include "analysis/free_distance.hpp"
 #include "analysis/loop_search.hpp"
 #include "analysis/polish.hpp"
+#include "core/geodesy.hpp"
 #include "core/report.hpp"
 
 namespace orlogix {

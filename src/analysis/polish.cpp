@@ -4,12 +4,6 @@
 
 namespace orlogix {
 
-double distance_or_zero(const GeoPosition& a, const GeoPosition& b) {
-    double m = 0.0;
-    if (geodesic_distance(a, b, m) != 0) return 0.0;
-    return m;
-}
-
 WindowDistances::WindowDistances(const std::vector<GeoPosition>& geo, const std::array<int64_t, 5>& base,
                                  std::size_t slots)
     : geo_(geo), base_(base) {

@@ -45,7 +45,4 @@ struct PolishOutcome {
 PolishOutcome polish(const std::vector<GeoPosition>& geo, const std::array<uint32_t, 5>& index, std::size_t slots,
                      PolishRule rule, double limit);
 
-// geodesic_distance with a failure counted as 0 m.
-double distance_or_zero(const GeoPosition& a, const GeoPosition& b);
-
 }  // namespace orlogix

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "analysis/polish.hpp"
+#include "core/geodesy.hpp"
 #include "core/report.hpp"
 #include "core/time.hpp"
 #include "core/units.hpp"

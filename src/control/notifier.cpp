@@ -65,8 +65,8 @@ void Notifier::position(uint32_t time, int32_t latitude, int32_t longitude, int3
     if (position_sent_ && time - last_position_time_ < send_log_seconds_) return;
     position_sent_ = true;
     last_position_time_ = time;
-    GeoPosition p = semicircles_to_radians(latitude, longitude);
-    send(strformat("Pos=%.6f,%.6f,%d", p.latitude * kRadiansToDegrees, p.longitude * kRadiansToDegrees,
+    const LatLonDegrees p = semicircles_to_degrees(latitude, longitude);
+    send(strformat("Pos=%.6f,%.6f,%d", p.latitude, p.longitude,
                    gps_altitude_metres(gps_altitude_dm)));
 }
 

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "core/overwrite.hpp"
 #include "core/report.hpp"
 #include "core/time.hpp"
 
@@ -84,8 +85,7 @@ OutputDecision decide_output_file(Reporter& r, const std::string& path, bool ove
         exists_error(r, path);
         return OutputDecision::Fail;
     }
-    return r.question_box("File creation", "File already exists, overwrite ?") == kBoxOk ? OutputDecision::Write
-                                                                                       : OutputDecision::Declined;
+    return ask_overwrite(r, OverwriteBox::OkCancel) ? OutputDecision::Write : OutputDecision::Declined;
 }
 
 int check_output_place(Reporter& r, const std::string& name, bool overwrite, bool hidden) {

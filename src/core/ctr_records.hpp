@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/units.hpp"
+
 namespace orlogix {
 
 inline constexpr std::size_t kCtrTextMax = 50;   // name, floor and ceiling
@@ -18,11 +20,6 @@ enum class CtrSegmentKind : int {
     ArcByEnds = 1,    // DB
     ArcByAngles = 2,  // DA
     Circle = 3,       // DC
-};
-
-struct LatLonDegrees {
-    double latitude = 0.0;    // north positive
-    double longitude = 0.0;   // east positive
 };
 
 struct CtrSegment {

@@ -84,6 +84,11 @@ int geodesic_distance(const GeoPosition& a, const GeoPosition& b, double& metres
     return 0;
 }
 
+double distance_or_zero(const GeoPosition& a, const GeoPosition& b) {
+    double m = 0.0;
+    return geodesic_distance(a, b, m) == 0 ? m : 0.0;
+}
+
 PlanePoint tm_project(const GeoPosition& p, double lon0) {
     const double w = p.longitude - lon0;
     const double s = std::sin(p.latitude);

@@ -20,6 +20,9 @@ struct PlanePoint {
 // Vincenty's inverse formula. 0 and the distance in metres, or -1 when it does
 // not converge within 100 iterations (metres is then left untouched).
 int geodesic_distance(const GeoPosition& a, const GeoPosition& b, double& metres);
+// The distance where one that does not converge counts as 0 m (nearly
+// antipodal points, which no flight or airspace spans).
+double distance_or_zero(const GeoPosition& a, const GeoPosition& b);
 
 // Transverse Mercator (Redfearn's series, scale 0.9996) about lon0, no false origin.
 PlanePoint tm_project(const GeoPosition& p, double lon0);

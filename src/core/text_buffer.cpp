@@ -90,26 +90,4 @@ int write_file_atomic(const std::string& path, std::string_view bytes) {
     return 0;
 }
 
-int read_file(const std::string& path, std::string& bytes) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    std::string out;
-    char block[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, block, sizeof block);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int e = errno;
-            ::close(fd);
-            errno = e;
-            return -1;
-        }
-        if (n == 0) break;
-        out.append(block, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    bytes = std::move(out);
-    return 0;
-}
-
 }  // namespace orlogix

@@ -30,7 +30,5 @@ private:
 // Writes bytes to a temporary file in the same folder and renames it into
 // place, so a failure never leaves a half-written file. 0, or -1 with errno set.
 int write_file_atomic(const std::string& path, std::string_view bytes);
-// Reads a whole file. 0, or -1 with errno set.
-int read_file(const std::string& path, std::string& bytes);
 
 }  // namespace orlogix

@@ -30,6 +30,12 @@ GeoPosition semicircles_to_radians(int32_t latitude, int32_t longitude) {
     return GeoPosition{semicircle_to_radians(latitude), semicircle_to_radians(longitude)};
 }
 
+double semicircle_to_degrees(int32_t v) { return v * kSemicircleToRadians * kRadiansToDegrees; }
+
+LatLonDegrees semicircles_to_degrees(int32_t latitude, int32_t longitude) {
+    return LatLonDegrees{semicircle_to_degrees(latitude), semicircle_to_degrees(longitude)};
+}
+
 int radians_to_semicircle(double radians, int32_t& out) {
     if (!(std::fabs(radians) <= kPi)) return -1;  // also refuses NaN
     int64_t v = round_half_away(radians * kRadiansToSemicircles);

@@ -11,6 +11,12 @@ struct GeoPosition {
     double longitude = 0.0;
 };
 
+// Latitude then longitude in degrees, north and east positive.
+struct LatLonDegrees {
+    double latitude = 0.0;
+    double longitude = 0.0;
+};
+
 struct SemicirclePair {
     int32_t latitude = 0;
     int32_t longitude = 0;
@@ -26,6 +32,10 @@ int64_t round_half_away(double v);
 
 GeoPosition semicircles_to_radians(int32_t latitude, int32_t longitude);
 double semicircle_to_radians(int32_t v);
+// Degrees as every written file shows them: through radians first, so each
+// file keeps the last digit it has always had.
+double semicircle_to_degrees(int32_t v);
+LatLonDegrees semicircles_to_degrees(int32_t latitude, int32_t longitude);
 
 // One angle in radians to semicircles. +pi (180 degrees) wraps to -2^31.
 // Returns -1 for a value that is not a number or lies beyond +-pi.

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "core/report.hpp"
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 
 namespace orlogix {

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "core/file_names.hpp"
+#include "core/overwrite.hpp"
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
 #include "formats/airspace/ctr_list.hpp"
@@ -117,9 +118,7 @@ void MainWindow::write_ctr_file() {
     if (path.empty()) return;
     if (complete_file_name(*reporter_, path, request.filter_index == 0 ? format.extension : nullptr) != 0) return;
     settings_.ctr_dir = folder_of(path);
-    if (std::filesystem::exists(path) &&
-        reporter_->question_box("File creation", "File already exists, overwrite ?") != kBoxOk)
-        return;
+    if (!may_replace(*reporter_, path, OverwriteBox::OkCancel)) return;
     if (write_openair_file(*reporter_, path, data_.ctrs) == 0)
         reporter_->status(std::filesystem::path(path).filename().string() + " written");
 }
@@ -140,9 +139,7 @@ void MainWindow::write_ctr_gpx() {
     if (path.empty()) return;
     if (complete_file_name(*reporter_, path, request.filter_index == 0 ? format.extension : nullptr) != 0) return;
     settings_.ctr_dir = folder_of(path);
-    if (std::filesystem::exists(path) &&
-        reporter_->question_box("File creation", "File already exists, overwrite ?") != kBoxOk)
-        return;
+    if (!may_replace(*reporter_, path, OverwriteBox::OkCancel)) return;
     // The track log takes the last outline, as the command always did.
     write_ctr_gpx_file(*reporter_, path, data_.ctrs, &data_.track_log);
 }

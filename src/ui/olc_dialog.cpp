@@ -11,10 +11,8 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <filesystem>
-
 #include "analysis/olc_display.hpp"
-#include "formats/commands/igc_save.hpp"
+#include "core/overwrite.hpp"
 #include "formats/igc/writer.hpp"
 
 namespace orlogix::ui {
@@ -181,7 +179,7 @@ int OlcDialog::save(bool with_igc) {
     if (path.empty()) return 0;
     path = olc_file_name(r_, path);
     if (path.empty()) return -1;
-    if (std::filesystem::exists(path) && confirm_overwrite(r_, path) != 1) return 0;
+    if (!may_replace(r_, path, OverwriteBox::OkCancel)) return 0;
     return write_olc_file(r_, path, olc_file_bytes(form, with_igc ? &igc : nullptr)) == 0 ? 1 : -1;
 }
 

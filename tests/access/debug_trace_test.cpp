@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "access/debug_trace.hpp"
-#include "core/text_buffer.hpp"
+#include "core/file_read.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {

@@ -17,6 +17,7 @@
 #include "analysis/optimise.hpp"
 #include "analysis/track_filters.hpp"
 #include "core/report.hpp"
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 #include "flight_loader.hpp"
 #include "support/subprocess.hpp"

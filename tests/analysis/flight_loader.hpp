@@ -4,11 +4,11 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "core/file_read.hpp"
 #include "core/records.hpp"
 
 namespace orlogix::test {
@@ -72,10 +72,9 @@ inline std::vector<TrackPosition> parse_igc_fixes(const std::string& text) {
 }
 
 inline std::vector<TrackPosition> load_igc_fixes(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return parse_igc_fixes(ss.str());
+    std::string bytes;
+    read_file(path, bytes);
+    return parse_igc_fixes(bytes);
 }
 
 // The real flights of tests/data/flights, in name order.

@@ -11,7 +11,7 @@
 #include "analysis/olc_display.hpp"
 #include "analysis/olc_form.hpp"
 #include "analysis/olc_search.hpp"
-#include "core/text_buffer.hpp"
+#include "core/file_read.hpp"
 #include "core/units.hpp"
 #include "support/recording_reporter.hpp"
 #include "track_builder.hpp"

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "core/report.hpp"
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
 #include "formats/igc/reader.hpp"

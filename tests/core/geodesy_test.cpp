@@ -53,7 +53,9 @@ TEST(GeodesicDistance, NearlyAntipodalPointsDoNotConverge) {
         double m = untouched;
         EXPECT_EQ(geodesic_distance(a, b, m), -1);
         EXPECT_EQ(m, untouched);
+        EXPECT_EQ(distance_or_zero(a, b), 0.0);
     }
+    EXPECT_NEAR(distance_or_zero(deg(0, 0), deg(0, 1)), 111319.49, 0.01);
     double m = untouched;
     EXPECT_EQ(geodesic_distance(GeoPosition{std::nan(""), 0}, deg(1, 1), m), -1);
     EXPECT_EQ(m, untouched);

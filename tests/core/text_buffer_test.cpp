@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 
 namespace orlogix {
@@ -57,13 +58,6 @@ TEST_F(TempDir, FailedWriteKeepsTheOldFile) {
     std::string back;
     ASSERT_EQ(read_file(path, back), 0);
     EXPECT_EQ(back, "good");
-}
-
-TEST_F(TempDir, ReadFileReportsMissingFile) {
-    std::string bytes = "untouched";
-    EXPECT_EQ(read_file((dir_ / "nope").string(), bytes), -1);
-    EXPECT_EQ(errno, ENOENT);
-    EXPECT_EQ(bytes, "untouched");
 }
 
 TEST_F(TempDir, BinaryBytesSurviveTheRoundTrip) {

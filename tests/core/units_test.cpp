@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "core/units.hpp"
@@ -37,7 +38,16 @@ TEST(Units, SemicirclesAndRadians) {
         int32_t back = 0;
         ASSERT_EQ(radians_to_semicircle(semicircle_to_radians(v), back), 0) << v;
         EXPECT_EQ(back, v);
+        // and through the degrees the files show.
+        const LatLonDegrees d = semicircles_to_degrees(v / 2, v);
+        ASSERT_EQ(degrees_to_semicircles(d.latitude, d.longitude, s), 0) << v;
+        EXPECT_EQ(s.latitude, v / 2);
+        EXPECT_EQ(s.longitude, v);
     }
+    // The degree factor is a hair below 180/pi; six decimals do not show it.
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6f", semicircle_to_degrees(1 << 30));
+    EXPECT_STREQ(text, "90.000000");
 }
 
 TEST(Units, HalfTurnWrapsAndOutOfRangeIsRefused) {

@@ -15,19 +15,13 @@
 #include "core/units.hpp"
 #include "formats/igc/reader.hpp"
 #include "formats/igc/writer.hpp"
+#include "support/file_bytes.hpp"
 #include "support/peer_programs.hpp"
 
 namespace orlogix {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_all(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 struct Row {
     double lat = 0, lon = 0, alt = 0;
@@ -55,7 +49,7 @@ std::vector<Row> babel_rows(const std::string& igc_text) {
     const std::string cmd = "gpsbabel -t -i igc -f '" + in + "' -o unicsv,utc=0 -F '" + out + "' 2>/dev/null";
     std::vector<Row> rows;
     if (std::system(cmd.c_str()) == 0) {
-        std::istringstream csv(read_all(out));
+        std::istringstream csv(test::file_bytes(out));
         std::string line;
         std::getline(csv, line);
         const std::vector<std::string> head = split(line);
@@ -146,7 +140,7 @@ TEST(IgcGpsbabel, RealFlightWrittenAgain) {
     if (!test::peer_available("gpsbabel")) return;
     IgcParsed parsed;
     IgcParseError err;
-    ASSERT_GT(parse_igc(read_all(std::string(ORLOGIX_TEST_DATA) + "/flights/tri.igc"), parsed, err), 0) << err.text;
+    ASSERT_GT(parse_igc(test::data_bytes("flights/tri.igc"), parsed, err), 0) << err.text;
     expect_same_fixes(parsed.positions, encode(parsed.positions));
 }
 

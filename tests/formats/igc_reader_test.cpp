@@ -2,11 +2,11 @@
 // the time line and real files made by other programs.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "core/time.hpp"
 #include "formats/igc/reader.hpp"
+#include "support/file_bytes.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {
@@ -217,15 +217,8 @@ TEST(IgcReadTrack, KeepsTheFileAsRawLog) {
     EXPECT_EQ(r.count("error"), 0);
 }
 
-std::string read_data(const std::string& name) {
-    std::ifstream in(std::string(ORLOGIX_TEST_DATA) + "/" + name, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 TEST(IgcParseRealFlights, EveryFixOfTheManifestIsRead) {
-    std::istringstream manifest(read_data("flights/MANIFEST.tsv"));
+    std::istringstream manifest(test::data_bytes("flights/MANIFEST.tsv"));
     std::string line;
     std::getline(manifest, line);  // header
     int files = 0;
@@ -235,7 +228,7 @@ TEST(IgcParseRealFlights, EveryFixOfTheManifestIsRead) {
         int fixes = 0;
         std::getline(fields, name, '\t');
         fields >> fixes;
-        const std::string text = read_data("flights/" + name);
+        const std::string text = test::data_bytes("flights/" + name);
         ASSERT_FALSE(text.empty()) << name;
         const Parse p = parse(text);
         EXPECT_EQ(p.rc, fixes) << name << ": " << p.err.text;
@@ -251,7 +244,7 @@ TEST(IgcParseRealFlights, EveryFixOfTheManifestIsRead) {
 
 TEST(IgcParseRealFlights, ANewStyleDateAndFirstFix) {
     // fai.igc: "HFDTEDATE:280619,01"; its first fix is checked by hand.
-    const Parse p = parse(read_data("flights/fai.igc"));
+    const Parse p = parse(test::data_bytes("flights/fai.igc"));
     ASSERT_GT(p.rc, 0) << p.err.text;
     EXPECT_EQ(p.out.maker, "XCT");
     EXPECT_EQ(p.out.serial, "455");

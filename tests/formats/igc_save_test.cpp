@@ -9,13 +9,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "core/time.hpp"
 #include "formats/igc/names.hpp"
 #include "formats/commands/igc_file.hpp"
 #include "formats/commands/igc_save.hpp"
 #include "formats/igc/verify.hpp"
+#include "support/file_bytes.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {
@@ -48,12 +48,7 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
 
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
-    static std::string contents(const std::string& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    static std::string contents(const std::string& p) { return test::file_bytes(p); }
     static void put(const std::string& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
     std::size_t files_in_dir() const {
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));

@@ -2,24 +2,15 @@
 // edits to covered lines fail, edits to "HO" lines do not.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "core/time.hpp"
 #include "formats/igc/reader.hpp"
 #include "formats/igc/verify.hpp"
 #include "formats/igc/writer.hpp"
+#include "support/file_bytes.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {
 namespace {
-
-std::string read_data(const std::string& name) {
-    std::ifstream in(std::string(ORLOGIX_TEST_DATA) + "/" + name, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // A real flight, read and written again as a signed download.
 struct Signed {
@@ -31,7 +22,7 @@ Signed signed_flight(bool add_enl = false) {
     Signed s;
     IgcParsed parsed;
     IgcParseError err;
-    EXPECT_GT(parse_igc(read_data("flights/record_de_france.igc"), parsed, err), 0) << err.text;
+    EXPECT_GT(parse_igc(test::data_bytes("flights/record_de_france.igc"), parsed, err), 0) << err.text;
     s.positions = parsed.positions;
     IgcHeaderTexts texts;
     texts.pilot = "Test Pilot";
@@ -181,8 +172,8 @@ TEST(IgcVerify, NoSecurityRecord) {
 
 TEST(IgcVerify, OtherProgramsRecordsDoNotPass) {
     // Files signed with another pad byte and permutation, or in another way.
-    EXPECT_EQ(verify_igc(read_data("flights/line.igc")), IgcSecurity::Failed);
-    EXPECT_EQ(verify_igc(read_data("flights/d3p.igc")), IgcSecurity::Failed);
+    EXPECT_EQ(verify_igc(test::data_bytes("flights/line.igc")), IgcSecurity::Failed);
+    EXPECT_EQ(verify_igc(test::data_bytes("flights/d3p.igc")), IgcSecurity::Failed);
 }
 
 TEST(IgcVerify, ReportsWithTheCommandsTexts) {

@@ -5,6 +5,7 @@
 
 #include <sstream>
 
+#include "core/file_read.hpp"
 #include "core/time.hpp"
 #include "core/units.hpp"
 #include "formats/igc/reader.hpp"

@@ -3,6 +3,7 @@
 // the file name rules.
 #include <gtest/gtest.h>
 
+#include "core/file_read.hpp"
 #include "core/time.hpp"
 #include "formats/kml/logbook.hpp"
 #include "formats/kml/reader.hpp"

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 #include "support/peer_programs.hpp"
 

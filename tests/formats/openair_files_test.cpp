@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/geodesy.hpp"
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 #include "formats/airspace/ctr_points.hpp"
 #include "formats/airspace/openair_reader.hpp"

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "core/text_buffer.hpp"
+#include "core/file_read.hpp"
 #include "formats/airspace/openair_reader.hpp"
 #include "formats/airspace/openair_writer.hpp"
 #include "support/recording_reporter.hpp"

@@ -7,6 +7,7 @@
 
 #include "formats/igc/reader.hpp"
 #include "formats/commands/track_batch.hpp"
+#include "core/file_read.hpp"
 #include "track_test_util.hpp"
 
 namespace orlogix {

@@ -3,6 +3,7 @@
 // that only 64-bit arithmetic refuses, and DAT2KML.
 #include <gtest/gtest.h>
 
+#include "core/file_read.hpp"
 #include "core/geodesy.hpp"
 #include "core/time.hpp"
 #include "formats/tracks/dat.hpp"

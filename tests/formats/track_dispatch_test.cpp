@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
 #include "formats/igc/writer.hpp"
@@ -380,11 +381,12 @@ TEST_F(TrackFiles, SaveLogAs) {
     EXPECT_EQ(r_.statuses().back(), p + strformat(": %d positions written", static_cast<int>(flight_.size())));
     EXPECT_EQ(r_.boxes().back().text, "File written");
 
-    // Existing file, "No" to the overwrite question: nothing changes.
+    // Existing file, Cancel to the overwrite question: nothing changes.
     ASSERT_EQ(write_file_atomic(p, "keep"), 0);
     header.saved = 0;
-    r_.queue_answer(kBoxNo);
+    r_.queue_answer(kBoxCancel);
     EXPECT_EQ(save_track_log(r_, p, 5, flight_, header, topnav, true), 0);
+    EXPECT_EQ(r_.boxes().back().kind, "question");
     std::string kept;
     ASSERT_EQ(read_file(p, kept), 0);
     EXPECT_EQ(kept, "keep");

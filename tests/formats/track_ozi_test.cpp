@@ -3,6 +3,7 @@
 // and writing what we read.
 #include <gtest/gtest.h>
 
+#include "core/file_read.hpp"
 #include "core/time.hpp"
 #include "core/units.hpp"
 #include "formats/tracks/ozi.hpp"

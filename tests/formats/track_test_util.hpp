@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_read.hpp"
 #include "core/records.hpp"
 #include "formats/gpx/reader.hpp"
 #include "formats/igc/reader.hpp"

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
 #include "formats/commands/waypoint_dialogs.hpp"

@@ -12,6 +12,7 @@
 #include <map>
 #include <sstream>
 
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 #include "formats/commands/waypoint_file.hpp"
 #include "formats/waypoints/line_formats.hpp"

@@ -2,12 +2,12 @@
 // to the points they hold; the same points in several formats must agree.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "core/units.hpp"
 #include "formats/commands/waypoint_file.hpp"
 #include "formats/waypoints/line_formats.hpp"
+#include "support/file_bytes.hpp"
 #include "support/recording_reporter.hpp"
 
 namespace orlogix {
@@ -86,9 +86,7 @@ TEST(RealWaypointFiles, FivePointsAgreeAcrossFormats) {
 TEST(RealWaypointFiles, OurUtmMatchesTheirUtm) {
     // Their UTM file was computed by another program from the same points.
     std::vector<Waypoint> geo = read_all("waypoints_geo.wpt");
-    std::ifstream in(data("waypoints_utm.wpt"), std::ios::binary);
-    std::stringstream theirs;
-    theirs << in.rdbuf();
+    std::istringstream theirs(test::file_bytes(data("waypoints_utm.wpt")));
     std::istringstream ours(utm_waypoint_text(geo));
     std::string line_ours, line_theirs;
     std::getline(ours, line_ours);

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 #include "settings/settings.hpp"
 #include "support/recording_reporter.hpp"

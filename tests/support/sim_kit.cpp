@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "core/text_buffer.hpp"
+#include "core/file_read.hpp"
 #include "formats/igc/reader.hpp"
 
 namespace orlogix::test {

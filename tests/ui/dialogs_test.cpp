@@ -10,7 +10,7 @@
 
 #include "access/debug_trace.hpp"
 #include "core/geodesy.hpp"
-#include "core/text_buffer.hpp"
+#include "core/file_read.hpp"
 #include "support/recording_reporter.hpp"
 #include "ui/coord_dialogs.hpp"
 #include "ui/settings_dialogs.hpp"

@@ -8,6 +8,7 @@
 
 #include <mutex>
 
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 #include "settings/settings.hpp"
 #include "sim/garmin/garmin_receiver.hpp"

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <mutex>
 
-#include "core/text_buffer.hpp"
+#include "core/file_read.hpp"
 #include "formats/airspace/openair_reader.hpp"
 #include "formats/commands/waypoint_dialogs.hpp"
 #include "formats/commands/track_read.hpp"

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 #include "formats/igc/reader.hpp"
 #include "ui/igc_dialog.hpp"

@@ -9,6 +9,7 @@
 #include <QClipboard>
 
 #include "analysis/flight_statistics.hpp"
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 #include "formats/gpx/reader.hpp"
 #include "formats/igc/reader.hpp"

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QTableView>
 
-#include "core/text_buffer.hpp"
+#include "core/file_read.hpp"
 #include "ui/olc_dialog.hpp"
 #include "window_fixture.hpp"
 

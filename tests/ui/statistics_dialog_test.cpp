@@ -5,7 +5,7 @@
 #include <QPlainTextEdit>
 #include <QTableView>
 
-#include "core/text_buffer.hpp"
+#include "core/file_read.hpp"
 #include "ui/menu_table.hpp"
 #include "ui/statistics_dialog.hpp"
 #include "window_fixture.hpp"

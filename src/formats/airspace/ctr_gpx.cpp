@@ -9,16 +9,12 @@
 #include "core/units.hpp"
 #include "formats/airspace/ctr_list.hpp"
 #include "formats/airspace/ctr_points.hpp"
+#include "formats/gpx/head.hpp"
 #include "formats/xml/escape.hpp"
 
 namespace orlogix {
 
 namespace {
-
-void line(TextBuffer& b, const std::string& text) {
-    b.append_line(text);
-    b.append_line("\r\n");
-}
 
 // Names from older files are Latin-1; those from newer ones UTF-8 already.
 std::string utf8_name(const std::string& name) {
@@ -56,8 +52,8 @@ std::string ctr_gpx_text(const CtrList& list, uint32_t now, std::vector<Waypoint
     bool any = false;
     for (Track& t : tracks) {
         for (const Waypoint& w : t.points) {
-            const GeoPosition g = semicircles_to_radians(w.latitude, w.longitude);
-            const double lat = g.latitude * kRadiansToDegrees, lon = g.longitude * kRadiansToDegrees;
+            const LatLonDegrees g = semicircles_to_degrees(w.latitude, w.longitude);
+            const double lat = g.latitude, lon = g.longitude;
             if (!any) {
                 min_lat = max_lat = lat;
                 min_lon = max_lon = lon;
@@ -71,51 +67,36 @@ std::string ctr_gpx_text(const CtrList& list, uint32_t now, std::vector<Waypoint
     }
 
     TextBuffer b(10000);
-    const CalendarTime c = calendar_from_time(now);
-    line(b, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
-    line(b, "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\"");
-    line(b, strformat("     creator=\"Orlogix %d.%02d\"", program_version / 100, program_version % 100));
-    line(b, "     version=\"1.1\"");
-    line(b, "     xmlns:gpxx=\"http://www.garmin.com/xmlschemas/GpxExtensions/v3\"");
-    line(b, "     xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"");
-    line(b, "     xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
-            "http://www.topografix.com/GPX/1/1/gpx.xsd\">");
-    line(b, "  <metadata>");
-    line(b, "    <link href=\"https://orlogix.org/\">");
-    line(b, "      <text>Orlogix, flights for your online logbook</text>");
-    line(b, "    </link>");
-    line(b, strformat("    <time>%d-%02d-%02dT%02d:%02d:%02dZ</time>", c.year, c.month, c.day, c.hour, c.minute,
-                      c.second));
+    append_gpx_head(b, now, program_version, true);
     b.append_line(strformat("    <bounds maxlat=\"%.6f\" maxlon=\"%.6f\" minlat=\"%.6f\" minlon=\"%.6f\"/>\r\n", max_lat,
                             max_lon, min_lat, min_lon));
-    line(b, "  </metadata>");
+    gpx_line(b, "  </metadata>");
     for (const Track& t : tracks) {
         const double ceiling = ctr_height_metres(t.ctr->ceiling);
         const double floor = ctr_height_metres(t.ctr->floor);
-        line(b, "  <trk>");
-        line(b, "    <name>" + xml_escape(utf8_name(t.ctr->name)) + "</name>");
-        line(b, "    <extensions>");
-        line(b, "      <gpxx:TrackExtension>");
-        line(b, "        <gpxx:DisplayColor>Transparent</gpxx:DisplayColor>");
-        line(b, "      </gpxx:TrackExtension>");
-        line(b, "    </extensions>");
-        line(b, "    <trkseg>");
+        gpx_line(b, "  <trk>");
+        gpx_line(b, "    <name>" + xml_escape(utf8_name(t.ctr->name)) + "</name>");
+        gpx_line(b, "    <extensions>");
+        gpx_line(b, "      <gpxx:TrackExtension>");
+        gpx_line(b, "        <gpxx:DisplayColor>Transparent</gpxx:DisplayColor>");
+        gpx_line(b, "      </gpxx:TrackExtension>");
+        gpx_line(b, "    </extensions>");
+        gpx_line(b, "    <trkseg>");
         for (const Waypoint& w : t.points) {
-            const GeoPosition g = semicircles_to_radians(w.latitude, w.longitude);
-            line(b, strformat("      <trkpt lat=\"%.6f\" lon=\"%.6f\">", g.latitude * kRadiansToDegrees,
-                              g.longitude * kRadiansToDegrees));
-            line(b, strformat("        <ele>%.6f</ele>", ceiling));
-            line(b, "        <extensions>");
-            line(b, "          <gpxx:TrackPointExtension>");
-            line(b, strformat("            <gpxx:Depth>%.6f</gpxx:Depth>", floor));
-            line(b, "          </gpxx:TrackPointExtension>");
-            line(b, "        </extensions>");
-            line(b, "      </trkpt>");
+            const LatLonDegrees g = semicircles_to_degrees(w.latitude, w.longitude);
+            gpx_line(b, strformat("      <trkpt lat=\"%.6f\" lon=\"%.6f\">", g.latitude, g.longitude));
+            gpx_line(b, strformat("        <ele>%.6f</ele>", ceiling));
+            gpx_line(b, "        <extensions>");
+            gpx_line(b, "          <gpxx:TrackPointExtension>");
+            gpx_line(b, strformat("            <gpxx:Depth>%.6f</gpxx:Depth>", floor));
+            gpx_line(b, "          </gpxx:TrackPointExtension>");
+            gpx_line(b, "        </extensions>");
+            gpx_line(b, "      </trkpt>");
         }
-        line(b, "    </trkseg>");
-        line(b, "  </trk>");
+        gpx_line(b, "    </trkseg>");
+        gpx_line(b, "  </trk>");
     }
-    line(b, "</gpx>");
+    gpx_line(b, "</gpx>");
     if (b.failed()) throw std::bad_alloc();
     if (outline && !tracks.empty()) *outline = tracks.back().points;
     return b.take();

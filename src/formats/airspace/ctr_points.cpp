@@ -22,11 +22,7 @@ bool on_globe(const LatLonDegrees& d) {
            std::fabs(d.longitude) <= 180.0;
 }
 
-double distance(const LatLonDegrees& a, const LatLonDegrees& b) {
-    double m = 0.0;
-    // A distance that does not converge counts as 0, as everywhere else.
-    return geodesic_distance(radians(a), radians(b), m) == 0 ? m : 0.0;
-}
+double distance(const LatLonDegrees& a, const LatLonDegrees& b) { return distance_or_zero(radians(a), radians(b)); }
 
 LatLonDegrees at(const LatLonDegrees& centre, double azimuth_deg, double metres) {
     return degrees(geodesic_destination(radians(centre), azimuth_deg * kRadPerDegree, metres));

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "core/report.hpp"
-#include "core/text_buffer.hpp"
+#include "core/file_read.hpp"
 #include "formats/airspace/openair_fields.hpp"
 
 namespace orlogix {
@@ -274,18 +274,12 @@ int parse_openair(Reporter& r, std::string_view text, CtrList& out, const CtrNot
 }
 
 int read_openair_file(Reporter& r, const std::string& path, CtrList& out, const CtrNotice& notice) {
+    // A folder opens but cannot be read: a read error.
+    const FileReadTitles titles{.open = "Error opening CTR file", .size = "Error opening CTR file",
+                                .not_regular = "CTR file read error", .empty = "Reading CTR file",
+                                .memory = "File buffer memory allocation", .read = "CTR file read error"};
     std::string bytes;
-    if (read_file(path, bytes) != 0) {
-        const int e = errno;
-        // A file that opened but could not be read (a folder, an I/O fault).
-        const bool opened = e == EISDIR || e == EIO;
-        system_error_box(r, opened ? "CTR file read error" : "Error opening CTR file", e);
-        return -1;
-    }
-    if (bytes.empty()) {
-        r.error_box("Reading CTR file", "File is empty");
-        return -1;
-    }
+    if (read_whole_file(r, path, titles, bytes) < 0) return -1;
     return parse_openair(r, bytes, out, notice);
 }
 

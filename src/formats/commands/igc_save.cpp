@@ -6,6 +6,7 @@
 
 #include "core/names.hpp"
 #include "core/file_names.hpp"
+#include "core/overwrite.hpp"
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
 #include "formats/igc/writer.hpp"
@@ -100,12 +101,6 @@ int complete_igc_path(Reporter& r, std::string& path, bool igc_filter) {
     return complete_file_name(r, path, ".igc", PATH_MAX - 1);
 }
 
-int confirm_overwrite(Reporter& r, const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return 1;
-    return r.yes_no_box("File creation", "File already exists, overwrite ?") == kBoxYes ? 1 : 0;
-}
-
 int write_igc_file(Reporter& r, const std::string& path, std::string_view bytes) {
     if (write_file_atomic(path, bytes) == 0) return 0;
     const int e = errno;
@@ -120,7 +115,7 @@ int save_igc_track_log(Reporter& r, std::string& path, bool igc_filter, std::spa
         return -1;
     }
     if (complete_igc_path(r, path, igc_filter) < 0) return -1;
-    if (confirm_overwrite(r, path) == 0) return 0;
+    if (!may_replace(r, path, OverwriteBox::YesNo)) return 0;
 
     IgcHeaderTexts texts;
     texts.pilot = values.pilot;
@@ -162,7 +157,7 @@ std::string raw_igc_file_name(const RawIgcLog& raw, IgcNameForm form, int flight
 int save_raw_igc_log(Reporter& r, const RawIgcLog& raw, std::string& path, bool igc_filter, TrackLogHeader& header) {
     if (check_raw_igc_log(r, raw) < 0) return -1;
     if (complete_igc_path(r, path, igc_filter) < 0) return -1;
-    if (confirm_overwrite(r, path) == 0) return 0;
+    if (!may_replace(r, path, OverwriteBox::YesNo)) return 0;
     if (write_igc_file(r, path, raw.bytes) < 0) return -1;
     header.saved = 1;
     return 1;

@@ -44,9 +44,6 @@ std::string igc_save_file_name(const IgcDialogValues& values, int flight, uint32
 // appended ("Too long file name" when there is no room). 0 or -1.
 int complete_igc_path(Reporter& r, std::string& path, bool igc_filter);
 
-// "File already exists, overwrite ?": 1 to go on, 0 when the user declined.
-int confirm_overwrite(Reporter& r, const std::string& path);
-
 // Writes bytes in one step; failures show the system text titled "Error
 // opening file" (cannot be created) or "File write error". 0 or -1.
 int write_igc_file(Reporter& r, const std::string& path, std::string_view bytes);

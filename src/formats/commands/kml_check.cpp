@@ -3,21 +3,17 @@
 #include <cerrno>
 
 #include "core/report.hpp"
-#include "core/text_buffer.hpp"
+#include "core/file_read.hpp"
 #include "formats/kml/reader.hpp"
 
 namespace orlogix {
 
 int check_kml_file(Reporter& r, const std::string& path, KmlCheckResult* result) {
+    const FileReadTitles titles{.open = "Error opening track log file", .size = "Error opening track log file",
+                                .not_regular = "Error opening track log file", .empty = "Reading track log file",
+                                .memory = "File buffer memory allocation", .read = "Error opening track log file"};
     std::string text;
-    if (read_file(path, text) != 0) {
-        system_error_box(r, "Error opening track log file", errno);
-        return -1;
-    }
-    if (text.empty()) {
-        r.error_box("Reading track log file", "File is empty");
-        return -1;
-    }
+    if (read_whole_file(r, path, titles, text) < 0) return -1;
     KmlTrack track;
     // Only the reader's own failure boxes; the first track is the one checked.
     const int count = read_kml_track(r, text, false, track);

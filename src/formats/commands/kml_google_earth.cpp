@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "core/report.hpp"
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 #include "formats/igc/reader.hpp"
 #include "formats/kml/logbook.hpp"
@@ -86,15 +87,11 @@ std::string kml_path_for(std::string_view input_path) {
 
 int convert_igc_to_kml(Reporter& r, const std::string& igc_path, const GoogleEarthOptions& options,
                        const TripAnalysis& analyse) {
+    const FileReadTitles titles{.open = "Error opening file", .size = "Error opening file",
+                                .not_regular = "Error opening file", .empty = kIgcReadTitle,
+                                .memory = "Memory allocation error", .read = "Error opening file"};
     std::string bytes;
-    if (read_file(igc_path, bytes) != 0) {
-        system_error_box(r, "Error opening file", errno);
-        return -1;
-    }
-    if (bytes.empty()) {
-        r.error_box(kIgcReadTitle, "File is empty");
-        return -1;
-    }
+    if (read_whole_file(r, igc_path, titles, bytes) < 0) return -1;
     IgcParsed parsed;
     IgcParseError err;
     if (parse_igc(bytes, parsed, err) < 0) {

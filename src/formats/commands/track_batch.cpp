@@ -1,10 +1,8 @@
 #include "formats/commands/track_batch.hpp"
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "core/file_read.hpp"
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
 #include "core/file_names.hpp"
@@ -20,35 +18,6 @@ namespace {
 
 // The platform's path limit takes the place of the old 260 characters.
 constexpr std::size_t kBatchPathLimit = 4096;
-
-enum class ReadFailure { None, Open, Size, Empty, Read };
-
-ReadFailure read_whole(const std::string& path, std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return ReadFailure::Open;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return ReadFailure::Size;
-    }
-    if (st.st_size == 0) {
-        ::close(fd);
-        return ReadFailure::Empty;
-    }
-    bytes.assign(static_cast<std::size_t>(st.st_size), '\0');
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ::close(fd);
-            return ReadFailure::Read;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    return ReadFailure::None;
-}
 
 // One conversion: the input bytes to the output bytes, or -1 after the
 // converter reported ("File decode error" and the like).
@@ -80,12 +49,14 @@ int run_batch(Reporter& r, const char* title, const std::vector<std::string>& fi
         }
         r.status(path);
         std::string bytes;
-        switch (read_whole(path, bytes)) {
-            case ReadFailure::Open: fail("File open error"); break;
-            case ReadFailure::Size: fail("File size read error"); break;
-            case ReadFailure::Empty: fail("Empty file"); break;
-            case ReadFailure::Read: fail("File read error"); break;
-            case ReadFailure::None: break;
+        switch (read_whole_file(path, bytes).step) {
+            case FileReadStep::Open: fail("File open error"); break;
+            case FileReadStep::Size:
+            case FileReadStep::NotRegular: fail("File size read error"); break;
+            case FileReadStep::Empty: fail("Empty file"); break;
+            case FileReadStep::Memory: fail("Memory allocation  error"); break;
+            case FileReadStep::Read: fail("File read error"); break;
+            case FileReadStep::Done: break;
         }
         if (failed) break;
         std::string out;
@@ -162,12 +133,15 @@ int convert_dat_to_kml(Reporter& r, const std::string& base_name, const GoogleEa
         return -1;
     }
     std::string bytes;
-    switch (read_whole(path, bytes)) {
-        case ReadFailure::Open: system_error_box(r, kDatReadTitle, errno); return -1;
-        case ReadFailure::Size:
-        case ReadFailure::Read: r.error_box(kDatReadTitle, ".dat track log file read error"); return -1;
-        case ReadFailure::Empty: r.error_box(kDatReadTitle, "File is empty"); return -1;
-        case ReadFailure::None: break;
+    const FileRead read = read_whole_file(path, bytes);
+    switch (read.step) {
+        case FileReadStep::Open: system_error_box(r, kDatReadTitle, read.error); return -1;
+        case FileReadStep::Size:
+        case FileReadStep::NotRegular:
+        case FileReadStep::Read: r.error_box(kDatReadTitle, ".dat track log file read error"); return -1;
+        case FileReadStep::Empty: r.error_box(kDatReadTitle, "File is empty"); return -1;
+        case FileReadStep::Memory: r.error_box(kDatReadTitle, "Memory allocation error"); return -1;
+        case FileReadStep::Done: break;
     }
     std::vector<TrackPosition> positions;
     if (read_dat_track(r, bytes, positions) < 0) return -1;

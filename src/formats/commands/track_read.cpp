@@ -1,10 +1,6 @@
 #include "formats/commands/track_read.hpp"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include "core/file_read.hpp"
 #include "core/report.hpp"
 #include "core/file_names.hpp"
 
@@ -21,38 +17,11 @@ int read_track_bytes(Reporter& r, const FileFormat& format, std::string_view byt
 }
 
 int read_track_file(Reporter& r, const std::string& path, const FileFormat& format, TrackFileRead& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        system_error_box(r, "Error opening file", errno);
-        return -1;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int e = S_ISREG(st.st_mode) ? errno : EISDIR;
-        ::close(fd);
-        system_error_box(r, "Error opening track log file", e);
-        return -1;
-    }
-    if (st.st_size == 0) {
-        ::close(fd);
-        r.error_box(kReadTrackTitle, "File is empty");
-        return -1;
-    }
+    const FileReadTitles titles{.open = "Error opening file", .size = "Error opening track log file",
+                                .not_regular = "Error opening track log file", .empty = kReadTrackTitle,
+                                .memory = "File buffer memory allocation", .read = "Track log file read error"};
     std::string bytes;
-    bytes.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const int e = n < 0 ? errno : EIO;
-            ::close(fd);
-            system_error_box(r, "Track log file read error", e);
-            return -1;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
+    if (read_whole_file(r, path, titles, bytes) < 0) return -1;
     return read_track_bytes(r, format, bytes, out);
 }
 

@@ -2,10 +2,10 @@
 
 #include <cerrno>
 
+#include "core/overwrite.hpp"
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
-#include "formats/commands/igc_save.hpp"
 
 namespace orlogix {
 
@@ -36,7 +36,7 @@ int save_track_log(Reporter& r, std::string& path, int filter, const std::vector
         r.error_box(kSaveTrackTitle, "No TopNav log downloaded");
         return -1;
     }
-    if (!overwrite && confirm_overwrite(r, path) == 0) return 0;
+    if (!overwrite && !may_replace(r, path, OverwriteBox::OkCancel)) return 0;
     const int written = write_track_file(r, path, format, positions, topnav);
     if (written < 0) return -1;
     if (!raw_log) {

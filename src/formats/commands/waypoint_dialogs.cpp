@@ -1,7 +1,6 @@
 #include "formats/commands/waypoint_dialogs.hpp"
 
-#include <sys/stat.h>
-
+#include "core/overwrite.hpp"
 #include "core/report.hpp"
 
 namespace orlogix {
@@ -46,10 +45,7 @@ int save_waypoints(Reporter& r, const WaypointList& list, const std::vector<std:
         r.error_box(kSaveWaypointsTitle, "No waypoints selected");
         return -1;
     }
-    struct stat st {};
-    if (!overwrite && ::stat(path.c_str(), &st) == 0 &&
-        r.question_box("File creation", "File already exists, overwrite ?") != kBoxOk)
-        return 0;
+    if (!overwrite && !may_replace(r, path, OverwriteBox::OkCancel)) return 0;
     if (write_waypoint_file(r, path, waypoint_save_format(filter), chosen) != 0) return -1;
     const int count = static_cast<int>(chosen.size());
     r.status(strformat("%s: %d waypoints written", base_name(path).c_str(), count));

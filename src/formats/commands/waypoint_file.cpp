@@ -1,12 +1,9 @@
 #include "formats/commands/waypoint_file.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <new>
 
+#include "core/file_read.hpp"
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
 #include "core/time.hpp"
@@ -49,51 +46,12 @@ int read_waypoint_text(Reporter& r, std::string_view bytes, bool interactive, ui
 }
 
 int read_waypoint_file(Reporter& r, const std::string& path, bool interactive, std::vector<Waypoint>& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0) {
-        const int e = errno;
-        if (fd >= 0) ::close(fd);
-        system_error_box(r, "Error opening waypoint file", e);
-        return -1;
-    }
-    if (S_ISREG(st.st_mode) && st.st_size == 0) {
-        ::close(fd);
-        r.error_box(kReadWaypointFileTitle, "File is empty");
-        return -1;
-    }
+    // A folder opens but cannot be read: a read error, as it always was.
+    const FileReadTitles titles{.open = "Error opening waypoint file", .size = "Error opening waypoint file",
+                                .not_regular = "Waypoint file read error", .empty = kReadWaypointFileTitle,
+                                .memory = "File buffer memory allocation", .read = "Waypoint file read error"};
     std::string bytes;
-    try {
-        bytes.reserve(S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 4096);
-    } catch (const std::exception&) {
-        ::close(fd);
-        system_error_box(r, "File buffer memory allocation", ENOMEM);
-        return -1;
-    }
-    char chunk[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            const int e = errno;
-            ::close(fd);
-            system_error_box(r, "Waypoint file read error", e);
-            return -1;
-        }
-        if (got == 0) break;
-        try {
-            bytes.append(chunk, static_cast<std::size_t>(got));
-        } catch (const std::bad_alloc&) {
-            ::close(fd);
-            system_error_box(r, "File buffer memory allocation", ENOMEM);
-            return -1;
-        }
-    }
-    ::close(fd);
-    if (bytes.empty()) {
-        r.error_box(kReadWaypointFileTitle, "File is empty");
-        return -1;
-    }
+    if (read_whole_file(r, path, titles, bytes) < 0) return -1;
     return read_waypoint_text(r, bytes, interactive, time_now(), out);
 }
 

@@ -1,7 +1,7 @@
 #include "formats/igc/verify.hpp"
 
+#include "core/file_read.hpp"
 #include "core/report.hpp"
-#include "formats/commands/igc_file.hpp"
 #include "formats/igc/security.hpp"
 
 namespace orlogix {
@@ -95,9 +95,10 @@ void report_igc_security(Reporter& r, IgcSecurity result) {
 
 int verify_igc_file(Reporter& r, const std::string& path) {
     std::string bytes;
-    const IgcFileTitles titles{"Error opening track log file", "Error opening track log file",
-                               "Reading track log file", "File buffer memory allocation", "Track log file read error"};
-    if (read_igc_bytes(r, path, titles, bytes) < 0) return -1;
+    const FileReadTitles titles{.open = "Error opening track log file", .size = "Error opening track log file",
+                                .not_regular = "Error opening track log file", .empty = "Reading track log file",
+                                .memory = "File buffer memory allocation", .read = "Track log file read error"};
+    if (read_whole_file(r, path, titles, bytes) < 0) return -1;
     const IgcSecurity result = verify_igc(bytes);
     report_igc_security(r, result);
     return result == IgcSecurity::Passed ? 0 : (result == IgcSecurity::NoRecord ? 1 : -1);

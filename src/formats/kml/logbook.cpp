@@ -6,6 +6,7 @@
 
 #include "core/file_names.hpp"
 #include "core/report.hpp"
+#include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 #include "formats/kml/reader.hpp"
 #include "formats/xml/walker.hpp"
@@ -84,17 +85,12 @@ int save_logbook_file(Reporter& r, const std::string& path, std::vector<TrackPos
 
     std::string document;
     if (exists && existing == ExistingLogbook::Append) {
+        const FileReadTitles titles{.open = "Error opening existing file", .size = "Error reading existing file",
+                                    .not_regular = "Error reading existing file", .empty = kLogbookSaveTitle,
+                                    .memory = "File buffer memory allocation", .read = "Error reading existing file",
+                                    .empty_text = "Existing file is empty"};
         std::string old;
-        if (read_file(path, old) != 0) {
-            system_error_box(r, errno == ENOENT || errno == EACCES ? "Error opening existing file"
-                                                                   : "Error reading existing file",
-                             errno);
-            return -1;
-        }
-        if (old.empty()) {
-            r.error_box(kLogbookSaveTitle, "Existing file is empty");
-            return -1;
-        }
+        if (read_whole_file(r, path, titles, old) < 0) return -1;
         if (merge_logbook(old, folder, document) != 0) {
             r.error_box(kLogbookSaveTitle, "Error(s) parsing existing file");
             return -1;

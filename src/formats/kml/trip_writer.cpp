@@ -186,14 +186,14 @@ std::vector<Kind> result_kinds(const OptimisationResults& r, uint32_t max_gap) {
 }  // namespace
 
 std::string kml_coordinate(const TrackPosition& p) {
-    const GeoPosition g = semicircles_to_radians(p.latitude, p.longitude);
+    const LatLonDegrees g = semicircles_to_degrees(p.latitude, p.longitude);
     // to_chars gives printf's "%.6f" digits at a fraction of its cost, which
     // counts with one coordinate per fix.
     char text[80];
     char* const end = text + sizeof text;
-    char* at = std::to_chars(text, end, g.longitude * kRadiansToDegrees, std::chars_format::fixed, 6).ptr;
+    char* at = std::to_chars(text, end, g.longitude, std::chars_format::fixed, 6).ptr;
     *at++ = ',';
-    at = std::to_chars(at, end, g.latitude * kRadiansToDegrees, std::chars_format::fixed, 6).ptr;
+    at = std::to_chars(at, end, g.latitude, std::chars_format::fixed, 6).ptr;
     *at++ = ',';
     at = std::to_chars(at, end, kml_altitude(p.gps_altitude)).ptr;
     return std::string(text, at);

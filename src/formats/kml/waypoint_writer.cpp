@@ -21,13 +21,13 @@ std::string kml_waypoint_text(const std::vector<Waypoint>& waypoints) {
     line("    <Folder>");
     line("      <name>Waypoints</name>");
     for (const Waypoint& w : waypoints) {
-        const GeoPosition g = semicircles_to_radians(w.latitude, w.longitude);
+        const LatLonDegrees g = semicircles_to_degrees(w.latitude, w.longitude);
         line("      <Placemark>");
         line("        <name>" + xml_escape(w.identifier) + "</name>");
         line("        <description>" + xml_escape(w.comment) + "</description>");
         line("        <Point>");
-        line(strformat("        <coordinates>%.6f,%.6f,%.6f</coordinates>", g.longitude * kRadiansToDegrees,
-                       g.latitude * kRadiansToDegrees, static_cast<double>(w.height)));
+        line(strformat("        <coordinates>%.6f,%.6f,%.6f</coordinates>", g.longitude,
+                       g.latitude, static_cast<double>(w.height)));
         line("        </Point>");
         line("      </Placemark>");
     }

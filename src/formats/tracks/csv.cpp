@@ -107,9 +107,9 @@ std::string csv_track_text(const std::vector<TrackPosition>& positions) {
     out.appendf("%s\r\n", kCsvHeader);
     for (const TrackPosition& p : positions) {
         const CalendarTime t = calendar_from_time(p.time);
-        const GeoPosition g = semicircles_to_radians(p.latitude, p.longitude);
+        const LatLonDegrees g = semicircles_to_degrees(p.latitude, p.longitude);
         out.appendf("%d-%02d-%02dT%02d:%02d:%02dZ,%.6f,%.6f,", t.year, t.month, t.day, t.hour, t.minute, t.second,
-                    g.latitude * kRadiansToDegrees, g.longitude * kRadiansToDegrees);
+                    g.latitude, g.longitude);
         const int64_t h = p.gps_altitude;
         if (h >= 0) out.appendf("%lld,", static_cast<long long>((h + 5) / 10));
         else out.appendf("-%lld,", static_cast<long long>((5 - h) / 10));

@@ -19,8 +19,6 @@ constexpr double kEpochDay = 32873.0;
 constexpr const char* kMonths[12] = {"jan", "feb", "mar", "apr", "may", "jun",
                                      "jul", "aug", "sep", "oct", "nov", "dec"};
 
-double degrees(int32_t semicircles) { return semicircle_to_radians(semicircles) * kRadiansToDegrees; }
-
 int fail(Reporter& r, const std::string& text) {
     r.error_box(kTrackDecodeTitle, text);
     return -1;
@@ -59,8 +57,8 @@ std::string ozi_track_text(const std::vector<TrackPosition>& positions, uint32_t
     for (const TrackPosition& p : positions) {
         const CalendarTime t = calendar_from_time(p.time);
         const int feet = static_cast<int>(p.gps_altitude * 0.328084 + 0.5);
-        out.appendf("  %.6f,  %.6f,%d,%7d,%.7f, %02d-%s-%02d, %02d:%02d:%02d\r\n", degrees(p.latitude),
-                    degrees(p.longitude), (p.flags & kSegmentStart) ? 1 : 0, feet, p.time / 86400.0 + kEpochDay,
+        out.appendf("  %.6f,  %.6f,%d,%7d,%.7f, %02d-%s-%02d, %02d:%02d:%02d\r\n", semicircle_to_degrees(p.latitude),
+                    semicircle_to_degrees(p.longitude), (p.flags & kSegmentStart) ? 1 : 0, feet, p.time / 86400.0 + kEpochDay,
                     t.day, kMonths[(t.month + 11) % 12], t.year % 100, t.hour, t.minute, t.second);
     }
     return out.failed() ? std::string() : out.take();

@@ -52,6 +52,17 @@ bool find_position(std::string_view line, std::string_view& name, std::size_t& p
     return false;
 }
 
+bool parse_geo_line(std::string_view line, std::string_view& name, std::size_t& pos, Waypoint& w) {
+    double lat = 0.0, lon = 0.0, height = 0.0;
+    if (!find_position(line, name, pos, lat, lon)) return false;
+    SemicirclePair s;
+    if (degrees_to_semicircles(lat, lon, s) != 0) return false;
+    w.latitude = s.latitude;
+    w.longitude = s.longitude;
+    if (parse_field_number(next_token(line, pos), height) != 0) return false;
+    return metres_to_height(height < 0.0 ? 0.0 : height, w.height) == 0;
+}
+
 }  // namespace
 
 std::string geo_waypoint_text(const std::vector<Waypoint>& waypoints) {
@@ -70,33 +81,7 @@ std::string geo_waypoint_text(const std::vector<Waypoint>& waypoints) {
 }
 
 int read_geo_waypoints(Reporter& r, std::string_view text, bool interactive, uint32_t now, std::vector<Waypoint>& out) {
-    std::vector<Waypoint> read;
-    read.reserve(20);
-    WaypointIdState ids;
-    ids.interactive = interactive;
-    WaypointLines lines(text);
-    lines.skip(1);
-    std::string_view line;
-    while (lines.next(line)) {
-        auto bad = [&] { return bad_waypoint_line(r, kWaypointDecodeTitle, lines.number()); };
-        std::size_t pos = 0;
-        std::string_view name;
-        Waypoint w;
-        double lat = 0.0, lon = 0.0, height = 0.0;
-        if (!find_position(line, name, pos, lat, lon)) return bad();
-        SemicirclePair s;
-        if (degrees_to_semicircles(lat, lon, s) != 0) return bad();
-        w.latitude = s.latitude;
-        w.longitude = s.longitude;
-        if (parse_field_number(next_token(line, pos), height) != 0) return bad();
-        if (metres_to_height(height < 0.0 ? 0.0 : height, w.height) != 0) return bad();
-        const WaypointIdOutcome id = finish_line_waypoint(r, name, line.substr(pos), now, ids, w);
-        if (id == WaypointIdOutcome::Bad) return bad();
-        if (id == WaypointIdOutcome::Skip) continue;
-        if (keep_waypoint(r, read, std::move(w)) != 0) return -1;
-    }
-    out = std::move(read);
-    return static_cast<int>(out.size());
+    return read_position_lines(r, text, interactive, now, parse_geo_line, out);
 }
 
 }  // namespace orlogix

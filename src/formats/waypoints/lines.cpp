@@ -9,6 +9,7 @@
 #include "core/report.hpp"
 #include "core/text_buffer.hpp"
 #include "core/units.hpp"
+#include "formats/waypoints/line_formats.hpp"
 #include "formats/xml/number.hpp"
 
 namespace orlogix {
@@ -94,12 +95,31 @@ int bad_waypoint_line(Reporter& r, const char* title, int line_number) {
     return -1;
 }
 
-WaypointIdOutcome finish_line_waypoint(Reporter& r, std::string_view name, std::string_view rest, uint32_t now,
-                                       WaypointIdState& ids, Waypoint& w) {
-    take_airfield_mark(rest, w.airfield);
-    w.comment = normalise_comment(rest);
-    w.time = now;
-    return line_waypoint_id(r, name, ids, w.identifier);
+int read_position_lines(Reporter& r, std::string_view text, bool interactive, uint32_t now,
+                        PositionLineParser parse, std::vector<Waypoint>& out) {
+    std::vector<Waypoint> read;
+    read.reserve(20);
+    WaypointIdState ids;
+    ids.interactive = interactive;
+    WaypointLines lines(text);
+    lines.skip(1);
+    std::string_view line;
+    while (lines.next(line)) {
+        std::size_t pos = 0;
+        std::string_view name;
+        Waypoint w;
+        if (!parse(line, name, pos, w)) return bad_waypoint_line(r, kWaypointDecodeTitle, lines.number());
+        std::string_view rest = line.substr(pos);
+        take_airfield_mark(rest, w.airfield);
+        w.comment = normalise_comment(rest);
+        w.time = now;
+        const WaypointIdOutcome id = line_waypoint_id(r, name, ids, w.identifier);
+        if (id == WaypointIdOutcome::Bad) return bad_waypoint_line(r, kWaypointDecodeTitle, lines.number());
+        if (id == WaypointIdOutcome::Skip) continue;
+        if (keep_waypoint(r, read, std::move(w)) != 0) return -1;
+    }
+    out = std::move(read);
+    return static_cast<int>(out.size());
 }
 
 int keep_waypoint(Reporter& r, std::vector<Waypoint>& read, Waypoint&& w) {

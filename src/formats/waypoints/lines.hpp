@@ -59,11 +59,16 @@ int bad_waypoint_line(Reporter& r, const char* title, int line_number);
 // Removes a trailing "[x]" from rest; true with airfield set when x is A or a.
 void take_airfield_mark(std::string_view& rest, int32_t& airfield);
 
-// The end of a GEO or UTM line once its position and height are read: the
-// airfield mark and comment from rest, the time now, then the identifier
-// question last, so a line refused for its fields never asks about its name.
-WaypointIdOutcome finish_line_waypoint(Reporter& r, std::string_view name, std::string_view rest, uint32_t now,
-                                       WaypointIdState& ids, Waypoint& w);
+// One GEO or UTM line up to its comment: the identifier into name, the
+// position and height into w, pos just past the last field. false: a bad line.
+using PositionLineParser = bool (*)(std::string_view line, std::string_view& name, std::size_t& pos, Waypoint& w);
+
+// The GEO and UTM readers: a header line, then a waypoint a line. After the
+// position and height come the airfield mark and comment, the time now, then
+// the identifier question last, so a line refused for its fields never asks
+// about its name. The count, or -1 after "Bad line %d" or another message.
+int read_position_lines(Reporter& r, std::string_view text, bool interactive, uint32_t now,
+                        PositionLineParser parse, std::vector<Waypoint>& out);
 
 // Adds a read waypoint; 0, or -1 after "Waypoint memory allocation".
 int keep_waypoint(Reporter& r, std::vector<Waypoint>& read, Waypoint&& w);

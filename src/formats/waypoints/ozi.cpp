@@ -34,13 +34,13 @@ std::string ozi_waypoint_text(const std::vector<Waypoint>& waypoints) {
     append_crlf(b, "Reserved 3");
     int number = 0;
     for (const Waypoint& w : waypoints) {
-        const GeoPosition g = semicircles_to_radians(w.latitude, w.longitude);
+        const LatLonDegrees g = semicircles_to_degrees(w.latitude, w.longitude);
         const long long feet = static_cast<long long>(round_half_away(w.height * kFeetPerMetre));
         // A comma would shift every later field. An identifier keeps to the
         // characters identifiers hold.
         b.appendf("%4d,%-14s,%11.6f,%11.6f,%.7f,%d, 1, 3, 0, 65535,%-40s, 0, 0, 0, %lld\r\n", ++number,
-                  line_field(w.identifier, ",", "-").c_str(), g.latitude * kRadiansToDegrees,
-                  g.longitude * kRadiansToDegrees, ozi_day_count(w.time), 0,
+                  line_field(w.identifier, ",", "-").c_str(), g.latitude,
+                  g.longitude, ozi_day_count(w.time), 0,
                   line_field(w.comment, ",", kOziComma).c_str(), feet);
     }
     if (b.failed()) throw std::bad_alloc();

@@ -35,6 +35,23 @@ bool find_zone(std::string_view line, std::string_view& name, std::size_t& pos, 
     return false;
 }
 
+bool parse_utm_line(std::string_view line, std::string_view& name, std::size_t& pos, Waypoint& w) {
+    UtmPosition u;
+    int32_t height = 0;
+    if (!find_zone(line, name, pos, u)) return false;
+    if (parse_metres(next_token(line, pos), u.easting) != 0 || u.easting < 0.0 || u.easting > 1000000.0)
+        return false;
+    if (parse_metres(next_token(line, pos), u.northing) != 0 || u.northing < 0.0 || u.northing > 20000000.0)
+        return false;
+    if (parse_field_integer(next_token(line, pos), height) != 0) return false;
+    SemicirclePair s;
+    if (radians_to_semicircles(utm_to_geo(u), s) != 0) return false;
+    w.latitude = s.latitude;
+    w.longitude = s.longitude;
+    w.height = height < 0 ? 0 : height;
+    return true;
+}
+
 }  // namespace
 
 std::string utm_waypoint_text(const std::vector<Waypoint>& waypoints) {
@@ -54,38 +71,7 @@ std::string utm_waypoint_text(const std::vector<Waypoint>& waypoints) {
 }
 
 int read_utm_waypoints(Reporter& r, std::string_view text, bool interactive, uint32_t now, std::vector<Waypoint>& out) {
-    std::vector<Waypoint> read;
-    read.reserve(20);
-    WaypointIdState ids;
-    ids.interactive = interactive;
-    WaypointLines lines(text);
-    lines.skip(1);
-    std::string_view line;
-    while (lines.next(line)) {
-        auto bad = [&] { return bad_waypoint_line(r, kWaypointDecodeTitle, lines.number()); };
-        std::size_t pos = 0;
-        std::string_view name;
-        UtmPosition u;
-        int32_t height = 0;
-        if (!find_zone(line, name, pos, u)) return bad();
-        if (parse_metres(next_token(line, pos), u.easting) != 0 || u.easting < 0.0 || u.easting > 1000000.0)
-            return bad();
-        if (parse_metres(next_token(line, pos), u.northing) != 0 || u.northing < 0.0 || u.northing > 20000000.0)
-            return bad();
-        if (parse_field_integer(next_token(line, pos), height) != 0) return bad();
-        Waypoint w;
-        SemicirclePair s;
-        if (radians_to_semicircles(utm_to_geo(u), s) != 0) return bad();
-        w.latitude = s.latitude;
-        w.longitude = s.longitude;
-        w.height = height < 0 ? 0 : height;
-        const WaypointIdOutcome id = finish_line_waypoint(r, name, line.substr(pos), now, ids, w);
-        if (id == WaypointIdOutcome::Bad) return bad();
-        if (id == WaypointIdOutcome::Skip) continue;
-        if (keep_waypoint(r, read, std::move(w)) != 0) return -1;
-    }
-    out = std::move(read);
-    return static_cast<int>(out.size());
+    return read_position_lines(r, text, interactive, now, parse_utm_line, out);
 }
 
 }  // namespace orlogix
