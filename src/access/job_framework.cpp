@@ -128,8 +128,8 @@ void JobFramework::Impl::complete(JobContext& ctx, Completion completion) {
         if (take) {
             install_track_log(ctx);
             installed = true;
-            if (ctx.options.competition_mode && hooks.pilot_ids && (r.comp_id != -1 || r.civl_id != -1))
-                hooks.pilot_ids(r.comp_id, r.civl_id);
+            // Both values, -1 included: one pilot's IDs never pre-fill the next.
+            if (ctx.options.competition_mode && hooks.pilot_ids) hooks.pilot_ids(r.comp_id, r.civl_id);
         }
         break;
     case Completion::WaypointsRead:

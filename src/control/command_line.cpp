@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "competition/identity_position.hpp"
 #include "core/report.hpp"
 #include "core/time.hpp"
 
@@ -215,8 +216,9 @@ public:
             field = 0;
             return true;
         }
+        // Beyond this a number no longer fits a waypoint position.
         uint64_t n = 0;
-        if (!parse_unsigned(v, std::numeric_limits<uint32_t>::max(), n)) return fail(bad);
+        if (!parse_unsigned(v, kIdentityNumberMax, n)) return fail(bad);
         field = static_cast<int64_t>(n);
         return true;
     }

@@ -18,7 +18,7 @@
 #include "formats/commands/track_read.hpp"
 #include "formats/commands/track_write.hpp"
 #include "formats/commands/waypoint_file.hpp"
-#include "competition/identity_position.hpp"
+#include "competition/pilot_identity.hpp"
 #include "settings/settings.hpp"
 
 namespace orlogix {
@@ -138,6 +138,10 @@ JobOptions CommandRunner::job_options() const {
     options.no_split = c_.no_split;
     options.no_check = c_.no_check;
     options.no_loop_opt = c_.no_loop_opt;
+    // A competition download looks for the pilot's ID waypoints, by the dash
+    // waypoint when COMP_SPECIAL or the setting asks for it.
+    options.competition_mode = c_.operation == CommandOperation::CompLog;
+    options.dash_mode = c_.comp_special || env_.settings.comp_special != 0;
     options.track_gap_time = static_cast<uint32_t>(env_.settings.track_gap_time);
     options.vario_filter = static_cast<double>(env_.settings.vario_filter);
     options.log_filter = env_.settings.log_filter != 0;
@@ -190,19 +194,8 @@ void CommandRunner::start_waypoint_upload() {
             list, rows,
             c_.operation == CommandOperation::WriteWaypoints ? UploadNaming::OnlyName : UploadNaming::IdAndName);
     }
-    auto add_id = [&](const char* name, int64_t n) {
-        if (n < 0) return;
-        Waypoint w;
-        SemicirclePair p = encode_id_position(static_cast<uint32_t>(n));
-        w.latitude = p.latitude;
-        w.longitude = p.longitude;
-        w.identifier = name;
-        w.comment = strformat("%s %lld", name, static_cast<long long>(n));
-        w.time = time_now();
-        waypoints.push_back(std::move(w));
-    };
-    add_id("COMPID", c_.comp_id);
-    add_id("CIVLID", c_.civl_id);
+    // The parser keeps both numbers within what a position holds.
+    append_identity_waypoints(waypoints, PilotIds{c_.comp_id, c_.civl_id}, false, time_now());
     if (!c_.exit) {
         env_.data.waypoints.replace(waypoints);
         r.status(strformat("%d waypoints read %s", static_cast<int>(waypoints.size()), c_.file_name.c_str()));

@@ -293,7 +293,7 @@ int MainWindow::exit_code() const {
 void MainWindow::refresh_title() {
     std::string title = strformat("Orlogix %d.%02d", kProgramVersionHundredths / 100, kProgramVersionHundredths % 100);
     title += ", " + settings_.port_name;
-    if (settings_.comp_mode && dash_mode_) title += ", Comp. mode";
+    if (settings_.comp_mode && settings_.comp_special) title += ", Comp. mode";
     else if (settings_.comp_mode) title += ", Competition mode";
     setWindowTitle(q(title));
 }
@@ -362,7 +362,7 @@ JobOptions MainWindow::window_job_options() const {
     o.origin = JobOrigin::Window;
     o.power_off = power_off_;
     o.competition_mode = settings_.comp_mode != 0;
-    o.dash_mode = dash_mode_;
+    o.dash_mode = settings_.comp_special != 0;
     o.track_gap_time = static_cast<uint32_t>(settings_.track_gap_time);
     o.vario_filter = static_cast<double>(settings_.vario_filter);
     o.log_filter = settings_.log_filter != 0;
@@ -437,7 +437,7 @@ bool MainWindow::command(int id) {
         case 40136: set_gap_time(); break;
         case 40151: set_loop_gap(); break;
         case 40130:
-            dash_mode_ = !dash_mode_;
+            settings_.comp_special = settings_.comp_special != 0 ? 0 : 1;
             refresh_title();
             break;
         default: return false;

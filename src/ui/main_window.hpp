@@ -16,6 +16,7 @@
 #include "access/job_framework.hpp"
 #include "control/command_line.hpp"
 #include "control/notifier.hpp"
+#include "competition/pilot_identity.hpp"
 #include "core/current_data.hpp"
 #include "settings/settings.hpp"
 #include "ui/coord_dialogs.hpp"
@@ -96,6 +97,13 @@ public:
 
     // The split-log choice with the dialog: may reduce positions; false when cancelled.
     bool choose_log_parts(std::vector<TrackPosition>& positions);
+
+    // "Upload pilot ID" after a competition download that found no ID: when
+    // the family takes waypoints and an ID is known, "No pilot ID" asks, and
+    // OK sends the COMPID, CIVLID and (with CompWptNNN) dash waypoints on the
+    // same protocol. True when the upload job started.
+    bool offer_pilot_id_upload(const PilotIds& found, const PilotIds& known, const std::string& pilot,
+                               ProtocolType protocol);
 
     // For tests and scripts.
     void set_file_dialog_handler(std::function<std::string(FileRequest&)> h) { file_handler_ = std::move(h); }
@@ -214,7 +222,6 @@ private:
     int height_units_ = 310;
     int rebuilds_ = 0;
     bool closing_ = false;
-    bool dash_mode_ = false;
     bool power_off_ = false;
     bool check_wpts_ = false;
     QPointer<TrackViewWindow> track_view_;

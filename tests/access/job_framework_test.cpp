@@ -319,6 +319,16 @@ TEST_F(Jobs, CompetitionDownloadPostsItsOwnCodeAndPilotIds) {
     finish_job();
     EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{2, 1}}));
     EXPECT_EQ(ids, (std::pair<int, int>{57, -1}));
+
+    // The next pilot's instrument holds no IDs: the hook hears so, rather
+    // than keeping the last pilot's number.
+    reg_.add(AccessType::ReadTrackLog, Routine::Garmin, [](JobContext& c) {
+        c.result.track_log.positions = positions({1, 2, 3, 4});
+        return 0;
+    });
+    ASSERT_EQ(fw_->start_job(AccessType::ReadTrackLog, ProtocolType::GarminSerial, Completion::TrackLog, {}, o), 0);
+    finish_job();
+    EXPECT_EQ(ids, (std::pair<int, int>{-1, -1}));
 }
 
 TEST_F(Jobs, WaypointsWrittenInCompetitionRecordTheDevice) {

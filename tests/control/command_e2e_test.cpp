@@ -442,8 +442,8 @@ TEST_F(CommandLineRun, WaypointFileUploadAddsThePilotNumberWaypoints) {
     ASSERT_EQ(ids.size(), 5u);
     EXPECT_EQ(ids[3], "COMPID");
     EXPECT_EQ(ids[4], "CIVLID");
-    SemicirclePair p = encode_id_position(123);
-    EXPECT_NE(uploads_.lines().size(), 0u);
+    SemicirclePair p;
+    ASSERT_EQ(encode_id_position(123, p), 0);
     bool found = false;
     for (const auto& line : uploads_.lines())
         found |= line.rfind(strformat("waypoint COMPID %d %d ", p.latitude, p.longitude), 0) == 0;
@@ -453,147 +453,6 @@ TEST_F(CommandLineRun, WaypointFileUploadAddsThePilotNumberWaypoints) {
 TEST_F(CommandLineRun, MissingWaypointFileFailsBeforeAnyTransfer) {
     EXPECT_EQ(run({"/GPS=GARMIN", "/COM=/dev/null", "/WR_WPT=" + (dir_ / "none.wpt").string(), "/WIN=0", "/EXIT"}),
               1);
-}
-
-TEST(IdentityPosition, DigitsBecomeDegreesMinutesSeconds) {
-    // 123: 1 degree 2 minutes 3 seconds north; 45678 000: longitude 4 min... checked by value.
-    SemicirclePair p = encode_id_position(123);
-    SemicirclePair expected;
-    const double arcsec = 3.141592653589793 / 648000.0;
-    ASSERT_EQ(radians_to_semicircles(GeoPosition{(3600 + 120 + 3) * arcsec, 0.0}, expected), 0);
-    EXPECT_EQ(p.latitude, expected.latitude);
-    EXPECT_EQ(p.longitude, 0);
-    SemicirclePair q = encode_id_position(456789);
-    ASSERT_EQ(radians_to_semicircles(GeoPosition{(7 * 3600 + 8 * 60 + 9) * arcsec, (4 * 3600 + 5 * 60 + 6) * arcsec},
-                                     expected),
-              0);
-    EXPECT_EQ(q.latitude, expected.latitude);
-    EXPECT_EQ(q.longitude, expected.longitude);
-}
-
-}  // namespace
-}  // namespace orlogix
-
-namespace orlogix {
-namespace {
-
-TEST_F(CommandLineRun, AirspacesFromAnOpenAirFileGoToTheGarminAsTrackLogs) {
-    start_receiver({});
-    const std::string file = (dir_ / "a.txt").string();
-    ASSERT_EQ(write_file_atomic(file,
-                                "AC D\r\nAN FIRST ZONE\r\nAL GND\r\nAH 2000ft\r\n"
-                                "DP 45:00:00 N 006:00:00 E\r\nDP 45:10:00 N 006:00:00 E\r\n"
-                                "DP 45:10:00 N 006:10:00 E\r\n\r\n"
-                                "AC R\r\nAN ROUND\r\nAL GND\r\nAH FL100\r\nV X=45:30:00 N 006:30:00 E\r\nDC 2\r\n"),
-              0);
-    ASSERT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/WR_CTR=" + file, "/WIN=0", "/EXIT"}), 0)
-        << stderr_;
-    ASSERT_TRUE(uploads_.wait_for(2, 5s));
-    int headers = 0;
-    for (const auto& line : uploads_.lines()) headers += line.rfind("track header ", 0) == 0;
-    EXPECT_EQ(headers, 2);
-    EXPECT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/WR_CTR=" + (dir_ / "none.txt").string(),
-                   "/WIN=0", "/EXIT"}),
-              1);
-}
-
-}  // namespace
-}  // namespace orlogix
-
-namespace orlogix {
-namespace {
-
-// A first run, as typed by someone who has read nothing yet.
-TEST_F(CommandLineRun, FirstRunCommandLinesExplainThemselves) {
-    std::string help;
-    ASSERT_EQ(run({"--help"}, &help), 0) << stderr_;
-    for (const char* part : {"Usage: orlogix", "/IGC_LOG=<folder/ or file>", "/KML_LOG=<file>", "/GPS=<name>",
-                             "/WIN=<0, 1 or 2>", "\n  GARMIN\n", "Exit codes", "orlogix-sim --family garmin"})
-        EXPECT_NE(help.find(part), std::string::npos) << part;
-    // Which families are built comes from the program's registry.
-    EXPECT_NE(help.find("\n  MLR (not built yet)\n"), std::string::npos) << help;
-    for (const char* same : {"-h", "/?"}) {
-        std::string out;
-        EXPECT_EQ(run({same}, &out), 0) << same;
-        EXPECT_EQ(out, help) << same;
-    }
-    std::string version;
-    EXPECT_EQ(run({"--version"}, &version), 0);
-    EXPECT_EQ(version, strformat("Orlogix %d.%02d\n", kProgramVersionHundredths / 100, kProgramVersionHundredths % 100));
-
-    const std::pair<std::vector<std::string>, std::string> refused[] = {
-        {{"/GSP=GARMIN"}, "Parsing command line: Unrecognized command: /GSP=GARMIN\n"},
-        {{"/GPS=GARMN", "/IGC_LOG=flights/"}, "Parsing command line: Bad GPS type: GARMN (did you mean GARMIN?)\n"},
-        {{"/GPS=GARMIN"}, "Parsing command line: Nothing to do\n"},
-        {{"/GPS=GARMIN", "/COM=/dev/ttyUSB0", "/WIN=0", "/EXIT"}, "Parsing command line: Nothing to do\n"},
-        {{"-v"}, "Parsing command line: Unrecognized command: -v\n"},
-    };
-    for (const auto& [args, first_line] : refused) {
-        EXPECT_EQ(run(args), 2) << first_line;
-        EXPECT_EQ(stderr_.rfind(first_line, 0), 0u) << stderr_;
-        EXPECT_NE(stderr_.find("orlogix --help"), std::string::npos) << stderr_;
-    }
-}
-
-TEST_F(CommandLineRun, WithoutADisplayTheBareProgramSaysHowToRunWithoutAWindow) {
-    WithoutEnvironment no_display({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
-    EXPECT_EQ(run({}), 1);
-    EXPECT_NE(stderr_.find("A command line with /WIN=0 runs without a window"), std::string::npos) << stderr_;
-}
-
-TEST_F(CommandLineRun, LongNamesAreKeptWholeOrRefusedBeforeTheTransfer) {
-    start_receiver(sim::generated_track(20));
-    const fs::path deep = dir_ / "out" / std::string(120, 'a') / std::string(120, 'b');
-    fs::create_directories(deep);
-    const std::string file = (deep / "flight-2021.plt").string();
-    ASSERT_GT(file.size(), 260u);
-    std::string out;
-    const std::string port = "/COM=" + harness_->device_path();
-    ASSERT_EQ(run({"/GPS=GARMIN", port, "/OZI_LOG=" + file, "/WIN=0", "/EXIT"}, &out), 0) << stderr_;
-    EXPECT_EQ(out, file + ": 20 positions written\n");
-    EXPECT_TRUE(fs::exists(file));
-    // A name part longer than the platform holds fails at once, the receiver never asked.
-    const std::string part = std::string(300, 'c');
-    EXPECT_EQ(run({"/GPS=GARMIN", port, "/OZI_LOG=" + (dir_ / "out" / (part + ".plt")).string(), "/WIN=0", "/EXIT"}),
-              1);
-    EXPECT_EQ(stderr_, "Error opening file: Too long file name\n");
-    EXPECT_EQ(run({"/GPS=GARMIN", port, "/IGC_LOG=" + (dir_ / "out" / part).string() + "/", "/WIN=0", "/EXIT"}), 1);
-    EXPECT_EQ(stderr_, "Save IGC log: Too long file name\n");
-    EXPECT_EQ(run({"/LOGFILE=" + (dir_ / (part + ".igc")).string(), "/WIN=0", "/EXIT"}), 1);
-    EXPECT_EQ(stderr_, "Error opening file: Too long file name\n");
-}
-
-// Where the flight is to go is checked before it is fetched: none of these
-// ever try the port ("Connecting to GPS" would follow the attempts).
-TEST_F(CommandLineRun, OutputPlaceIsCheckedBeforeTheTransfer) {
-    const std::string out = (dir_ / "out").string();
-    ASSERT_EQ(write_file_atomic(out + "/taken.igc", "taken"), 0);
-    ASSERT_EQ(write_file_atomic(out + "/taken.kml", "taken"), 0);
-    const std::string no_file = ": No such file or directory\n";
-    const std::pair<std::string, std::string> table[] = {
-        {"/IGC_LOG=" + out + "/missing/", "Save IGC log: File open error: " + out + "/missing/" + no_file},
-        {"/IGC_LOG=" + out + "/missing/$date.igc", "Save IGC log: File open error: " + out + "/missing/" + no_file},
-        {"/IGC_LOG=" + out + "/taken.igc", "Save IGC log: File open error: " + out + "/taken.igc: File exists\n"},
-        {"/IGC_LOG=" + out + "/taken.igc/", "Save IGC log: File open error: " + out + "/taken.igc/: Not a directory\n"},
-        {"/KML_LOG=" + out + "/missing/$date.kml", "Error opening file: " + out + "/missing/$date.kml" + no_file},
-        {"/KML_LOG=" + out + "/taken.kml", "File creation: File already exists: " + out + "/taken.kml\n"},
-        {"/MPS_LOG=" + out, "Error opening file: " + out + ": Is a directory\n"},
-        {"/RD_WPT=" + out + "/missing/w.wpt", "Error opening file: " + out + "/missing/w.wpt" + no_file},
-    };
-    for (const auto& [operation, error] : table) {
-        EXPECT_EQ(run({"/GPS=GARMIN", "/COM=/dev/orlogix-no-such-port", operation, "/TIMEOUT=1", "/WIN=0", "/EXIT"}),
-                  1)
-            << operation;
-        EXPECT_EQ(stderr_, error) << operation;
-    }
-    // No window and no terminal to answer the overwrite question: the same as a hidden run.
-    EXPECT_EQ(run({"/GPS=GARMIN", "/COM=/dev/orlogix-no-such-port", "/KML_LOG=" + out + "/taken.kml", "/TIMEOUT=1",
-                   "/EXIT"}),
-              1);
-    EXPECT_EQ(stderr_, "File creation: File already exists: " + out + "/taken.kml\n");
-    std::string kept;
-    ASSERT_EQ(read_file(out + "/taken.igc", kept), 0);
-    EXPECT_EQ(kept, "taken");
 }
 
 }  // namespace

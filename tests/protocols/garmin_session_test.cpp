@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "competition/pilot_identity.hpp"
 #include "access/debug_trace.hpp"
 #include "access/event_loop.hpp"
 #include "access/job_framework.hpp"
@@ -631,6 +632,29 @@ TEST(GarminJobs, ReadsWaypoints) {
     EXPECT_EQ(got[10].identifier, c.waypoints[10].identifier);
     EXPECT_EQ(got[10].height, c.waypoints[10].height);
     EXPECT_TRUE(rig.reporter.has_status_prefix("11 of 11 waypoints read ("));
+}
+
+TEST(GarminJobs, CompetitionDownloadFindsThePilotsIdWaypoints) {
+    GarminConfig c = with_track(20);
+    c.waypoints = sim::generated_waypoints(3);
+    ASSERT_EQ(append_identity_waypoints(c.waypoints, PilotIds{57, 12345}, false, 0), 0);
+    JobRig rig(c);
+    rig.ctx->options.competition_mode = true;
+    ASSERT_EQ(rig.run(read_track_log_job), 0) << rig.reporter.last_error().text;
+    EXPECT_EQ(rig.ctx->result.comp_id, 57);
+    EXPECT_EQ(rig.ctx->result.civl_id, 12345);
+    EXPECT_EQ(rig.reporter.products().back(), "Comp ID = 57, CIVL ID = 12345");
+    EXPECT_EQ(rig.ctx->result.track_log.positions.size(), 20u);
+
+    // A receiver without a waypoint protocol has no IDs to give.
+    c.protocols = default_protocols(c);
+    std::erase_if(c.protocols, [](const garmin::ProtocolEntry& e) { return e.tag == 'A' && e.number == 100; });
+    JobRig bare(c);
+    bare.ctx->options.competition_mode = true;
+    bare.ctx->result.comp_id = 9;
+    ASSERT_EQ(bare.run(read_track_log_job), 0) << bare.reporter.last_error().text;
+    EXPECT_EQ(bare.ctx->result.comp_id, -1);
+    EXPECT_EQ(bare.ctx->result.civl_id, -1);
 }
 
 TEST(GarminJobs, UploadsWaypointsAndWaypointsAsTrackLog) {

@@ -250,5 +250,42 @@ TEST_F(Download, SelectedWaypointsGoToTheReceiver) {
     EXPECT_FALSE(w.jobs().busy());
 }
 
+// After a competition download without IDs: "No pilot ID" asks, OK sends the
+// ID waypoints (with the dash one under CompWptNNN) to the same receiver.
+TEST_F(Download, PilotIdUploadFollowsAnAnsweredQuestion) {
+    std::mutex mutex;
+    std::string uploaded;
+    auto receiver = std::make_unique<sim::GarminReceiver>(sim::GarminConfig{});
+    receiver->set_report_sink([&](std::string_view line) {
+        std::lock_guard<std::mutex> lock(mutex);
+        uploaded += std::string(line) + "\n";
+    });
+    harness_ = std::make_unique<sim::Harness>(std::move(receiver));
+    ASSERT_EQ(harness_->start(), 0);
+    MainWindow& w = window_on_receiver();
+    w.settings().comp_wpt_nnn = 1;
+    const PilotIds none, known{57, -1};
+    // Cancel sends nothing; an ID found, or no ID known, asks nothing.
+    EXPECT_FALSE(w.offer_pilot_id_upload(none, known, "ANNA BERG", ProtocolType::GarminSerial));
+    EXPECT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_.back().title, "No pilot ID");
+    EXPECT_FALSE(w.offer_pilot_id_upload(PilotIds{-1, 3}, known, "", ProtocolType::GarminSerial));
+    EXPECT_FALSE(w.offer_pilot_id_upload(none, none, "", ProtocolType::GarminSerial));
+    EXPECT_EQ(boxes_.size(), 1u);
+
+    answers_.push_back(kBoxOk);
+    ASSERT_TRUE(w.offer_pilot_id_upload(none, known, "ANNA BERG", ProtocolType::GarminSerial));
+    ASSERT_TRUE(pump_until([&] { return !w.jobs().busy(); }));
+    EXPECT_EQ(w.exit_code(), 0);
+    ASSERT_TRUE(pump_until([&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return uploaded.find("transfer complete") != std::string::npos;
+    }, 5000));
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_NE(uploaded.find("COMPID"), std::string::npos) << uploaded;
+    EXPECT_NE(uploaded.find("-57"), std::string::npos) << uploaded;
+    EXPECT_EQ(uploaded.find("CIVLID"), std::string::npos) << uploaded;
+}
+
 }  // namespace
 }  // namespace orlogix::ui

@@ -83,12 +83,12 @@ int read_track_log_job(JobContext& ctx) {
     Session session(transport, ctx.reporter, session_options(ctx));
     if (open_and_identify(ctx, session) < 0) return -1;
     JobResult& r = ctx.result;
-    if (ctx.options.competition_mode) {
-        // The identity check reads the receiver's waypoints without keeping
-        // them; recognising the pilot's ID waypoints is competition mode's
-        // part and plugs in as the sink here.
-        if (session.capabilities()[kCapWaypointProtocol] != 0 && session.read_waypoints(nullptr, {}) < 0) return -1;
-    }
+    // The identity check reads the receiver's waypoints without keeping
+    // them, for the pilot's ID waypoints; a receiver without a waypoint
+    // protocol has none (both IDs stay -1).
+    if (const IdentitySink identity = identity_sink(ctx))
+        if (session.capabilities()[kCapWaypointProtocol] != 0 && session.read_waypoints(nullptr, identity) < 0)
+            return -1;
     std::vector<TrackPosition> positions;
     if (session.read_track_log(positions) < 0) return -1;
     TrackLogHeader& h = r.track_log.header;

@@ -8,10 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include "protocols/identity_sink.hpp"
 #include "core/records.hpp"
 #include "core/units.hpp"
 #include "protocols/garmin/link_codec.hpp"
 #include "protocols/garmin/records.hpp"
+#include "protocols/identity_sink.hpp"
 
 namespace orlogix {
 class Reporter;
@@ -51,10 +53,6 @@ struct SessionOptions {
     // named in the no-answer and port-error texts.
     std::string device;
 };
-
-// Called for each waypoint in identity-check mode with its identifier and
-// position in radians; competition mode recognises its pilot IDs here.
-using IdentitySink = std::function<void(const std::string& identifier, const GeoPosition& position)>;
 
 class Session {
 public:
