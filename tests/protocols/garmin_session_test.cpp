@@ -363,6 +363,18 @@ TEST(GarminSession, MissingProtocolsFailWithoutTouchingTheReceiver) {
     EXPECT_EQ(rig.sent().size(), before);
 }
 
+TEST(GarminSession, ListsBeyondOneTransferAreRefusedNotCut) {
+    Rig rig(GarminConfig{});
+    ASSERT_EQ(rig.session.identify(), 0);
+    const std::size_t before = rig.sent().size();
+    const std::vector<Waypoint> many(65536);
+    EXPECT_EQ(rig.session.upload_waypoints(many), -1);
+    EXPECT_EQ(rig.reporter.last_error().text, "Too many waypoints for one transfer (65536, at most 65535)");
+    EXPECT_EQ(rig.session.upload_points_as_track(std::vector<Waypoint>(65535)), -1);
+    EXPECT_EQ(rig.reporter.last_error().text, "Too many points for one transfer (65535, at most 65534)");
+    EXPECT_EQ(rig.sent().size(), before);
+}
+
 TEST(GarminSession, SpoiledRecordEndsInTimeoutAndAbortCommand) {
     // Identification takes replies 1-3 (ack, product, capabilities); 4 acks the
     // command, 5 is the count, 6 the header, 7 the first point.

@@ -96,7 +96,14 @@ int Session::upload_points_as_track(const std::vector<Waypoint>& points, int ctr
     const char* caption = ctr_number > 0 ? "Upload CTR" : "Upload track log";
     const int protocol = caps_[kCapTrackProtocol];
     if (protocol == 0) return fail(caption, "E508 No track log protocol defined", false);
-    const long long count = static_cast<long long>(std::min<std::size_t>(points.size(), 0xFFFE));
+    // The records packet counts in 16 bits, the header included: a longer
+    // list is refused, not cut.
+    if (points.size() > 0xFFFE)
+        return fail(caption,
+                    format_counts("Too many points for one transfer (%, at most %)",
+                                  static_cast<long long>(points.size()), 0xFFFE),
+                    false);
+    const long long count = static_cast<long long>(points.size());
 
     // Only A301 has a header record here; the count announces exactly the
     // records that follow, so A302 receivers are not left waiting for one more.

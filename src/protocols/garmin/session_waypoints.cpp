@@ -82,7 +82,13 @@ int Session::upload_waypoints(const std::vector<Waypoint>& waypoints) {
     const int type = caps_[kCapWaypointType];
     if (caps_[kCapWaypointProtocol] == 0)
         return fail(kCapUploadWaypoints, "E406 No waypoint log protocol defined", false);
-    const long long count = static_cast<long long>(std::min<std::size_t>(waypoints.size(), 0xFFFF));
+    // The records packet counts in 16 bits: a longer list is refused, not cut.
+    if (waypoints.size() > 0xFFFF)
+        return fail(kCapUploadWaypoints,
+                    format_counts("Too many waypoints for one transfer (%, at most %)",
+                                  static_cast<long long>(waypoints.size()), 0xFFFF),
+                    false);
+    const long long count = static_cast<long long>(waypoints.size());
 
     send(make_u16_packet(kPidRecords, static_cast<uint16_t>(count)));
     if (expect_ack(kPidRecords, kCapUploadWaypoints, coded("E400", kAckTimeout),
