@@ -86,7 +86,17 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     } catch (const std::bad_alloc&) {
         return kOptimiseNoMemory;
     }
-    if (!d_.allocate(n * n)) return kOptimiseNoMemory;
+    // Rows of the bound tables are padded to whole groups of eight, so that
+    // the bound tests always read eight entries; the padding holds zeros.
+    const std::size_t real_blocks = (n + kBlock - 1) / kBlock;
+    supers_ = (real_blocks + kBlocksPerSuper - 1) / kBlocksPerSuper;
+    blocks_ = supers_ * kBlocksPerSuper;
+    super_stride_ = (supers_ + 7) / 8 * 8;
+    bmax_.reset(new (std::nothrow) int32_t[n * blocks_]);
+    bmin_.reset(new (std::nothrow) int32_t[n * blocks_]);
+    smax_.reset(new (std::nothrow) int32_t[n * super_stride_]);
+    smin_.reset(new (std::nothrow) int32_t[n * super_stride_]);
+    if (!bmax_ || !bmin_ || !smax_ || !smin_ || !d_.allocate(n * n)) return kOptimiseNoMemory;
     for (std::size_t i = 0; i < n; ++i) {
         xs[i] = points[i].x;
         ys[i] = points[i].y;
@@ -112,6 +122,17 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
             c_[i] = 0;
             ca_[i] = static_cast<uint32_t>(i > 0 ? i - 1 : 0);
             first_maximum(di, 0, i, c_[i], ca_[i]);
+            // The row's block and super-block extremes while it is still in the cache.
+            int32_t* hi = &bmax_[i * blocks_];
+            int32_t* lo = &bmin_[i * blocks_];
+            block_extremes(di, n, hi, lo);
+            std::fill(hi + real_blocks, hi + blocks_, 0);
+            std::fill(lo + real_blocks, lo + blocks_, 0);
+            for (std::size_t s = 0; s < super_stride_; ++s) {
+                const std::size_t from = s * kBlocksPerSuper, to = std::min(real_blocks, from + kBlocksPerSuper);
+                smax_[i * super_stride_ + s] = from < to ? *std::max_element(hi + from, hi + to) : 0;
+                smin_[i * super_stride_ + s] = from < to ? *std::min_element(lo + from, lo + to) : 0;
+            }
             const std::size_t rows = done.fetch_add(1, std::memory_order_relaxed) + 1;
             // Progress goes out from the calling thread only.
             if (report && row_done && rows % 64 == 0) row_done(rows);
@@ -135,18 +156,9 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
 int DistanceTables::build_gaps(const HaltToken& halt, unsigned threads) {
     const std::size_t n = n_;
     const std::size_t cells = n * (n + 1) / 2;
-    // Rows of the bound tables are padded to whole groups of eight, so that
-    // the bound tests always read eight entries.
     const std::size_t real_blocks = (n + kBlock - 1) / kBlock;
-    supers_ = (real_blocks + kBlocksPerSuper - 1) / kBlocksPerSuper;
-    blocks_ = supers_ * kBlocksPerSuper;
-    super_stride_ = (supers_ + 7) / 8 * 8;
     try {
         row_start_.assign(n, 0);
-        bmax_.assign(n * blocks_, 0);
-        bmin_.assign(n * blocks_, 0);
-        smax_.assign(n * super_stride_, 0);
-        smin_.assign(n * super_stride_, 0);
         pbmax_.assign(blocks_ * blocks_, 0);
         pbmin_.assign(blocks_ * blocks_, 0);
     } catch (const std::bad_alloc&) {
@@ -156,20 +168,7 @@ int DistanceTables::build_gaps(const HaltToken& halt, unsigned threads) {
     for (std::size_t k = 0; k < n; ++k) row_start_[k] = k * n - k * (k + 1) / 2;
     if (n < 2) return 0;
     std::atomic<bool> stopped{false};
-    auto extremes = [&](std::size_t from_row, std::size_t to_row) {
-        for (std::size_t i = from_row; i < to_row; ++i) {
-            int32_t* hi = &bmax_[i * blocks_];
-            int32_t* lo = &bmin_[i * blocks_];
-            block_extremes(row(i), n, hi, lo);
-            for (std::size_t s = 0; s < supers_; ++s) {
-                const std::size_t from = s * kBlocksPerSuper, to = std::min(real_blocks, from + kBlocksPerSuper);
-                smax_[i * super_stride_ + s] = *std::max_element(hi + from, hi + to);
-                smin_[i * super_stride_ + s] = *std::min_element(lo + from, lo + to);
-            }
-        }
-    };
-    // G and the column maxima are each one chain of rows; they and the block
-    // extremes are shared out between two threads.
+    // G and the column maxima are each one chain of rows, one per thread.
     auto gaps = [&] {
         int32_t run = INT32_MAX;
         int32_t* g0 = &g_[upper(0, 0)];
@@ -192,7 +191,6 @@ int DistanceTables::build_gaps(const HaltToken& halt, unsigned threads) {
                 gk[l] = run;
             }
         }
-        extremes(0, n / 2);
     };
     auto columns = [&] {
         // CM(k, l) = max D(m, l) over k < m < l, kept row by row like G so
@@ -208,7 +206,6 @@ int DistanceTables::build_gaps(const HaltToken& halt, unsigned threads) {
             out[k + 2] = next[k + 2];
             for (std::size_t l = k + 3; l < n; ++l) out[l] = std::max(below[l], next[l]);
         }
-        extremes(n / 2, n);
     };
     std::thread helper;
     if (worker_count(threads) > 1) {

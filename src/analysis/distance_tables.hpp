@@ -28,12 +28,12 @@ std::vector<uint32_t> sample_indices(std::size_t count);
 
 class DistanceTables {
 public:
-    // Fills D, R/Ra and C/Ca. 0, kOptimiseNoMemory or kOptimiseHalted.
+    // Fills D, R/Ra, C/Ca and the block extremes. 0, kOptimiseNoMemory or kOptimiseHalted.
     // threads: 0 one per core (at most 2). row_done is called on the calling thread
     // with the rows finished so far, now and then and once at the end.
     int build(const std::vector<PlanePoint>& points, const HaltToken& halt, unsigned threads = 0,
               const std::function<void(std::size_t rows_done)>& row_done = {});
-    // Fills G (and the column maxima and block bounds the pruned searches use). 0, or an error as above.
+    // Fills G (and the column maxima and pair block bounds the pruned searches use). 0, or an error as above.
     int build_gaps(const HaltToken& halt, unsigned threads = 0);
 
     std::size_t size() const { return n_; }
@@ -77,7 +77,9 @@ private:
     LargeTable d_;
     std::size_t supers_ = 0;
     std::size_t super_stride_ = 0;
-    std::vector<int32_t> bmax_, bmin_, smax_, smin_, pbmax_, pbmin_;
+    // Uninitialised: every entry is written once, row by row, as D is filled.
+    std::unique_ptr<int32_t[]> bmax_, bmin_, smax_, smin_;
+    std::vector<int32_t> pbmax_, pbmin_;
     LargeTable g_;
     LargeTable colmax_;
     std::vector<std::size_t> row_start_;

@@ -65,7 +65,20 @@ void distance_row(const double* x, const double* y, std::size_t i, std::size_t n
 
 ORLOGIX_KERNEL
 void block_extremes(const int32_t* row, std::size_t n, int32_t* hi, int32_t* lo) {
-    for (std::size_t b = 0; b * kBlock < n; ++b) {
+    // Whole blocks with a fixed trip count, which the compiler turns into a
+    // few vector operations per block; then the short block at the end.
+    const std::size_t whole = n / kBlock;
+    for (std::size_t b = 0; b < whole; ++b) {
+        const int32_t* p = row + b * kBlock;
+        int32_t mx = p[0], mn = p[0];
+        for (std::size_t k = 1; k < kBlock; ++k) {
+            mx = p[k] > mx ? p[k] : mx;
+            mn = p[k] < mn ? p[k] : mn;
+        }
+        hi[b] = mx;
+        lo[b] = mn;
+    }
+    for (std::size_t b = whole; b * kBlock < n; ++b) {
         const std::size_t from = b * kBlock, to = from + kBlock < n ? from + kBlock : n;
         int32_t mx = row[from], mn = row[from];
         for (std::size_t k = from + 1; k < to; ++k) {
