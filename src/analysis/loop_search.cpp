@@ -253,20 +253,43 @@ LoopCandidate search_out_and_return(const DistanceTables& t, uint32_t gap, const
             return LoopCandidate{};
         }
         const int32_t* di = t.row(i);
+        const int32_t* bmax = t.block_max(i);
+        const int32_t* bmin = t.block_min(i);
         // For a fixed start the best turn point of every end is the last
         // farthest point before it, carried along as the end moves on.
         int64_t far = -1;
         uint32_t far_at = 0;
-        for (std::size_t j = i + 1; j < n; ++j) {
-            if (j >= i + 2 && int64_t{di[j]} < int64_t{gap}) {
-                const int64_t s = 2 * far - di[j];
-                if (s >= best_score) {
-                    best_score = s;
-                    take(best, s, static_cast<uint32_t>(i), static_cast<uint32_t>(j), far_at);
+        auto step = [&](std::size_t from, std::size_t to) {
+            for (std::size_t j = from; j < to; ++j) {
+                if (j >= i + 2 && int64_t{di[j]} < int64_t{gap}) {
+                    const int64_t s = 2 * far - di[j];
+                    if (s >= best_score) {
+                        best_score = s;
+                        take(best, s, static_cast<uint32_t>(i), static_cast<uint32_t>(j), far_at);
+                    }
+                }
+                if (di[j] >= far) {
+                    far = di[j];
+                    far_at = static_cast<uint32_t>(j);
                 }
             }
-            if (di[j] >= far) {
-                far = di[j];
+        };
+        // Up to the first whole block past i + 1 one end at a time; then a
+        // block none of whose ends closes within the gap only moves the
+        // farthest point on, to the last place of its maximum (as the
+        // one-at-a-time walk, where an equal distance replaces, would).
+        const std::size_t first_block = (i + 2 + kBlock - 1) / kBlock;
+        step(i + 1, std::min(n, first_block * kBlock));
+        for (std::size_t b = first_block; b * kBlock < n; ++b) {
+            const std::size_t from = b * kBlock, to = std::min(n, from + kBlock);
+            if (int64_t{bmin[b]} < int64_t{gap}) {
+                step(from, to);
+                continue;
+            }
+            if (bmax[b] >= far) {
+                far = bmax[b];
+                std::size_t j = to - 1;
+                while (di[j] != bmax[b]) --j;
                 far_at = static_cast<uint32_t>(j);
             }
         }
