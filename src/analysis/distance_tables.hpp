@@ -34,7 +34,11 @@ public:
     int build(const std::vector<PlanePoint>& points, const HaltToken& halt, unsigned threads = 0,
               const std::function<void(std::size_t rows_done)>& row_done = {});
     // Fills G (and the column maxima and pair block bounds the pruned searches use). 0, or an error as above.
-    int build_gaps(const HaltToken& halt, unsigned threads = 0);
+    // With a gap_limit, rows of G and of the column maxima are kept only over
+    // the ends l from k + 2 to gap_end(k) (the first l with G(k, l) >= gap_limit),
+    // all a search with that closing gap reads; with 0 they are kept whole.
+    int build_gaps(const HaltToken& halt, unsigned threads = 0, uint32_t gap_limit = 0);
+    std::size_t gap_end(std::size_t k) const { return gap_end_[k]; }
 
     std::size_t size() const { return n_; }
     // D is kept square and symmetric so that both a row and a column are contiguous.
@@ -82,7 +86,8 @@ private:
     std::vector<int32_t> pbmax_, pbmin_;
     LargeTable g_;
     LargeTable colmax_;
-    std::vector<std::size_t> row_start_;
+    std::vector<std::size_t> row_start_;  // row k's kept cells begin at row_start_[k] + k + 1
+    std::vector<std::size_t> gap_end_;
     std::vector<int32_t> r_, c_;
     std::vector<uint32_t> ra_, ca_;
 };

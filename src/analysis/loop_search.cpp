@@ -60,10 +60,11 @@ public:
         const int32_t* dk = t_.row(k);
         if (rule_ == ClosingRule::GapLimit) {
             // G(k, l) never falls as l grows (fewer ends to choose from), so the
-            // ends that close within the gap form a run from k + 2.
+            // ends that close within the gap form a run from k + 2, no longer
+            // than the tables keep.
             if (k + 2 < n) {
                 const int32_t* gk = t_.g_row(k);
-                n = static_cast<uint32_t>(std::partition_point(gk + k + 2, gk + n, [this](int32_t g) {
+                n = static_cast<uint32_t>(std::partition_point(gk + k + 2, gk + t_.gap_end(k), [this](int32_t g) {
                                               return int64_t{g} < int64_t{gap_};
                                           }) - gk);
             }
