@@ -150,6 +150,7 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     fill(true);
     for (std::thread& th : pool) th.join();
     if (stopped) return kOptimiseHalted;
+    longest_ = n > 0 ? *std::max_element(r_.begin(), r_.end()) : 0;  // R: each row's greatest to later points
     if (row_done) row_done(n);
     return 0;
 }

@@ -66,6 +66,8 @@ public:
     const int32_t* pair_block_max(std::size_t lb) const { return &pbmax_[lb * blocks_]; }
     const int32_t* pair_block_min(std::size_t lb) const { return &pbmin_[lb * blocks_]; }
 
+    // The greatest distance in D.
+    int32_t longest() const { return longest_; }
     int32_t r(std::size_t i) const { return r_[i]; }
     const int32_t* r_data() const { return r_.data(); }
     const int32_t* c_data() const { return c_.data(); }
@@ -77,6 +79,7 @@ private:
     std::size_t upper(std::size_t k, std::size_t l) const { return row_start_[k] + l; }
 
     std::size_t n_ = 0;
+    int32_t longest_ = 0;
     std::size_t blocks_ = 0;
     LargeTable d_;
     std::size_t supers_ = 0;

@@ -151,4 +151,17 @@ void triangle_pair_bounds(const int32_t* prefix, const int32_t* colmax, const in
     }
 }
 
+ORLOGIX_KERNEL
+void triangle_pair_bounds_narrow(const int32_t* prefix, const int32_t* colmax, const int32_t* d, const int32_t* g,
+                                 uint32_t lo, uint32_t hi, int32_t flat_floor, int32_t fai_floor, uint8_t* keep) {
+    for (uint32_t l = lo; l < hi; ++l) {
+        const int32_t a = prefix[l], b = colmax[l], c = d[l];
+        const int32_t seven = 7 * (g[l] + fai_floor);
+        const int32_t over = a + b + c - g[l];
+        const int32_t fai = (over >= fai_floor) & (25 * a + 24 >= seven) & (25 * b + 24 >= seven) &
+                            (25 * c + 24 >= seven);
+        keep[l] = static_cast<uint8_t>((over >= flat_floor) | fai);
+    }
+}
+
 }  // namespace orlogix

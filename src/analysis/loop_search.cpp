@@ -80,9 +80,16 @@ public:
         // test runs for the whole row at once with the floors as they stand
         // now. Floors only rise, so a pair left out here would fail pair()'s
         // own test too.
-        triangle_pair_bounds(prefix_.data(), t_.column_max_row(k), dk, t_.g_row(k), k + 2, n,
-                             std::max(flat.score, floor_.flat.load(std::memory_order_relaxed)),
-                             std::max(fai.score, floor_.fai.load(std::memory_order_relaxed)), keep_.data());
+        const int64_t flat_floor = std::max(flat.score, floor_.flat.load(std::memory_order_relaxed));
+        const int64_t fai_floor = std::max(fai.score, floor_.fai.load(std::memory_order_relaxed));
+        // Scores are perimeters less a gap: below 3 x the longest distance.
+        if (t_.longest() < kNarrowDistance)
+            triangle_pair_bounds_narrow(prefix_.data(), t_.column_max_row(k), dk, t_.g_row(k), k + 2, n,
+                                        static_cast<int32_t>(flat_floor), static_cast<int32_t>(fai_floor),
+                                        keep_.data());
+        else
+            triangle_pair_bounds(prefix_.data(), t_.column_max_row(k), dk, t_.g_row(k), k + 2, n, flat_floor,
+                                 fai_floor, keep_.data());
         uint32_t checked_block = UINT32_MAX;
         for (uint32_t l = k + 2; l < n; l += stride) {
             if (stride == 1 && l + 8 <= n) {

@@ -131,15 +131,25 @@ TEST(FastEqualsReference, PairBoundKeepsThePairsThatCanReachTheFloors) {
             g[l] = pick(rng) / 4;
         }
         const int64_t flat_floor = round % 5 == 0 ? -1 : pick(rng) * 2, fai_floor = pick(rng);
-        triangle_pair_bounds(a.data(), b.data(), d.data(), g.data(), 3, n - 1, flat_floor, fai_floor, keep.data());
-        for (uint32_t l = 3; l < n - 1; ++l) {
-            const int64_t most = int64_t{a[l]} + b[l] + d[l];
-            const int64_t fai_most = std::min({most, cap(a[l]), cap(b[l]), cap(d[l])});
-            const bool expect = most - g[l] >= flat_floor || fai_most - g[l] >= fai_floor;
-            ASSERT_EQ(keep[l], expect ? 1 : 0) << "round " << round << " end " << l;
+        // The 64-bit kernel and the 32-bit one (every value here is in its range).
+        for (bool narrow : {false, true}) {
+            std::fill(keep.begin(), keep.end(), 2);
+            if (narrow)
+                triangle_pair_bounds_narrow(a.data(), b.data(), d.data(), g.data(), 3, n - 1,
+                                            static_cast<int32_t>(flat_floor), static_cast<int32_t>(fai_floor),
+                                            keep.data());
+            else
+                triangle_pair_bounds(a.data(), b.data(), d.data(), g.data(), 3, n - 1, flat_floor, fai_floor,
+                                     keep.data());
+            for (uint32_t l = 3; l < n - 1; ++l) {
+                const int64_t most = int64_t{a[l]} + b[l] + d[l];
+                const int64_t fai_most = std::min({most, cap(a[l]), cap(b[l]), cap(d[l])});
+                const bool expect = most - g[l] >= flat_floor || fai_most - g[l] >= fai_floor;
+                ASSERT_EQ(keep[l], expect ? 1 : 0) << "round " << round << " end " << l << " narrow " << narrow;
+            }
+            EXPECT_EQ(keep[2], 2);  // outside the range: untouched
+            EXPECT_EQ(keep[n - 1], 2);
         }
-        EXPECT_EQ(keep[2], 2);  // outside the range: untouched
-        EXPECT_EQ(keep[n - 1], 2);
     }
 }
 
