@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/distance_tables.hpp"
 #include "analysis/loop_kernels.hpp"
 #include "analysis/optimise.hpp"
 #include "flight_loader.hpp"
@@ -149,6 +150,35 @@ TEST(FastEqualsReference, PairBoundKeepsThePairsThatCanReachTheFloors) {
             }
             EXPECT_EQ(keep[2], 2);  // outside the range: untouched
             EXPECT_EQ(keep[n - 1], 2);
+        }
+    }
+}
+
+// Tables built for one closing gap keep G and the column maxima only where a
+// search of that gap reads them; there they must equal the whole tables, and
+// each row must end at the first end whose G reaches the gap.
+TEST(FastEqualsReference, GapLimitedTablesKeepTheCellsTheSearchReads) {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> u(-0.05, 0.05);
+    std::vector<TrackPosition> wander;
+    for (int i = 0; i < 300; ++i) wander.push_back(test::fix_at(45.0 + u(rng) + i * 1e-4, 6.0 + u(rng), 1000u + 3u * i));
+    const ProjectedTrack proj = project_track(wander);
+    DistanceTables whole;
+    ASSERT_EQ(whole.build(proj.points, {}), 0);
+    ASSERT_EQ(whole.build_gaps({}), 0);
+    for (uint32_t gap : {1u, 800u, 3000u, 20000u}) {
+        DistanceTables kept;
+        ASSERT_EQ(kept.build(proj.points, {}), 0);
+        ASSERT_EQ(kept.build_gaps({}, 0, gap), 0);
+        const std::size_t n = kept.size();
+        for (std::size_t k = 0; k + 2 < n; ++k) {
+            std::size_t end = k + 2;
+            while (end < n && whole.g(k, end) < static_cast<int32_t>(gap)) ++end;
+            ASSERT_EQ(kept.gap_end(k), end) << "gap " << gap << " row " << k;
+            for (std::size_t l = k + 2; l < end; ++l) {
+                ASSERT_EQ(kept.g(k, l), whole.g(k, l)) << "gap " << gap << " at " << k << ", " << l;
+                ASSERT_EQ(kept.column_max_after(k, l), whole.column_max_after(k, l)) << "gap " << gap << " at " << k << ", " << l;
+            }
         }
     }
 }
