@@ -1,5 +1,8 @@
 // orlogix: the program's entry point. Without a command line, or with /WIN=1
 // or /WIN=2, the main window opens; every other command line runs headless.
+// The window lives in its own program, orlogix-window beside this one, which
+// takes over the process: a headless run thus never loads the toolkit, whose
+// libraries alone cost more start-up than a short conversion.
 #include <strings.h>
 
 #include <cstdio>
@@ -7,11 +10,14 @@
 
 #include "control/headless_main.hpp"
 #ifdef ORLOGIX_WITH_GUI
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "control/command_line.hpp"
-#include "ui/gui_main.hpp"
 #endif
 
 namespace {
@@ -51,20 +57,39 @@ bool display_available() {
 }
 
 constexpr const char* kNoDisplay = "No display found: the window cannot open (DISPLAY and WAYLAND_DISPLAY are not set).";
+
+// The window program in the folder of this executable (found through
+// /proc/self/exe, so the way orlogix was started does not matter).
+std::string window_program() {
+    std::string self(4096, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size());
+    self.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    const std::size_t slash = self.rfind('/');
+    return (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) + "/orlogix-window";
+}
+
+// Replaces this process with the window program, same arguments; returns only on failure.
+int open_window(char** argv) {
+    if (!display_available()) return without_window(kNoDisplay);
+    const std::string program = window_program();
+    ::execv(program.c_str(), argv);
+    const std::string why = "The window cannot open: " + program + " could not be started (" +
+                            std::strerror(errno) + ").";
+    return without_window(why.c_str());
+}
 #endif
 
 }  // namespace
 
 int main(int argc, char** argv) {
 #ifdef ORLOGIX_WITH_GUI
-    if (argc < 2)
-        return display_available() ? orlogix::ui::run_gui(argc, argv, std::nullopt) : without_window(kNoDisplay);
+    if (argc < 2) return open_window(argv);
     if (window_requested(argc, argv)) {
         orlogix::CommandLine command;
         orlogix::CommandLineError error;
         // A command line that does not parse is reported the headless way.
         if (orlogix::parse_command_line(orlogix::join_arguments(argc, argv), command, error) == 0)
-            return display_available() ? orlogix::ui::run_gui(argc, argv, command) : without_window(kNoDisplay);
+            return open_window(argv);
     }
 #else
     if (argc < 2) return without_window("No window: this orlogix was built without one.");

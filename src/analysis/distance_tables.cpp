@@ -4,6 +4,7 @@
 #include <cmath>
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -86,7 +87,17 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     } catch (const std::bad_alloc&) {
         return kOptimiseNoMemory;
     }
-    if (!d_.allocate(n * n)) return kOptimiseNoMemory;
+    // Rows of the bound tables are padded to whole groups of eight, so that
+    // the bound tests always read eight entries; the padding holds zeros.
+    const std::size_t real_blocks = (n + kBlock - 1) / kBlock;
+    supers_ = (real_blocks + kBlocksPerSuper - 1) / kBlocksPerSuper;
+    blocks_ = supers_ * kBlocksPerSuper;
+    super_stride_ = (supers_ + 7) / 8 * 8;
+    bmax_.reset(new (std::nothrow) int32_t[n * blocks_]);
+    bmin_.reset(new (std::nothrow) int32_t[n * blocks_]);
+    smax_.reset(new (std::nothrow) int32_t[n * super_stride_]);
+    smin_.reset(new (std::nothrow) int32_t[n * super_stride_]);
+    if (!bmax_ || !bmin_ || !smax_ || !smin_ || !d_.allocate(n * n)) return kOptimiseNoMemory;
     for (std::size_t i = 0; i < n; ++i) {
         xs[i] = points[i].x;
         ys[i] = points[i].y;
@@ -112,6 +123,17 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
             c_[i] = 0;
             ca_[i] = static_cast<uint32_t>(i > 0 ? i - 1 : 0);
             first_maximum(di, 0, i, c_[i], ca_[i]);
+            // The row's block and super-block extremes while it is still in the cache.
+            int32_t* hi = &bmax_[i * blocks_];
+            int32_t* lo = &bmin_[i * blocks_];
+            block_extremes(di, n, hi, lo);
+            std::fill(hi + real_blocks, hi + blocks_, 0);
+            std::fill(lo + real_blocks, lo + blocks_, 0);
+            for (std::size_t s = 0; s < super_stride_; ++s) {
+                const std::size_t from = s * kBlocksPerSuper, to = std::min(real_blocks, from + kBlocksPerSuper);
+                smax_[i * super_stride_ + s] = from < to ? *std::max_element(hi + from, hi + to) : 0;
+                smin_[i * super_stride_ + s] = from < to ? *std::min_element(lo + from, lo + to) : 0;
+            }
             const std::size_t rows = done.fetch_add(1, std::memory_order_relaxed) + 1;
             // Progress goes out from the calling thread only.
             if (report && row_done && rows % 64 == 0) row_done(rows);
@@ -128,75 +150,114 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     fill(true);
     for (std::thread& th : pool) th.join();
     if (stopped) return kOptimiseHalted;
+    longest_ = n > 0 ? *std::max_element(r_.begin(), r_.end()) : 0;  // R: each row's greatest to later points
     if (row_done) row_done(n);
     return 0;
 }
 
-int DistanceTables::build_gaps(const HaltToken& halt, unsigned threads) {
+namespace {
+
+// Runs a and b side by side when threads allow it, else one after the other.
+template <typename A, typename B>
+void side_by_side(unsigned threads, A&& a, B&& b) {
+    std::thread helper;
+    if (worker_count(threads) > 1) {
+        try {
+            helper = std::thread(std::ref(b));
+        } catch (const std::system_error&) {
+        }
+    }
+    a();
+    if (helper.joinable()) helper.join();
+    else b();
+}
+
+}  // namespace
+
+int DistanceTables::build_gaps(const HaltToken& halt, unsigned threads, uint32_t gap_limit) {
     const std::size_t n = n_;
-    const std::size_t cells = n * (n + 1) / 2;
-    // Rows of the bound tables are padded to whole groups of eight, so that
-    // the bound tests always read eight entries.
+    // Room for whole rows; a limited build writes only the front of it, and
+    // the pages it does not reach are never touched.
+    const std::size_t most_cells = 1 + n * (n + 1) / 2;
     const std::size_t real_blocks = (n + kBlock - 1) / kBlock;
-    supers_ = (real_blocks + kBlocksPerSuper - 1) / kBlocksPerSuper;
-    blocks_ = supers_ * kBlocksPerSuper;
-    super_stride_ = (supers_ + 7) / 8 * 8;
+    std::vector<int32_t> scratch;
     try {
         row_start_.assign(n, 0);
-        bmax_.assign(n * blocks_, 0);
-        bmin_.assign(n * blocks_, 0);
-        smax_.assign(n * super_stride_, 0);
-        smin_.assign(n * super_stride_, 0);
+        gap_end_.assign(n, n);
         pbmax_.assign(blocks_ * blocks_, 0);
         pbmin_.assign(blocks_ * blocks_, 0);
+        scratch.assign(n, INT32_MAX);
     } catch (const std::bad_alloc&) {
         return kOptimiseNoMemory;
     }
-    if (!g_.allocate(cells) || !colmax_.allocate(cells)) return kOptimiseNoMemory;
-    for (std::size_t k = 0; k < n; ++k) row_start_[k] = k * n - k * (k + 1) / 2;
-    if (n < 2) return 0;
+    if (!g_.allocate(most_cells) || !colmax_.allocate(most_cells)) return kOptimiseNoMemory;
     std::atomic<bool> stopped{false};
-    auto extremes = [&](std::size_t from_row, std::size_t to_row) {
-        for (std::size_t i = from_row; i < to_row; ++i) {
-            int32_t* hi = &bmax_[i * blocks_];
-            int32_t* lo = &bmin_[i * blocks_];
-            block_extremes(row(i), n, hi, lo);
-            for (std::size_t s = 0; s < supers_; ++s) {
-                const std::size_t from = s * kBlocksPerSuper, to = std::min(real_blocks, from + kBlocksPerSuper);
-                smax_[i * super_stride_ + s] = *std::max_element(hi + from, hi + to);
-                smin_[i * super_stride_ + s] = *std::min_element(lo + from, lo + to);
-            }
-        }
-    };
-    // G and the column maxima are each one chain of rows; they and the block
-    // extremes are shared out between two threads.
+    // G row by row from the top, each row from the right: the running value,
+    // D(k, l), then G(k-1, l) (none above row 0). The rows are worked out
+    // whole in `scratch`; what is kept of row k, l from k + 1 to gap_end(k),
+    // follows the kept part of row k - 1, so the offsets are known as G is.
     auto gaps = [&] {
-        int32_t run = INT32_MAX;
-        int32_t* g0 = &g_[upper(0, 0)];
-        for (std::size_t l = n - 1; l >= 1; --l) {  // row 0: running minimum from the right
-            run = std::min(run, d(0, l));
-            g0[l] = run;
-        }
-        // Each later row from the right: the running value, D(k, l), then G(k-1, l).
-        for (std::size_t k = 1; k + 2 <= n; ++k) {
+        std::size_t offset = 1;  // keeps upper(k, l) >= 0 for every kept cell
+        for (std::size_t k = 0; k < n; ++k) {
             if (halt.halted()) {
                 stopped = true;
                 return;
             }
+            row_start_[k] = offset - (k + 1);
+            if (k + 2 > n) break;  // the last row keeps nothing
             const int32_t* dk = row(k);
-            const int32_t* above = &g_[upper(k - 1, 0)];
-            int32_t* gk = &g_[upper(k, 0)];
-            run = INT32_MAX;
+            int32_t run = INT32_MAX;
             for (std::size_t l = n - 1; l >= k + 1; --l) {
-                run = std::min(run, std::min(dk[l], above[l]));
-                gk[l] = run;
+                run = std::min(run, std::min(dk[l], scratch[l]));
+                scratch[l] = run;
+            }
+            // G never falls as l grows, so the ends below the limit are a run from k + 2.
+            if (gap_limit > 0)
+                gap_end_[k] = static_cast<std::size_t>(
+                    std::partition_point(scratch.begin() + static_cast<std::ptrdiff_t>(k + 2), scratch.end(),
+                                         [gap_limit](int32_t g) { return int64_t{g} < int64_t{gap_limit}; }) -
+                    scratch.begin());
+            std::copy(scratch.begin() + static_cast<std::ptrdiff_t>(k + 1),
+                      scratch.begin() + static_cast<std::ptrdiff_t>(gap_end_[k]), &g_[offset]);
+            offset += gap_end_[k] - (k + 1);
+        }
+    };
+    // Extremes of D over a block of ends times a block of turn points.
+    auto pair_blocks = [&] {
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t lb = i / kBlock;
+            for (std::size_t mb = 0; mb < real_blocks; ++mb) {
+                int32_t& hi = pbmax_[lb * blocks_ + mb];
+                int32_t& lo = pbmin_[lb * blocks_ + mb];
+                const int32_t bh = bmax_[i * blocks_ + mb], bl = bmin_[i * blocks_ + mb];
+                if (i % kBlock == 0 || bh > hi) hi = bh;
+                if (i % kBlock == 0 || bl < lo) lo = bl;
             }
         }
-        extremes(0, n / 2);
     };
-    auto columns = [&] {
-        // CM(k, l) = max D(m, l) over k < m < l, kept row by row like G so
-        // that the pair loop of a search reads it in order.
+    side_by_side(threads, gaps, pair_blocks);
+    if (stopped) return kOptimiseHalted;
+    if (n < 3) return 0;
+
+    // CM(k, l) = max D(m, l) over k < m < l, kept over the same cells as G
+    // (l from k + 2) so that the pair loop of a search reads it in order.
+    // Row k comes from row k + 1, column by column; gap_end never falls
+    // from one row to the next, so the cells a row needs below are kept.
+    // The columns are split between the threads at the half of the cells.
+    std::vector<std::size_t> per_column(n + 1, 0);
+    for (std::size_t k = 0; k + 2 < n; ++k) {
+        ++per_column[k + 2];
+        --per_column[gap_end_[k]];  // unsigned wrap-around cancels in the running sum
+    }
+    std::size_t total = 0;
+    for (std::size_t k = 0; k + 2 < n; ++k) total += gap_end_[k] - (k + 2);
+    std::size_t split = n, seen = 0, open = 0;
+    for (std::size_t l = 0; l < n && split == n; ++l) {
+        open += per_column[l];
+        seen += open;
+        if (2 * seen >= total) split = l + 1;
+    }
+    auto columns = [&](std::size_t from_column, std::size_t to_column) {
         for (std::size_t k = n - 2; k-- > 0;) {
             if (halt.halted()) {
                 stopped = true;
@@ -205,33 +266,17 @@ int DistanceTables::build_gaps(const HaltToken& halt, unsigned threads) {
             const int32_t* next = row(k + 1);
             int32_t* out = &colmax_[upper(k, 0)];
             const int32_t* below = &colmax_[upper(k + 1, 0)];
-            out[k + 2] = next[k + 2];
-            for (std::size_t l = k + 3; l < n; ++l) out[l] = std::max(below[l], next[l]);
+            std::size_t l = std::max(from_column, k + 2);
+            const std::size_t end = std::min(to_column, gap_end_[k]);
+            if (l == k + 2 && l < end) {
+                out[l] = next[l];
+                ++l;
+            }
+            for (; l < end; ++l) out[l] = std::max(below[l], next[l]);
         }
-        extremes(n / 2, n);
     };
-    std::thread helper;
-    if (worker_count(threads) > 1) {
-        try {
-            helper = std::thread(columns);
-        } catch (const std::system_error&) {
-        }
-    }
-    gaps();
-    if (helper.joinable()) helper.join();
-    else columns();
+    side_by_side(threads, [&] { columns(0, split); }, [&] { columns(split, n); });
     if (stopped) return kOptimiseHalted;
-    // Extremes of D over a block of ends times a block of turn points.
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::size_t lb = i / kBlock;
-        for (std::size_t mb = 0; mb < real_blocks; ++mb) {
-            int32_t& hi = pbmax_[lb * blocks_ + mb];
-            int32_t& lo = pbmin_[lb * blocks_ + mb];
-            const int32_t bh = bmax_[i * blocks_ + mb], bl = bmin_[i * blocks_ + mb];
-            if (i % kBlock == 0 || bh > hi) hi = bh;
-            if (i % kBlock == 0 || bl < lo) lo = bl;
-        }
-    }
     return 0;
 }
 

@@ -28,13 +28,17 @@ std::vector<uint32_t> sample_indices(std::size_t count);
 
 class DistanceTables {
 public:
-    // Fills D, R/Ra and C/Ca. 0, kOptimiseNoMemory or kOptimiseHalted.
+    // Fills D, R/Ra, C/Ca and the block extremes. 0, kOptimiseNoMemory or kOptimiseHalted.
     // threads: 0 one per core (at most 2). row_done is called on the calling thread
     // with the rows finished so far, now and then and once at the end.
     int build(const std::vector<PlanePoint>& points, const HaltToken& halt, unsigned threads = 0,
               const std::function<void(std::size_t rows_done)>& row_done = {});
-    // Fills G (and the column maxima and block bounds the pruned searches use). 0, or an error as above.
-    int build_gaps(const HaltToken& halt, unsigned threads = 0);
+    // Fills G (and the column maxima and pair block bounds the pruned searches use). 0, or an error as above.
+    // With a gap_limit, rows of G and of the column maxima are kept only over
+    // the ends l from k + 2 to gap_end(k) (the first l with G(k, l) >= gap_limit),
+    // all a search with that closing gap reads; with 0 they are kept whole.
+    int build_gaps(const HaltToken& halt, unsigned threads = 0, uint32_t gap_limit = 0);
+    std::size_t gap_end(std::size_t k) const { return gap_end_[k]; }
 
     std::size_t size() const { return n_; }
     // D is kept square and symmetric so that both a row and a column are contiguous.
@@ -62,6 +66,8 @@ public:
     const int32_t* pair_block_max(std::size_t lb) const { return &pbmax_[lb * blocks_]; }
     const int32_t* pair_block_min(std::size_t lb) const { return &pbmin_[lb * blocks_]; }
 
+    // The greatest distance in D.
+    int32_t longest() const { return longest_; }
     int32_t r(std::size_t i) const { return r_[i]; }
     const int32_t* r_data() const { return r_.data(); }
     const int32_t* c_data() const { return c_.data(); }
@@ -73,14 +79,18 @@ private:
     std::size_t upper(std::size_t k, std::size_t l) const { return row_start_[k] + l; }
 
     std::size_t n_ = 0;
+    int32_t longest_ = 0;
     std::size_t blocks_ = 0;
     LargeTable d_;
     std::size_t supers_ = 0;
     std::size_t super_stride_ = 0;
-    std::vector<int32_t> bmax_, bmin_, smax_, smin_, pbmax_, pbmin_;
+    // Uninitialised: every entry is written once, row by row, as D is filled.
+    std::unique_ptr<int32_t[]> bmax_, bmin_, smax_, smin_;
+    std::vector<int32_t> pbmax_, pbmin_;
     LargeTable g_;
     LargeTable colmax_;
-    std::vector<std::size_t> row_start_;
+    std::vector<std::size_t> row_start_;  // row k's kept cells begin at row_start_[k] + k + 1
+    std::vector<std::size_t> gap_end_;
     std::vector<int32_t> r_, c_;
     std::vector<uint32_t> ra_, ca_;
 };

@@ -65,7 +65,20 @@ void distance_row(const double* x, const double* y, std::size_t i, std::size_t n
 
 ORLOGIX_KERNEL
 void block_extremes(const int32_t* row, std::size_t n, int32_t* hi, int32_t* lo) {
-    for (std::size_t b = 0; b * kBlock < n; ++b) {
+    // Whole blocks with a fixed trip count, which the compiler turns into a
+    // few vector operations per block; then the short block at the end.
+    const std::size_t whole = n / kBlock;
+    for (std::size_t b = 0; b < whole; ++b) {
+        const int32_t* p = row + b * kBlock;
+        int32_t mx = p[0], mn = p[0];
+        for (std::size_t k = 1; k < kBlock; ++k) {
+            mx = p[k] > mx ? p[k] : mx;
+            mn = p[k] < mn ? p[k] : mn;
+        }
+        hi[b] = mx;
+        lo[b] = mn;
+    }
+    for (std::size_t b = whole; b * kBlock < n; ++b) {
         const std::size_t from = b * kBlock, to = from + kBlock < n ? from + kBlock : n;
         int32_t mx = row[from], mn = row[from];
         for (std::size_t k = from + 1; k < to; ++k) {
@@ -133,6 +146,19 @@ void triangle_pair_bounds(const int32_t* prefix, const int32_t* colmax, const in
         // cap(x) = (25 x + 24) / 7 reaches need exactly when 25 x + 24 reaches 7 need (x >= 0).
         const int64_t seven = 7 * need;
         const int64_t fai = (over >= fai_floor) & (25 * a + 24 >= seven) & (25 * b + 24 >= seven) &
+                            (25 * c + 24 >= seven);
+        keep[l] = static_cast<uint8_t>((over >= flat_floor) | fai);
+    }
+}
+
+ORLOGIX_KERNEL
+void triangle_pair_bounds_narrow(const int32_t* prefix, const int32_t* colmax, const int32_t* d, const int32_t* g,
+                                 uint32_t lo, uint32_t hi, int32_t flat_floor, int32_t fai_floor, uint8_t* keep) {
+    for (uint32_t l = lo; l < hi; ++l) {
+        const int32_t a = prefix[l], b = colmax[l], c = d[l];
+        const int32_t seven = 7 * (g[l] + fai_floor);
+        const int32_t over = a + b + c - g[l];
+        const int32_t fai = (over >= fai_floor) & (25 * a + 24 >= seven) & (25 * b + 24 >= seven) &
                             (25 * c + 24 >= seven);
         keep[l] = static_cast<uint8_t>((over >= flat_floor) | fai);
     }

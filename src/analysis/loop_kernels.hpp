@@ -51,6 +51,12 @@ bool sum_possible(const int32_t* kmax, const int32_t* emax, uint32_t first, uint
 // fai_floor (FAI, every side's cap too), else 0. Sums are 64-bit.
 void triangle_pair_bounds(const int32_t* prefix, const int32_t* colmax, const int32_t* d, const int32_t* g,
                           uint32_t lo, uint32_t hi, int64_t flat_floor, int64_t fai_floor, uint8_t* keep);
+// The same in 32-bit arithmetic, twice as many ends a step, for tables whose
+// distances are all below kNarrowDistance (33 554 km) and floors below
+// 4 x kNarrowDistance, where no sum or product can overflow.
+inline constexpr int32_t kNarrowDistance = 1 << 25;
+void triangle_pair_bounds_narrow(const int32_t* prefix, const int32_t* colmax, const int32_t* d, const int32_t* g,
+                                 uint32_t lo, uint32_t hi, int32_t flat_floor, int32_t fai_floor, uint8_t* keep);
 
 inline constexpr std::size_t kBlock = 16;
 inline constexpr std::size_t kBlocksPerSuper = 8;  // super-blocks of 128 turn points

@@ -60,10 +60,11 @@ public:
         const int32_t* dk = t_.row(k);
         if (rule_ == ClosingRule::GapLimit) {
             // G(k, l) never falls as l grows (fewer ends to choose from), so the
-            // ends that close within the gap form a run from k + 2.
+            // ends that close within the gap form a run from k + 2, no longer
+            // than the tables keep.
             if (k + 2 < n) {
                 const int32_t* gk = t_.g_row(k);
-                n = static_cast<uint32_t>(std::partition_point(gk + k + 2, gk + n, [this](int32_t g) {
+                n = static_cast<uint32_t>(std::partition_point(gk + k + 2, gk + t_.gap_end(k), [this](int32_t g) {
                                               return int64_t{g} < int64_t{gap_};
                                           }) - gk);
             }
@@ -79,9 +80,16 @@ public:
         // test runs for the whole row at once with the floors as they stand
         // now. Floors only rise, so a pair left out here would fail pair()'s
         // own test too.
-        triangle_pair_bounds(prefix_.data(), t_.column_max_row(k), dk, t_.g_row(k), k + 2, n,
-                             std::max(flat.score, floor_.flat.load(std::memory_order_relaxed)),
-                             std::max(fai.score, floor_.fai.load(std::memory_order_relaxed)), keep_.data());
+        const int64_t flat_floor = std::max(flat.score, floor_.flat.load(std::memory_order_relaxed));
+        const int64_t fai_floor = std::max(fai.score, floor_.fai.load(std::memory_order_relaxed));
+        // Scores are perimeters less a gap: below 3 x the longest distance.
+        if (t_.longest() < kNarrowDistance)
+            triangle_pair_bounds_narrow(prefix_.data(), t_.column_max_row(k), dk, t_.g_row(k), k + 2, n,
+                                        static_cast<int32_t>(flat_floor), static_cast<int32_t>(fai_floor),
+                                        keep_.data());
+        else
+            triangle_pair_bounds(prefix_.data(), t_.column_max_row(k), dk, t_.g_row(k), k + 2, n, flat_floor,
+                                 fai_floor, keep_.data());
         uint32_t checked_block = UINT32_MAX;
         for (uint32_t l = k + 2; l < n; l += stride) {
             if (stride == 1 && l + 8 <= n) {
@@ -253,20 +261,43 @@ LoopCandidate search_out_and_return(const DistanceTables& t, uint32_t gap, const
             return LoopCandidate{};
         }
         const int32_t* di = t.row(i);
+        const int32_t* bmax = t.block_max(i);
+        const int32_t* bmin = t.block_min(i);
         // For a fixed start the best turn point of every end is the last
         // farthest point before it, carried along as the end moves on.
         int64_t far = -1;
         uint32_t far_at = 0;
-        for (std::size_t j = i + 1; j < n; ++j) {
-            if (j >= i + 2 && int64_t{di[j]} < int64_t{gap}) {
-                const int64_t s = 2 * far - di[j];
-                if (s >= best_score) {
-                    best_score = s;
-                    take(best, s, static_cast<uint32_t>(i), static_cast<uint32_t>(j), far_at);
+        auto step = [&](std::size_t from, std::size_t to) {
+            for (std::size_t j = from; j < to; ++j) {
+                if (j >= i + 2 && int64_t{di[j]} < int64_t{gap}) {
+                    const int64_t s = 2 * far - di[j];
+                    if (s >= best_score) {
+                        best_score = s;
+                        take(best, s, static_cast<uint32_t>(i), static_cast<uint32_t>(j), far_at);
+                    }
+                }
+                if (di[j] >= far) {
+                    far = di[j];
+                    far_at = static_cast<uint32_t>(j);
                 }
             }
-            if (di[j] >= far) {
-                far = di[j];
+        };
+        // Up to the first whole block past i + 1 one end at a time; then a
+        // block none of whose ends closes within the gap only moves the
+        // farthest point on, to the last place of its maximum (as the
+        // one-at-a-time walk, where an equal distance replaces, would).
+        const std::size_t first_block = (i + 2 + kBlock - 1) / kBlock;
+        step(i + 1, std::min(n, first_block * kBlock));
+        for (std::size_t b = first_block; b * kBlock < n; ++b) {
+            const std::size_t from = b * kBlock, to = std::min(n, from + kBlock);
+            if (int64_t{bmin[b]} < int64_t{gap}) {
+                step(from, to);
+                continue;
+            }
+            if (bmax[b] >= far) {
+                far = bmax[b];
+                std::size_t j = to - 1;
+                while (di[j] != bmax[b]) --j;
                 far_at = static_cast<uint32_t>(j);
             }
         }

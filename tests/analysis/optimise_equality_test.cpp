@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/distance_tables.hpp"
 #include "analysis/loop_kernels.hpp"
 #include "analysis/optimise.hpp"
 #include "flight_loader.hpp"
@@ -131,15 +132,55 @@ TEST(FastEqualsReference, PairBoundKeepsThePairsThatCanReachTheFloors) {
             g[l] = pick(rng) / 4;
         }
         const int64_t flat_floor = round % 5 == 0 ? -1 : pick(rng) * 2, fai_floor = pick(rng);
-        triangle_pair_bounds(a.data(), b.data(), d.data(), g.data(), 3, n - 1, flat_floor, fai_floor, keep.data());
-        for (uint32_t l = 3; l < n - 1; ++l) {
-            const int64_t most = int64_t{a[l]} + b[l] + d[l];
-            const int64_t fai_most = std::min({most, cap(a[l]), cap(b[l]), cap(d[l])});
-            const bool expect = most - g[l] >= flat_floor || fai_most - g[l] >= fai_floor;
-            ASSERT_EQ(keep[l], expect ? 1 : 0) << "round " << round << " end " << l;
+        // The 64-bit kernel and the 32-bit one (every value here is in its range).
+        for (bool narrow : {false, true}) {
+            std::fill(keep.begin(), keep.end(), 2);
+            if (narrow)
+                triangle_pair_bounds_narrow(a.data(), b.data(), d.data(), g.data(), 3, n - 1,
+                                            static_cast<int32_t>(flat_floor), static_cast<int32_t>(fai_floor),
+                                            keep.data());
+            else
+                triangle_pair_bounds(a.data(), b.data(), d.data(), g.data(), 3, n - 1, flat_floor, fai_floor,
+                                     keep.data());
+            for (uint32_t l = 3; l < n - 1; ++l) {
+                const int64_t most = int64_t{a[l]} + b[l] + d[l];
+                const int64_t fai_most = std::min({most, cap(a[l]), cap(b[l]), cap(d[l])});
+                const bool expect = most - g[l] >= flat_floor || fai_most - g[l] >= fai_floor;
+                ASSERT_EQ(keep[l], expect ? 1 : 0) << "round " << round << " end " << l << " narrow " << narrow;
+            }
+            EXPECT_EQ(keep[2], 2);  // outside the range: untouched
+            EXPECT_EQ(keep[n - 1], 2);
         }
-        EXPECT_EQ(keep[2], 2);  // outside the range: untouched
-        EXPECT_EQ(keep[n - 1], 2);
+    }
+}
+
+// Tables built for one closing gap keep G and the column maxima only where a
+// search of that gap reads them; there they must equal the whole tables, and
+// each row must end at the first end whose G reaches the gap.
+TEST(FastEqualsReference, GapLimitedTablesKeepTheCellsTheSearchReads) {
+    // A track that drifts away with some noise: rows end at every place.
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> u(-0.0005, 0.0005);
+    std::vector<TrackPosition> wander;
+    for (int i = 0; i < 300; ++i) wander.push_back(test::fix_at(45.0 + u(rng) + i * 1e-4, 6.0 + u(rng), 1000u + 3u * i));
+    const ProjectedTrack proj = project_track(wander);
+    DistanceTables whole;
+    ASSERT_EQ(whole.build(proj.points, {}), 0);
+    ASSERT_EQ(whole.build_gaps({}), 0);
+    for (uint32_t gap : {1u, 800u, 3000u, 20000u}) {
+        DistanceTables kept;
+        ASSERT_EQ(kept.build(proj.points, {}), 0);
+        ASSERT_EQ(kept.build_gaps({}, 0, gap), 0);
+        const std::size_t n = kept.size();
+        for (std::size_t k = 0; k + 2 < n; ++k) {
+            std::size_t end = k + 2;
+            while (end < n && whole.g(k, end) < static_cast<int32_t>(gap)) ++end;
+            ASSERT_EQ(kept.gap_end(k), end) << "gap " << gap << " row " << k;
+            for (std::size_t l = k + 2; l < end; ++l) {
+                ASSERT_EQ(kept.g(k, l), whole.g(k, l)) << "gap " << gap << " at " << k << ", " << l;
+                ASSERT_EQ(kept.column_max_after(k, l), whole.column_max_after(k, l)) << "gap " << gap << " at " << k << ", " << l;
+            }
+        }
     }
 }
 

@@ -39,9 +39,9 @@ protected:
         harness_.reset();
         fs::remove_all(dir_);
     }
-    int run(const std::vector<std::string>& args) {
+    int run(const std::vector<std::string>& args, const std::string& program = test::built_program("ORLOGIX_BIN", "orlogix")) {
         test::Subprocess p;
-        EXPECT_EQ(p.start(test::built_program("ORLOGIX_BIN", "orlogix"), args), 0);
+        EXPECT_EQ(p.start(program, args), 0);
         std::string line;
         while (p.read_line(line, 30s)) {
         }
@@ -113,6 +113,17 @@ TEST_F(Program, WindowModeZeroNeverNeedsADisplay) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     EXPECT_EQ(code, 0) << stderr_;
     EXPECT_EQ(files_written(), 1u);
+}
+
+TEST_F(Program, AMissingWindowProgramIsNamedInsteadOfAWindow) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // orlogix alone in a folder: its window program is not beside it.
+    const fs::path alone = dir_ / "alone" / "orlogix";
+    fs::create_directories(alone.parent_path());
+    fs::copy_file(test::built_program("ORLOGIX_BIN", "orlogix"), alone);
+    EXPECT_EQ(run({"/WIN=1", "/EXIT"}, alone.string()), 1);
+    EXPECT_NE(stderr_.find((dir_ / "alone" / "orlogix-window").string() + " could not be started"), std::string::npos)
+        << stderr_;
 }
 
 }  // namespace
