@@ -115,11 +115,13 @@ void JobFramework::Impl::install_track_log(JobContext& ctx) {
 
 void JobFramework::Impl::complete(JobContext& ctx, Completion completion) {
     JobResult& r = ctx.result;
-    const bool ok = r.code >= 0;
-    if (!ok) failed = true;
     // Results count only while the busy flag still belongs to this job: an
-    // abort by the user clears it and the previous data stay.
-    const bool take = ok && busy_job.load() == ctx.id;
+    // abort by the user clears it, the previous data stay, and the job has
+    // failed even when it ended before it saw the abort (a command line must
+    // not write the previous data as its output).
+    const bool ok = r.code >= 0 && busy_job.load() == ctx.id;
+    if (!ok) failed = true;
+    const bool take = ok;
     const bool command_line = ctx.options.origin == JobOrigin::CommandLine;
     bool installed = false;
 

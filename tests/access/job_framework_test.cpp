@@ -149,6 +149,8 @@ TEST_F(Jobs, ResultsOfAnAbortedTransferAreDropped) {
     EXPECT_EQ(data_.track_log.positions.size(), 3u);
     EXPECT_EQ(data_.track_log.header.product_name, "OLD");
     EXPECT_EQ(data_.raw_igc.bytes, "AOLD\r\n");
+    // Nothing was installed, so the transfer failed.
+    EXPECT_TRUE(fw_->failed());
 }
 
 TEST_F(Jobs, AbortAfterTheJobEndedButBeforeItsCompletionDropsTheResult) {
@@ -162,7 +164,9 @@ TEST_F(Jobs, AbortAfterTheJobEndedButBeforeItsCompletionDropsTheResult) {
     ASSERT_TRUE(loop_.run_one(5000ms));
     EXPECT_EQ(ui_.count("error"), 0);
     EXPECT_EQ(data_.track_log.positions.size(), 3u);
-    EXPECT_FALSE(fw_->failed());
+    // Dropped results are a failed transfer: a command line must not write
+    // the previous data as its output.
+    EXPECT_TRUE(fw_->failed());
 }
 
 TEST_F(Jobs, TrackLogIsInstalledOnTheMainLoopThread) {
