@@ -34,7 +34,8 @@ bool signed_columns(std::string_view s, std::size_t pos, std::size_t n, int& val
     const bool negative = !f.empty() && f.front() == '-';
     if (negative) f.remove_prefix(1);
     uint32_t v = 0;
-    if (!parse_unsigned(f, 99999, v) || (negative && f.empty())) return false;
+    if (negative && (f.empty() || !is_digit(f.front()))) return false;
+    if (!parse_unsigned(f, 99999, v)) return false;
     value = negative ? -static_cast<int>(v) : static_cast<int>(v);
     return true;
 }
