@@ -42,8 +42,7 @@ Download decode_file(const std::string& name) {
 TEST(FlytecIgc, RealFlights) {
     const Download classic = decode_file("record_de_france.igc");   // "HFDTE120519", 7292 fixes
     ASSERT_EQ(classic.error, 0);
-    ASSERT_EQ(classic.positions.size(), 7292u);
-    EXPECT_EQ(classic.decoder.positions(), 7292u);
+    ASSERT_EQ(classic.decoder.positions(), 7292u);
     EXPECT_EQ(classic.decoder.maker(), "XGD");
     EXPECT_EQ(classic.decoder.logger(), "000");
     EXPECT_EQ(classic.decoder.g_records(), 1);
@@ -139,20 +138,16 @@ TEST(FlytecIgc, DayRollsOverAtMidnight) {
 }
 
 TEST(FlytecIgc, RemainingTimeStaysWithinItsField) {
-    struct Case {
-        uint32_t first, duration, last;
-        uint64_t elapsed_ms;
-        int seconds;
-    };
-    const Case cases[] = {
+    // First fix, listed duration, last fix, milliseconds since the first fix, seconds left.
+    const std::tuple<uint32_t, uint32_t, uint32_t, uint64_t, int> cases[] = {
         {1000, 3600, 1000, 5000, 5999},     // no fix time has passed yet
         {1000, 3600, 2800, 900000, 900},    // half way, at half speed
         {1000, 3600, 5000, 900000, 0},      // past the listed end
         {1000, 3600, 1100, 1000000, 5999},  // capped
         {1000, 3600, 900, 1000, 0},         // a fix before the first one
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(remaining_seconds(c.first, c.duration, c.last, c.elapsed_ms), c.seconds) << c.last;
+    for (const auto& [first, duration, last, elapsed, seconds] : cases)
+        EXPECT_EQ(remaining_seconds(first, duration, last, elapsed), seconds) << last;
 }
 
 }  // namespace

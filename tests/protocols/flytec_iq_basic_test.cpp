@@ -11,23 +11,17 @@ namespace orlogix::flytec {
 namespace {
 
 TEST(FlytecIqBasic, ParameterReplies) {
-    struct Case {
-        const char* line;
-        int parameter;
-        RpaReply reply;
-        uint32_t value;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, int, RpaReply, uint32_t> cases[] = {
         {"RPA_02_5104", 2, RpaReply::Value, 1105},          {"RPA_00_71040000", 0, RpaReply::Value, 1137},
         {"RPA_00_  7104", 0, RpaReply::Value, 1137},        {"RPA_01_", 1, RpaReply::Value, 0},
         {"RPA_00_ffffffff", 0, RpaReply::Value, 0xFFFFFFFF}, {"RPA_01_00", 0, RpaReply::WrongReply, 0},
         {"RPA_00_710", 0, RpaReply::BadValue, 0},           {"RPA_00_71x4", 0, RpaReply::BadValue, 0},
         {"RPA_00_7104 ", 0, RpaReply::BadValue, 0},         {"RPA_00_7104000001", 0, RpaReply::BadValue, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& [line, parameter, reply, value] : cases) {
         uint32_t v = 0;
-        EXPECT_EQ(parse_rpa_reply(c.line, c.parameter, v), c.reply) << c.line;
-        EXPECT_EQ(v, c.value) << c.line;
+        EXPECT_EQ(parse_rpa_reply(line, parameter, v), reply) << line;
+        EXPECT_EQ(v, value) << line;
     }
     EXPECT_EQ(iq_device_identity({1137, 0, 1105}), "6015, SW 1.1.05, S/N 1137");
     EXPECT_EQ(iq_device_identity({7, 3, 2010}), "IQ-BASIC, SW 2.0.10, S/N 7");

