@@ -82,6 +82,7 @@ void SentenceAssembler::reset() {
     body_.clear();
     sum_ = 0;
     digits_ = 0;
+    cr_taken_ = false;
     received_ = 0;
 }
 
@@ -119,6 +120,7 @@ SentenceAssembler::Result SentenceAssembler::feed(char byte) {
     }
     case State::Cr:
         if (byte != '\r') return fail(Result::BadLineEnd);
+        cr_taken_ = true;
         state_ = State::Lf;
         return Result::More;
     case State::Lf:

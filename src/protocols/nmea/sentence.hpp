@@ -52,6 +52,11 @@ public:
     Result feed(char byte);
     // The body between "$" and "*" of the last sentence; valid until the next feed.
     std::string_view text() const { return body_; }
+    // Where the last refused sentence stopped, for families that number
+    // their errors finer: the checksum digits taken (BadDigit: 0 or 1) and
+    // whether its CR had come (BadLineEnd).
+    int digits_taken() const { return digits_; }
+    bool cr_taken() const { return cr_taken_; }
     void reset();
 
 private:
@@ -64,6 +69,7 @@ private:
     std::string body_;
     uint8_t sum_ = 0;
     int digits_ = 0;
+    bool cr_taken_ = false;
     unsigned received_ = 0;
 };
 
