@@ -6,19 +6,9 @@
 
 #include "protocols/flytec/fields.hpp"
 #include "protocols/flytec/waypoint_upload.hpp"
+#include "protocols/nmea/sentence.hpp"
 
 namespace orlogix::flytec {
-
-namespace {
-
-int hex_value(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-}  // namespace
 
 std::string iq_track_request(uint32_t number) {
     if (number > 255) return {};
@@ -36,7 +26,7 @@ RpaReply parse_rpa_reply(std::string_view line, int parameter, uint32_t& value) 
     if (digits.size() % 2 != 0 || digits.size() > 8) return RpaReply::BadValue;
     uint32_t v = 0;
     for (std::size_t i = 0; i < digits.size(); i += 2) {
-        const int high = hex_value(digits[i]), low = hex_value(digits[i + 1]);
+        const int high = hex_digit(digits[i]), low = hex_digit(digits[i + 1]);
         if (high < 0 || low < 0) return RpaReply::BadValue;
         v |= static_cast<uint32_t>(high * 16 + low) << (4 * i);
     }

@@ -10,13 +10,6 @@ namespace {
 
 std::string request(std::string_view text) { return kXon + nmea_sentence(text); }
 
-int hex_value(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 }  // namespace
 
 std::string drop_flow_control(std::string_view bytes) {
@@ -45,8 +38,8 @@ int check_sentence(std::string_view line, std::size_t max_fields, std::vector<st
     if (line.empty() || line[0] != '$') return kNoDollar;
     const std::size_t star = line.find('*');
     if (star == std::string_view::npos) return kNoStar;
-    const int high = star + 1 < line.size() ? hex_value(line[star + 1]) : -1;
-    const int low = star + 2 < line.size() ? hex_value(line[star + 2]) : -1;
+    const int high = star + 1 < line.size() ? hex_digit(line[star + 1]) : -1;
+    const int low = star + 2 < line.size() ? hex_digit(line[star + 2]) : -1;
     if (high < 0 || low < 0) return kBadDigit;
     if (line.size() > star + 3) return kTrailing;
     const std::string_view text = line.substr(0, star);

@@ -6,6 +6,7 @@
 #include "core/names.hpp"
 #include "core/units.hpp"
 #include "protocols/flytec/fields.hpp"
+#include "protocols/nmea/sentence.hpp"
 
 namespace orlogix::flytec {
 
@@ -16,11 +17,6 @@ constexpr double kMinutesToRadians = 3.14159265358979323846 / 10800.0;
 constexpr std::size_t kIdentifierMax = 6, kLongNameMax = 17;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-int hex_value(char c) {
-    if (is_digit(c)) return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // Error numbers of the two coordinates: too large, bad integer part, bad
 // fraction, bad hemisphere letter, no comma after the letter.
@@ -177,7 +173,7 @@ int WaypointDecoder::feed(char byte) {
         return 0;
     case State::Digit1:
     case State::Digit2: {
-        const int d = hex_value(byte);
+        const int d = hex_digit(byte, false);  // upper case only
         if (d < 0) return fail(state_ == State::Digit1 ? 17 : 18);
         received_ = state_ == State::Digit1 ? static_cast<unsigned>(d) << 4 : received_ | static_cast<unsigned>(d);
         state_ = state_ == State::Digit1 ? State::Digit2 : State::Cr;

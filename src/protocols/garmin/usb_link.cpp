@@ -71,75 +71,73 @@ bool UsbPacketLink::take_header() {
     return whole;
 }
 
-int UsbPacketLink::read_interrupt() {
+// How each pipe is read and what each way of failing traces and returns.
+struct Failure {
+    const char* trace;
+    int result;
+};
+struct PipeRead {
+    bool bulk;
+    std::size_t chunk;
+    int timeout_ms;
+    const char* caption;
+    Failure no_device, timed_out, failed, only_empty, overflow;
+};
+
+constexpr PipeRead kInterruptPipe{false,
+                                  kInterruptChunk,
+                                  kInterruptTimeoutMs,
+                                  "Interrupt IN pipe:",
+                                  {"INT pipe error 3", -1},
+                                  {"INT pipe error 2", -1},
+                                  {"INT pipe error 1", -1},
+                                  {"INT pipe error 5", -1},
+                                  {"INT pipe overflow", -1}};
+constexpr PipeRead kBulkPipe{true,
+                             kBulkChunk,
+                             kBulkTimeoutMs,
+                             "Bulk IN pipe:",
+                             {"Bulk IN error 5", -5},
+                             {"Bulk IN error 2", -2},
+                             {"Bulk IN error 1", -1},
+                             {"Bulk IN error 5", -7},
+                             {"Bulk IN error 1", -1}};
+
+int UsbPacketLink::read_interrupt() { return read_pipe(kInterruptPipe); }
+int UsbPacketLink::read_bulk() { return read_pipe(kBulkPipe); }
+
+int UsbPacketLink::read_pipe(const PipeRead& pipe) {
     got_ = 0;
     int empty = 0;
+    std::vector<uint8_t> chunk(pipe.chunk);
+    auto fail = [](const Failure& f) {
+        trace_line(f.trace);
+        return f.result;
+    };
     for (;;) {
-        uint8_t chunk[kInterruptChunk];
-        const UsbTransfer t = usb_.interrupt_read(chunk, sizeof chunk, kInterruptTimeoutMs);
+        const UsbTransfer t = pipe.bulk ? usb_.bulk_read(chunk.data(), chunk.size(), pipe.timeout_ms)
+                                        : usb_.interrupt_read(chunk.data(), chunk.size(), pipe.timeout_ms);
         if (t.bytes > 0) {
-            trace_chunk("Interrupt IN pipe:", chunk, t.bytes);
-            if (!gather(chunk, t.bytes)) {
-                trace_line("INT pipe overflow");
-                return -1;
-            }
+            trace_chunk(pipe.caption, chunk.data(), t.bytes);
+            if (!gather(chunk.data(), t.bytes)) return fail(pipe.overflow);
         }
         switch (t.status) {
-            case UsbStatus::NoDevice: trace_line("INT pipe error 3"); return -1;
+            case UsbStatus::NoDevice: return fail(pipe.no_device);
             case UsbStatus::TimedOut:
+                // libusb hands over what came before a time-out.
                 if (got_ > 0 && packet_ended()) return static_cast<int>(got_);
-                trace_line("INT pipe error 2");
-                return -1;
+                return fail(pipe.timed_out);
             case UsbStatus::Failed:
-            case UsbStatus::Overflow: trace_line("INT pipe error 1"); return -1;
+            case UsbStatus::Overflow: return fail(pipe.failed);
             case UsbStatus::Done:
             case UsbStatus::ZeroLength: break;
         }
         if (t.bytes == 0) {
             if (got_ > 0) return static_cast<int>(got_);  // the closing zero-length packet
-            if (++empty >= kEmptyReadsMax) {
-                trace_line("INT pipe error 5");
-                return -1;
-            }
+            if (++empty >= kEmptyReadsMax) return fail(pipe.only_empty);
             continue;
         }
-        if (packet_ended() || t.bytes < kInterruptChunk) return static_cast<int>(got_);
-    }
-}
-
-int UsbPacketLink::read_bulk() {
-    got_ = 0;
-    int empty = 0;
-    std::vector<uint8_t> chunk(kBulkChunk);
-    for (;;) {
-        const UsbTransfer t = usb_.bulk_read(chunk.data(), chunk.size(), kBulkTimeoutMs);
-        if (t.bytes > 0) {
-            trace_chunk("Bulk IN pipe:", chunk.data(), t.bytes);
-            if (!gather(chunk.data(), t.bytes)) {
-                trace_line("Bulk IN error 1");
-                return -1;
-            }
-        }
-        switch (t.status) {
-            case UsbStatus::NoDevice: trace_line("Bulk IN error 5"); return -5;
-            case UsbStatus::TimedOut:
-                if (got_ > 0 && packet_ended()) return static_cast<int>(got_);
-                trace_line("Bulk IN error 2");
-                return -2;
-            case UsbStatus::Failed:
-            case UsbStatus::Overflow: trace_line("Bulk IN error 1"); return -1;
-            case UsbStatus::Done:
-            case UsbStatus::ZeroLength: break;
-        }
-        if (t.bytes == 0) {
-            if (got_ > 0) return static_cast<int>(got_);
-            if (++empty >= kEmptyReadsMax) {
-                trace_line("Bulk IN error 5");
-                return -7;
-            }
-            continue;
-        }
-        if (packet_ended() || t.bytes < kBulkChunk) return static_cast<int>(got_);
+        if (packet_ended() || t.bytes < pipe.chunk) return static_cast<int>(got_);
     }
 }
 

@@ -48,6 +48,7 @@ public:
     int read_bulk();
 
 private:
+    int read_pipe(const struct PipeRead& pipe);
     void set_bulk(bool on);
     // Appends a chunk; false when the packet would pass 267 bytes.
     bool gather(const uint8_t* chunk, std::size_t n);

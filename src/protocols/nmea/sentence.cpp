@@ -6,14 +6,14 @@ namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
+}  // namespace
+
 int hex_digit(char c, bool lower_case) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     if (lower_case && c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
-
-}  // namespace
 
 uint8_t nmea_checksum(std::string_view text) {
     uint8_t sum = 0;

@@ -14,6 +14,9 @@ namespace orlogix {
 // Exclusive-or of every byte of text (the part between "$" and "*").
 uint8_t nmea_checksum(std::string_view text);
 
+// The value of one hexadecimal digit (lower case too when asked), or -1.
+int hex_digit(char c, bool lower_case = true);
+
 // "$" text "*" the checksum as two upper-case digits, CR LF.
 std::string nmea_sentence(std::string_view text);
 
