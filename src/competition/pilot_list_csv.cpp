@@ -95,16 +95,16 @@ PilotListDecode decode_csv_pilots(std::string_view bytes) {
         first = false;
         if (header) continue;
         PilotRecord p;
-        p.name = cut_characters(f[0], kPilotNameMax);
-        if (!number_field(f[1], p.comp_id)) {
-            out.error = "Bad CompId number";
+        // Cleaned again after the cut, which may end on a blank.
+        p.name = clean_pilot_text(cut_characters(f[0], kPilotNameMax));
+        const bool comp_ok = number_field(f[1], p.comp_id);
+        if (!comp_ok || !number_field(f[2], p.civl_id)) {
+            out.error = comp_ok ? "Bad CivlId number" : "Bad CompId number";
+            out.pilots.clear();
             return out;
         }
-        if (!number_field(f[2], p.civl_id)) {
-            out.error = "Bad CivlId number";
-            return out;
-        }
-        for (std::size_t d = 0; d < kPilotDevices; ++d) p.devices[d] = cut_bytes(f[3 + d], kPilotDeviceMax);
+        for (std::size_t d = 0; d < kPilotDevices; ++d)
+            p.devices[d] = clean_pilot_text(cut_bytes(f[3 + d], kPilotDeviceMax));
         out.pilots.push_back(std::move(p));
     }
     return out;

@@ -76,7 +76,7 @@ public:
         std::string name;
         if (!text_attribute(tag.attributes, "name", name) || name.empty())
             return fail("Missing name for pilot %d in list");
-        current_.name = cut_characters(name, kPilotNameMax);
+        current_.name = clean_pilot_text(cut_characters(name, kPilotNameMax));
         if (id_attribute(tag.attributes, "id", current_.comp_id) == IdRead::Bad)
             return fail("Bad/missing comp. ID for pilot %d in list");
         const IdRead civl = id_attribute(tag.attributes, "CIVLID", current_.civl_id);
@@ -123,7 +123,7 @@ public:
             return fail("Name too long for pilot %d in list");
         const std::string name = first.empty() || last.empty() ? first + last : first + " " + last;
         if (name.empty()) return fail("Missing name for pilot %d in list");
-        p.name = cut_characters(name, kPilotNameMax);
+        p.name = clean_pilot_text(cut_characters(name, kPilotNameMax));
         if (id_attribute(tag.attributes, "pilNumber", p.comp_id) == IdRead::Bad)
             return fail("Bad/missing pilot ID for pilot %d in list");
         if (id_attribute(tag.attributes, "pilIDGlobal", p.civl_id) == IdRead::Bad)
