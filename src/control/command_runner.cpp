@@ -18,7 +18,10 @@
 #include "formats/commands/track_read.hpp"
 #include "formats/commands/track_write.hpp"
 #include "formats/commands/waypoint_file.hpp"
+#include "competition/competition_save.hpp"
 #include "competition/pilot_identity.hpp"
+#include "competition/pilot_list.hpp"
+#include "competition/pilot_text.hpp"
 #include "settings/settings.hpp"
 
 namespace orlogix {
@@ -34,12 +37,7 @@ bool is_waypoint_download(CommandOperation op) {
 }
 
 // Operations whose files or instruments this build cannot handle yet.
-const char* not_yet_built(CommandOperation op) {
-    switch (op) {
-        case CommandOperation::CompLog: return "Competition downloads are not available yet";
-        default: return nullptr;
-    }
-}
+const char* not_yet_built(CommandOperation) { return nullptr; }
 
 }  // namespace
 
@@ -64,6 +62,15 @@ void CommandRunner::start() {
         !name_fits_platform(replace_date(c_.file_name, 0))) {
         fail_now("Error opening file", "Too long file name");
         return;
+    }
+    // The pilot list is read at once, so that a bad list stops the command
+    // before an instrument is asked for anything.
+    if (!c_.comp_fs_file.empty()) {
+        std::string path = c_.comp_fs_file;
+        if (read_pilot_list(env_.reporter, path, env_.data.pilots, PilotListOrigin::Named) != 0) {
+            failed_ = finished_ = true;
+            return;
+        }
     }
     if (c_.operation == CommandOperation::LogFile) {
         open_log_file();
@@ -172,6 +179,11 @@ void CommandRunner::start_download() {
     if (!output_place_ok()) {
         failed_ = finished_ = true;
         return;
+    }
+    if (c_.operation == CommandOperation::CompLog) {
+        // Both numbers come with every competition download, -1 included.
+        found_ = PilotIds{};
+        env_.jobs.hooks().pilot_ids = [this](int comp_id, int civl_id) { found_ = PilotIds{comp_id, civl_id}; };
     }
     start_job(track ? AccessType::ReadTrackLog : AccessType::ReadWaypoints,
               track ? Completion::TrackLog : Completion::WaypointsRead, {});
@@ -293,6 +305,7 @@ bool CommandRunner::write_output() {
         c_.operation == CommandOperation::MpsLog)
         return write_track_output();
     if (is_waypoint_download(c_.operation)) return write_waypoint_output();
+    if (c_.operation == CommandOperation::CompLog) return write_competition_output();
     if (c_.operation == CommandOperation::IgcLog) {
         IgcOutputResult out;
         if (write_igc_output(r, c_, env_.data, out) != 0) return false;
@@ -302,6 +315,55 @@ bool CommandRunner::write_output() {
         else r.status(out.path);
         return true;
     }
+    return true;
+}
+
+// The pilot from the command line, the numbers found on the instrument
+// where it names none; with a pilot list the choice of an entry (by default
+// the one those numbers select). Then the save, never replacing a file.
+bool CommandRunner::write_competition_output() {
+    Reporter& r = env_.reporter;
+    TrackLog& log = env_.data.track_log;
+    if (log.positions.empty()) {
+        r.error_box(kCompSaveTitle, "No positions");
+        return false;
+    }
+    PilotList& list = env_.data.pilots;
+    const CurrentPilot given{c_.pilot, PilotIds{c_.comp_id >= 0 ? c_.comp_id : found_.comp_id,
+                                                c_.civl_id >= 0 ? c_.civl_id : found_.civl_id}};
+    PilotFields fields{-1, pilot_number_text(given.ids.comp_id), pilot_number_text(given.ids.civl_id), given.name};
+    if (!list.empty()) {
+        const PilotFields opening = opening_fields(list, given);
+        const std::string& product = log.header.product_name;
+        const std::string title =
+            product.empty() ? "Save competition log" : "Save competition log (" + product + ")";
+        const int pick = r.choose(title, pilot_entry_texts(list), opening.selected);
+        if (pick < 0) return false;
+        fields = pick == opening.selected ? opening : entry_fields(list, pick);
+    }
+    Identification id;
+    if (accept_identification(r, list, fields, id) != 0) return false;
+
+    CompetitionSaveSettings s;
+    s.comp_dir = c_.comp_dir.empty() ? env_.settings.comp_dir : c_.comp_dir;
+    // FILTER and FILTEREND make the window together; without either the stored one holds.
+    const bool window_given = c_.filter_start != 0 || c_.filter_end != 0;
+    s.window_start = window_given ? c_.filter_start : static_cast<uint32_t>(env_.settings.comp_time_start);
+    s.window_stop = window_given ? c_.filter_end : static_cast<uint32_t>(env_.settings.comp_time_stop);
+    s.write_igc = c_.comp_file_type == CompFileType::Igc;
+    s.command_line = true;
+    s.vario_filter = static_cast<uint32_t>(env_.settings.vario_filter);
+    s.log_filter = !c_.no_check;
+    s.optimisation.loop_flight_gap = loop_gap();
+    s.optimisation.no_loop_opt = c_.no_loop_opt;
+    const CalendarTime now = calendar_now();
+    const int rc = save_competition_log(r, log, log.positions, id.pilot, s, now,
+                                        [this](std::vector<TrackPosition>& p) { return choose_parts(p); });
+    if (rc < 0) return false;
+    if (rc == 0) return true;  // nothing to save, or the split was cancelled
+    written_path_ = competition_file_base(s.comp_dir, id.pilot, now) + ".kml";
+    if (id.entry >= 0) add_device_to_pilot(list, id.entry, list.pilots[static_cast<std::size_t>(id.entry)],
+                                           log.header.device_identity);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "access/job_framework.hpp"
+#include "competition/pilot_identity.hpp"
 #include "core/records.hpp"
 
 #include "control/command_line.hpp"
@@ -56,6 +57,7 @@ private:
     bool write_output();
     bool write_track_output();
     bool choose_parts(std::vector<TrackPosition>& positions);
+    bool write_competition_output();
     uint32_t loop_gap() const;
 
     CommandLine c_;
@@ -63,6 +65,7 @@ private:
     bool finished_ = false;
     bool failed_ = false;
     std::string written_path_;
+    PilotIds found_;  // on the instrument of a competition download
 };
 
 }  // namespace orlogix

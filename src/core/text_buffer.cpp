@@ -62,12 +62,13 @@ int write_all(int fd, std::string_view bytes) {
 
 }  // namespace
 
-int write_file_atomic(const std::string& path, std::string_view bytes) {
-    namespace fs = std::filesystem;
-    fs::path target(path);
-    fs::path dir = target.parent_path();
+namespace {
+
+// The bytes in a new, synced temporary file beside path; its name in temp. 0 or -1 (errno set, nothing left).
+int write_temporary(const std::filesystem::path& target, std::string_view bytes, std::string& temp) {
+    std::filesystem::path dir = target.parent_path();
     if (dir.empty()) dir = ".";
-    std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+    temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return -1;
     // mkstemp creates 0600; a saved file gets the usual permissions.
@@ -81,12 +82,50 @@ int write_file_atomic(const std::string& path, std::string_view bytes) {
         errno = e;
         return -1;
     }
-    if (::close(fd) != 0 || std::rename(temp.c_str(), path.c_str()) != 0) {
+    if (::close(fd) != 0) {
         int e = errno;
         ::unlink(temp.c_str());
         errno = e;
         return -1;
     }
+    return 0;
+}
+
+void sync_folder(const std::filesystem::path& target) {
+    std::filesystem::path dir = target.parent_path();
+    if (dir.empty()) dir = ".";
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+int write_file_atomic(const std::string& path, std::string_view bytes) {
+    std::string temp;
+    if (write_temporary(path, bytes, temp) != 0) return -1;
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        int e = errno;
+        ::unlink(temp.c_str());
+        errno = e;
+        return -1;
+    }
+    return 0;
+}
+
+int write_file_new(const std::string& path, std::string_view bytes, bool replace) {
+    std::string temp;
+    if (write_temporary(path, bytes, temp) != 0) return -1;
+    // link refuses an existing name, where rename would silently replace it.
+    const int rc = replace ? std::rename(temp.c_str(), path.c_str()) : ::link(temp.c_str(), path.c_str());
+    const int e = errno;
+    if (rc != 0 || !replace) ::unlink(temp.c_str());
+    if (rc != 0) {
+        errno = e;
+        return -1;
+    }
+    sync_folder(path);
     return 0;
 }
 

@@ -31,4 +31,12 @@ private:
 // place, so a failure never leaves a half-written file. 0, or -1 with errno set.
 int write_file_atomic(const std::string& path, std::string_view bytes);
 
+// The same for a file that must not replace another: the temporary file is
+// linked into place, so a name that exists (or appears meanwhile) keeps its
+// bytes and the call fails with EEXIST. The folder is synced afterwards, so a
+// watcher of the folder never sees a half file. With replace (after the user
+// allowed it) the file is renamed over an existing one instead. 0, or -1 with
+// errno set; no temporary file is left behind either way.
+int write_file_new(const std::string& path, std::string_view bytes, bool replace = false);
+
 }  // namespace orlogix

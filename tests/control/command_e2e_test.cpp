@@ -23,6 +23,7 @@
 #include "sim/upload_log.hpp"
 #include "formats/commands/waypoint_file.hpp"
 #include "competition/identity_position.hpp"
+#include "support/peer_programs.hpp"
 #include "support/recording_reporter.hpp"
 #include "support/subprocess.hpp"
 
@@ -220,8 +221,8 @@ TEST_F(CommandLineRun, ParseErrorsAreReportedAndFail) {
 }
 
 TEST_F(CommandLineRun, NotBuiltOperationsFailPlainly) {
-    EXPECT_EQ(run({"/GPS=IQCOMPEO", "/COMP_LOG=KML", "/WIN=0", "/EXIT"}), 1);
-    EXPECT_NE(stderr_.find("not available yet"), std::string::npos) << stderr_;
+    EXPECT_EQ(run({"/GPS=IQCOMPEO", "/COM=/dev/null", "/COMP_LOG=KML", "/WIN=0", "/EXIT"}), 1);
+    EXPECT_NE(stderr_.find("not built yet"), std::string::npos) << stderr_;
     // A family that is not built fails its job: USERNAME waits for it and exits with its result.
     EXPECT_EQ(run({"/GPS=FLYMASTER", "/COM=/dev/null", "/USERNAME=Jo", "/WIN=0", "/EXIT"}), 1);
     EXPECT_NE(stderr_.find("not built yet"), std::string::npos) << stderr_;
@@ -323,6 +324,69 @@ TEST_F(CommandLineRun, NotifiesStartStatusPositionsAndCompletion) {
     EXPECT_EQ(progress, 8);  // every fifth of the 40 track points
     // 40 fixes 5 s apart span 195 s: one position every 60 s of track time.
     EXPECT_EQ(positions, 4);
+}
+
+std::string command_time(uint32_t t) {
+    const CalendarTime c = calendar_from_time(t);
+    return strformat("%04d%02d%02d%02d%02d%02d", c.year, c.month, c.day, c.hour, c.minute, c.second);
+}
+
+TEST_F(CommandLineRun, CompLogWritesThePilotsFilesInsideTheWindow) {
+    const std::vector<TrackPosition> flight = load_flight("d3p.igc");
+    start_receiver(flight);
+    const uint32_t start = flight.front().time + 600, stop = flight.back().time - 600;
+    const fs::path out = dir_ / "out";
+    NotifyReceiver rx((dir_ / "n.sock").string());
+    ASSERT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/COMP_LOG=IGC", "/COMP_DIR=" + out.string(),
+                   "/PILOT=Anna Berg", "/COMPID=12", "/CIVLID=34567", "/FILTER=" + command_time(start),
+                   "/FILTEREND=" + command_time(stop), "/NOTIFY=" + (dir_ / "n.sock").string(), "/SESSION=9",
+                   "/WIN=0", "/EXIT"}),
+              0)
+        << stderr_;
+    const std::vector<fs::path> files = igc_files();
+    ASSERT_EQ(files.size(), 2u);
+    const std::string base = files[0].parent_path() / files[0].stem();
+    EXPECT_EQ(files[0].filename().string().rfind("Anna Berg.", 0), 0u);
+    EXPECT_TRUE(base.ends_with(".34567.12"));
+    EXPECT_EQ(files[1], base + ".kml");
+    const auto notes = rx.notes();
+    auto has = [&](const std::string& n) { return std::find(notes.begin(), notes.end(), n) != notes.end(); };
+    EXPECT_TRUE(has("9 Pilot [12] Anna Berg"));
+    EXPECT_TRUE(has("9 File \"" + base + ".igc\" written"));
+    EXPECT_TRUE(has("9 File \"" + base + ".kml\" written"));
+
+    std::string igc, kml;
+    ASSERT_EQ(read_file(base + ".igc", igc), 0);
+    ASSERT_EQ(read_file(base + ".kml", kml), 0);
+    EXPECT_EQ(verify_igc(igc), IgcSecurity::Passed);
+    EXPECT_NE(kml.find("civl_pilot_id=\"34567\" comp_pilot_id=\"12\""), std::string::npos);
+    IgcParsed parsed;
+    IgcParseError err;
+    ASSERT_GT(parse_igc(igc, parsed, err), 0) << err.text;
+    std::size_t inside = 0;
+    for (const TrackPosition& p : flight) inside += p.time >= start && p.time <= stop;
+    EXPECT_LE(parsed.positions.size(), inside);
+    EXPECT_GT(parsed.positions.size(), inside * 9 / 10);  // only the speed check may drop a few
+    for (const TrackPosition& p : parsed.positions) {
+        EXPECT_GE(p.time, start);
+        EXPECT_LE(p.time, stop);
+    }
+    std::string check;
+    EXPECT_EQ(run({"/CHKKML=" + base + ".kml", "/WIN=0", "/EXIT"}, &check), 0) << stderr_;
+    if (test::peer_available("xmllint")) {
+        EXPECT_EQ(std::system(("xmllint --noout '" + base + ".kml'").c_str()), 0);
+    }
+}
+
+TEST_F(CommandLineRun, CompLogWithABadPilotListAsksNoInstrument) {
+    const fs::path list = dir_ / "list.csv";
+    ASSERT_EQ(write_file_atomic(list.string(), "Anna,12x\r\n"), 0);
+    start_receiver(sim::generated_track(40));
+    EXPECT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/COMP_LOG=KML",
+                   "/COMP_DIR=" + (dir_ / "out").string(), "/COMP_FS=" + list.string(), "/WIN=0", "/EXIT"}),
+              1);
+    EXPECT_NE(stderr_.find("Bad CompId number"), std::string::npos) << stderr_;
+    EXPECT_TRUE(igc_files().empty());
 }
 
 }  // namespace

@@ -60,6 +60,26 @@ TEST_F(TempDir, FailedWriteKeepsTheOldFile) {
     EXPECT_EQ(back, "good");
 }
 
+TEST_F(TempDir, NewFileWriteNeverReplacesUnlessAllowedAndLeavesNoTemporary) {
+    const std::string path = (dir_ / "pilot.kml").string();
+    ASSERT_EQ(write_file_new(path, "first"), 0);
+    EXPECT_EQ(write_file_new(path, "second"), -1);
+    EXPECT_EQ(errno, EEXIST);
+    std::string back;
+    ASSERT_EQ(read_file(path, back), 0);
+    EXPECT_EQ(back, "first");
+    ASSERT_EQ(write_file_new(path, "third", true), 0);
+    ASSERT_EQ(read_file(path, back), 0);
+    EXPECT_EQ(back, "third");
+    // A folder in the way fails after the temporary file was made: it goes too.
+    fs::create_directories(dir_ / "sub.kml");
+    EXPECT_EQ(write_file_new((dir_ / "sub.kml").string(), "x", true), -1);
+    EXPECT_EQ(write_file_new((dir_ / "missing" / "f.kml").string(), "x"), -1);
+    int files = 0;
+    for (auto& e : fs::directory_iterator(dir_)) files += e.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, 1);
+}
+
 TEST_F(TempDir, BinaryBytesSurviveTheRoundTrip) {
     std::string data;
     for (int i = 0; i < 256; ++i) data += static_cast<char>(i);
