@@ -83,14 +83,27 @@ void GarminUsbReceiver::handle(uint8_t type, uint16_t id, std::span<const uint8_
             const uint32_t u = config_.unit_id;
             const std::vector<uint8_t> unit{static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8),
                                             static_cast<uint8_t>(u >> 16), static_cast<uint8_t>(u >> 24)};
-            reply_usb_layer(kUsbSessionStarted, unit);
+            // In bulk mode the receiver announces the answer and sends it on the bulk pipe.
+            session_started_ = false;
+            if (config_.bulk) {
+                reply_usb_layer(kUsbDataAvailable, {});
+                queue(bulk_, encode_usb_packet(kUsbProtocolLayer, kUsbSessionStarted, unit), 4096);
+            } else {
+                reply_usb_layer(kUsbSessionStarted, unit);
+            }
         }
         return;
     }
     switch (id) {
         case kPidProductRequest:
             reply(kPidProductData, encode_product_data(c.product));
-            if (c.report_capabilities) reply(kPidProtocolArray, encode_protocol_array(c.protocols));
+            if (config_.endless_248) {
+                reply(248, {});
+            } else if (c.report_capabilities) {
+                std::vector<uint8_t> caps = encode_protocol_array(c.protocols);
+                if (config_.odd_capabilities) caps.push_back(0);
+                reply(kPidProtocolArray, caps);
+            }
             return;
         case kPidCommand: {
             const uint16_t command = d.size() >= 2 ? static_cast<uint16_t>(d[0] | d[1] << 8) : 0xFFFF;
@@ -136,9 +149,13 @@ UsbTransfer GarminUsbReceiver::take(std::deque<Chunk>& pipe, uint8_t* buffer, st
         clock_.advance(timeout_ms);
         return {UsbStatus::TimedOut, 0};
     }
+    if (&pipe == &bulk_ && config_.bulk_reads_fail && session_started_) return {UsbStatus::Failed, 0};
     Chunk c = std::move(pipe.front());
     pipe.pop_front();
+    clock_.advance(1);  // a transfer takes its time
+    if (config_.endless_248 && pipe.empty() && c.bytes.size() > 4 && c.bytes[4] == 248) queue(pipe, c.bytes, 64);
     if (c.zero_length) return {UsbStatus::ZeroLength, 0};
+    if (c.bytes.size() > 4 && c.bytes[0] == kUsbProtocolLayer && c.bytes[4] == kUsbSessionStarted) session_started_ = true;
     if (c.bytes.size() > max) return {UsbStatus::Overflow, 0};
     std::copy(c.bytes.begin(), c.bytes.end(), buffer);
     return {UsbStatus::Done, c.bytes.size()};

@@ -20,6 +20,10 @@ struct GarminUsbConfig {
     bool bulk = false;            // announce "data available" and answer on the bulk pipe
     uint32_t unit_id = 3456789;
     bool zero_length = false;     // close every full chunk with a zero-length packet
+    // Faults.
+    bool endless_248 = false;         // packet 248 for ever in place of the capabilities
+    bool odd_capabilities = false;    // one byte too many in the capability array
+    bool bulk_reads_fail = false;     // every bulk read after the session start fails
 };
 
 class GarminUsbReceiver : public UsbTransport {
@@ -52,6 +56,7 @@ private:
     GarminUsbConfig config_;
     ManualClock clock_;
     bool open_ = false;
+    bool session_started_ = false;
     std::deque<Chunk> interrupt_, bulk_;
 };
 

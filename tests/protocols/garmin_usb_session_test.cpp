@@ -104,6 +104,12 @@ TEST(GarminUsbSession, FailuresCarryTheUsbCodes) {
     no_caps.receiver.report_capabilities = false;
     sim::GarminUsbConfig odd_caps = with(short_track, true);
     odd_caps.receiver.protocols = {{'L', 1}};
+    sim::GarminUsbConfig odd_array = with(short_track, false);
+    odd_array.odd_capabilities = true;  // 31 bytes
+    sim::GarminUsbConfig endless = with(short_track, false);
+    endless.endless_248 = true;
+    sim::GarminUsbConfig bulk_fails = with(short_track, true);
+    bulk_fails.bulk_reads_fail = true;
     sim::GarminUsbConfig no_track = with(short_track, false);
     no_track.receiver.protocols = {{'P', 0}, {'L', 1}, {'A', 10}, {'A', 100}, {'D', 108}};
     const struct {
@@ -115,6 +121,10 @@ TEST(GarminUsbSession, FailuresCarryTheUsbCodes) {
         // No capabilities: the next read times out on the interrupt pipe (114 - (-1)).
         {"no capability packet", no_caps, false, "E115 Packet read error"},
         {"no device command protocol", odd_caps, false, "E181 Unsupported device command protocol"},
+        {"a capability array of 31 bytes", odd_array, false, "E125 Bad protocol data packet"},
+        {"packet 248 for ever", endless, false, "E124 Bad protocol array data packet"},
+        // Bulk mode from the session start; the product data never comes (104 - (-7)).
+        {"bulk product read fails", bulk_fails, false, "E111 Packet read error"},
         {"no track protocol", no_track, true, "E237 No track log protocol defined"},
     };
     for (const auto& c : cases) {
