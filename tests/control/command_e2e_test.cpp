@@ -23,6 +23,7 @@
 #include "sim/upload_log.hpp"
 #include "formats/commands/waypoint_file.hpp"
 #include "competition/identity_position.hpp"
+#include "competition/pilot_identity.hpp"
 #include "support/peer_programs.hpp"
 #include "support/recording_reporter.hpp"
 #include "support/subprocess.hpp"
@@ -375,6 +376,43 @@ TEST_F(CommandLineRun, CompLogWritesThePilotsFilesInsideTheWindow) {
     EXPECT_EQ(run({"/CHKKML=" + base + ".kml", "/WIN=0", "/EXIT"}, &check), 0) << stderr_;
     if (test::peer_available("xmllint")) {
         EXPECT_EQ(std::system(("xmllint --noout '" + base + ".kml'").c_str()), 0);
+    }
+}
+
+// The pilot's IDs come from the instrument's COMPID/CIVLID waypoints and
+// choose the entry of the pilot list; a transfer that fails writes nothing
+// and leaves the files already in the folder alone.
+TEST_F(CommandLineRun, CompLogFindsThePilotOnTheInstrumentAndFailsCleanly) {
+    std::vector<Waypoint> waypoints = sim::generated_waypoints(3);
+    ASSERT_EQ(append_identity_waypoints(waypoints, PilotIds{13, 34567}, false, 0), 0);
+    const std::string list = std::string(ORLOGIX_TEST_DATA) + "/competition/pilots_python.csv";
+    const std::vector<std::string> args{"/GPS=GARMIN", "/COMP_LOG=KML", "/COMP_DIR=" + (dir_ / "out").string(),
+                                        "/COMP_FS=" + list, "/TIMEOUT=3", "/WIN=0", "/EXIT"};
+    auto with_port = [&] {
+        std::vector<std::string> a = args;
+        a.push_back("/COM=" + harness_->device_path());
+        return a;
+    };
+    start_receiver(sim::generated_track(60), {}, waypoints);
+    ASSERT_EQ(run(with_port()), 0) << stderr_;
+    const std::vector<fs::path> first = igc_files();
+    ASSERT_EQ(first.size(), 1u);
+    const std::string name = first[0].filename().string();
+    EXPECT_EQ(name.rfind("Berg, Anna.", 0), 0u) << name;
+    EXPECT_TRUE(name.ends_with(".34567.13.kml")) << name;
+    std::string kept;
+    ASSERT_EQ(read_file(first[0].string(), kept), 0);
+
+    sim::FaultSettings silent, cut;
+    silent.silent = true;
+    cut.cut_after = 300;
+    for (const sim::FaultSettings& f : {silent, cut}) {
+        start_receiver(sim::generated_track(60), f, waypoints);
+        EXPECT_EQ(run(with_port()), 1);
+        EXPECT_EQ(igc_files(), first);
+        std::string now;
+        ASSERT_EQ(read_file(first[0].string(), now), 0);
+        EXPECT_EQ(now, kept);
     }
 }
 
