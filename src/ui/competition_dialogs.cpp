@@ -147,7 +147,9 @@ IdentifyPilotDialog::IdentifyPilotDialog(Reporter& r, const std::string& title, 
     connect(civl_id, &QLineEdit::textEdited, this, [this] { show_fields(edited_fields(list_, shown(), true)); });
     connect(choice, &QComboBox::activated, this, [this](int i) { show_fields(entry_fields(list_, i)); });
     connect(browse_list, &QPushButton::clicked, this, [this] {
-        if (!actions_.browse_list || !actions_.browse_list()) return;
+        std::string file;
+        if (!actions_.browse_list || !actions_.browse_list(file)) return;
+        list_file->setText(q(file));
         // The new list is searched for the numbers typed so far.
         const PilotFields f = shown();
         CurrentPilot now{f.name, PilotIds{}};
@@ -214,7 +216,10 @@ SelectPilotDialog::SelectPilotDialog(Reporter& r, const std::string& title, Pilo
         civl_id->setText(q(f.civl_id));
     });
     connect(browse_list, &QPushButton::clicked, this, [this] {
-        if (actions_.browse_list && actions_.browse_list()) fill_list();
+        std::string file;
+        if (!actions_.browse_list || !actions_.browse_list(file)) return;
+        list_file->setText(q(file));
+        fill_list();
     });
 }
 

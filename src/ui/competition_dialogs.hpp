@@ -61,10 +61,11 @@ private:
 };
 
 // What the pilot dialogs ask of the window: a pilot list read through a
-// file dialog (true when one was read; the dialog shows the list anew), and
-// for the identification a folder chosen for the competition files.
+// file dialog (true with its file when one was read; the dialog shows the
+// list anew), and for the identification a folder chosen for the
+// competition files.
 struct PilotDialogActions {
-    std::function<bool()> browse_list;
+    std::function<bool(std::string& file)> browse_list;
     std::function<bool(const PilotFields& shown, std::string& folder)> browse_folder;
 };
 

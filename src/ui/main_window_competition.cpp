@@ -122,7 +122,11 @@ void MainWindow::competition_mode() {
 
 PilotDialogActions MainWindow::pilot_dialog_actions() {
     PilotDialogActions a;
-    a.browse_list = [this] { return browse_pilot_list() >= 0; };
+    a.browse_list = [this](std::string& file) {
+        if (browse_pilot_list() < 0) return false;
+        file = settings_.pilot_list_name;
+        return true;
+    };
     a.browse_folder = [this](const PilotFields& shown, std::string& folder) {
         CurrentPilot proposed{shown.name, PilotIds{}};
         int32_t n = -1;

@@ -7,9 +7,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 
 #include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
@@ -148,10 +150,58 @@ TEST_F(CompetitionWindow, ADownloadIsIdentifiedSavedAndRecordedInTheList) {
     w.command(40129);
     EXPECT_EQ(cell(0, 3), device);
 
+    // "Save log" saves the selected rows only; the identification opens on Anna.
+    w.command(40025);
+    w.list()->selectionModel()->select(QItemSelection(w.model()->index(0, 0), w.model()->index(59, 0)),
+                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    w.settings().comp_dir = (dir_ / "comp" / "selection").string();
+    fs::create_directories(w.settings().comp_dir);
+    w.set_dialog_handler([&](QDialog& d) {
+        auto& id = dynamic_cast<IdentifyPilotDialog&>(d);
+        opening_name = id.name->text().toStdString();
+        id.accept();
+        return id.result();
+    });
+    w.command(kIdSaveLogButton);
+    EXPECT_EQ(opening_name, "Anna Berg");
+    std::string igc;
+    for (const auto& e : fs::directory_iterator(dir_ / "comp" / "selection")) {
+        if (e.path().extension() == ".igc") {
+            ASSERT_EQ(read_file(e.path().string(), igc), 0);
+        }
+    }
+    std::size_t fixes = 0;
+    for (std::size_t at = 0; (at = igc.find("\nB", at)) != std::string::npos; ++at) ++fixes;
+    EXPECT_EQ(fixes, 60u);
+
     // The next start in competition mode reads the stored list.
     w.close();
     MainWindow& again = open_window();
     EXPECT_EQ(again.data().pilots.size(), 2u);
+}
+
+// "Select pilot": the chosen entry takes the typed number and becomes the current pilot.
+TEST_F(CompetitionWindow, SelectPilotWritesTheTypedNumbersIntoTheChosenEntry) {
+    MainWindow& w = competition_window(false);
+    std::string path = list_;
+    ASSERT_EQ(read_pilot_list(w.reporter(), path, w.data().pilots, PilotListOrigin::Named), 0);
+    std::string label;
+    w.set_dialog_handler([&](QDialog& d) {
+        auto& s = dynamic_cast<SelectPilotDialog&>(d);
+        label = s.choice_label->text().toStdString();
+        s.choice->setCurrentIndex(1);
+        emit s.choice->activated(1);
+        s.civl_id->setText("777");
+        s.nnn->setChecked(true);
+        s.accept();
+        return s.result();
+    });
+    ASSERT_EQ(w.select_pilot(), 0);
+    EXPECT_EQ(label, "&Select pilot from list (2 pilots)");
+    EXPECT_EQ(w.current_pilot().name, "Ben Carr");
+    EXPECT_EQ(w.current_pilot().ids.comp_id, 13);
+    EXPECT_EQ(w.data().pilots.pilots[1].civl_id, 777);
+    EXPECT_EQ(w.settings().comp_wpt_nnn, 1);
 }
 
 // No answer, then Abort: no file, no question, the list as it was.
