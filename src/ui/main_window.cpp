@@ -54,10 +54,10 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 // the families that registered their job routines.
 const std::vector<int>& built_commands() {
     static const std::vector<int> ids = {
-        40115, 40116, 40117, 40118, 40047, 40043, 40072, 40073, 40139, 40170, 40171, 40019,  // File
+        40115, 40116, 40117, 40118, 40047, 40043, 40072, 40073, 40139, 40143, 40170, 40171, 40019,  // File
         40100, 40104, 40105, 40108, 40111, 40112, 40149,                                     // CTR
         40038, 40030, 40031, 40032, 40028, 40042,                              // Edit
-        40006, 40124, 40151, 40088, 40136, 40172, 40095, 40094, 40144, 40142, 40146,  // Misc
+        40006, 40124, 40151, 40088, 40136, 40172, 40095, 40094, 40144, 40142, 40146, 40121,  // Misc
         40025, 40024, 40129, 40101, 40141, 40131, 40132, 40133, 40174,        // View
         40005, 40079, 40080, 40140,                                           // Help
         40083, 40130,                                                         // accelerators only
@@ -109,7 +109,10 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     build_controls();
     build_list();
     show_view(kViewWaypoints, true);
-    if (options_.command) start_command_line();
+    if (options_.command)
+        start_command_line();
+    else
+        read_startup_pilot_list();
     refresh_title();
 }
 
@@ -155,11 +158,7 @@ void MainWindow::setup_descriptors() {
             default: return std::string();
         }
     };
-    // The pilot list has no records in this build yet.
-    descriptors_[kViewPilots].columns = pilot_columns();
-    descriptors_[kViewPilots].wide_text = true;
-    descriptors_[kViewPilots].row_count = [] { return 0; };
-    descriptors_[kViewPilots].cell_text = [](int, int) { return std::string(); };
+    setup_pilot_view();
 }
 
 bool MainWindow::entry_built(int id) const {
@@ -393,7 +392,14 @@ bool MainWindow::command(int id) {
         case MenuKind::Command: break;
     }
     switch (id) {
-        case 40115: flight_statistics(); break;
+        case 40115:
+            if (settings_.comp_mode)
+                save_competition_selection();
+            else
+                flight_statistics();
+            break;
+        case 40121: competition_mode(); break;
+        case 40143: save_pilot_list(); break;
         case 40124: rotate_track(); break;
         case 40038: new_waypoint(); break;
         case 40030: edit_waypoint(); break;
@@ -537,6 +543,10 @@ void MainWindow::start_command_line() {
 }
 
 void MainWindow::completion_message(int code, int param) {
+    if (code == 2) {
+        competition_download_done(param == 1);
+        return;
+    }
     if (code != 1 || !runner_) return;
     runner_->job_finished(param == 1);
     model_->reload();

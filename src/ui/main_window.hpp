@@ -16,6 +16,7 @@
 #include "access/job_framework.hpp"
 #include "control/command_line.hpp"
 #include "control/notifier.hpp"
+#include "competition/pilot_choice.hpp"
 #include "competition/pilot_identity.hpp"
 #include "core/current_data.hpp"
 #include "settings/settings.hpp"
@@ -44,6 +45,7 @@ namespace orlogix::ui {
 
 class SplitLogDialog;
 struct MenuEntry;
+struct PilotDialogActions;
 
 struct MainWindowOptions {
     SettingsPaths settings_paths = default_settings_paths();
@@ -104,6 +106,10 @@ public:
     // same protocol. True when the upload job started.
     bool offer_pilot_id_upload(const PilotIds& found, const PilotIds& known, const std::string& pilot,
                                ProtocolType protocol);
+    // "Select pilot" before a waypoint send in competition mode: 0 when
+    // confirmed (the chosen entry is the current pilot), -1 when cancelled.
+    int select_pilot();
+    const CurrentPilot& current_pilot() const { return current_pilot_; }
 
     // For tests and scripts.
     void set_file_dialog_handler(std::function<std::string(FileRequest&)> h) { file_handler_ = std::move(h); }
@@ -143,6 +149,19 @@ private:
     bool entry_built(int id) const;
     void start_command_line();
     void completion_message(int code, int param);
+
+    // Competition mode.
+    void setup_pilot_view();
+    void read_startup_pilot_list();
+    void pilots_changed();
+    int browse_pilot_list();  // the count read, or -1
+    void save_pilot_list();
+    void competition_mode();
+    PilotDialogActions pilot_dialog_actions();
+    int identify_pilot(Identification& out);
+    int save_competition(const Identification& id, const std::vector<TrackPosition>& source, const SplitChoice& split);
+    void save_competition_selection();
+    void competition_download_done(bool installed);
 
     // Commands.
     void start_entry_job(const MenuEntry& e);
@@ -232,6 +251,8 @@ private:
     RotateMemory rotate_memory_;
     bool waypoint_utm_ = false;
     int32_t last_waypoint_latitude_ = 0, last_waypoint_longitude_ = 0;
+    CurrentPilot current_pilot_;
+    PilotIds found_ids_;  // by the last competition download
 };
 
 }  // namespace orlogix::ui

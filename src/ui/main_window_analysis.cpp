@@ -105,10 +105,6 @@ void MainWindow::show_track() {
 
 void MainWindow::flight_statistics() {
     const char* title = "Get flight statistics";
-    if (settings_.comp_mode) {
-        reporter_->error_box(title, "Competition saves are not available yet");
-        return;
-    }
     if (require_view(kViewTrackLog, title) != 0) return;
     if (data_.track_log.positions.empty()) return;
     std::vector<std::size_t> rows = selected_rows();

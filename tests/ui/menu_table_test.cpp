@@ -88,7 +88,7 @@ TEST_F(MenuWindow, InstrumentEntriesFollowTheRegisteredFamilies) {
     EXPECT_FALSE(w.action(40004)->isEnabled());
     EXPECT_FALSE(w.button(40004)->isEnabled());
     EXPECT_TRUE(w.action(40100)->isEnabled());   // CTR files
-    EXPECT_FALSE(w.action(40143)->isEnabled());  // pilot lists are not built
+    EXPECT_FALSE(w.action(40173)->isEnabled());  // the server is not built
     EXPECT_EQ(w.action(40029)->text().toStdString(), "Read &Garmin");
     EXPECT_EQ(w.action(40029)->shortcut().toString().toStdString(), "Ctrl+G");
     EXPECT_EQ(w.action(40130)->shortcuts().size(), 2);
@@ -137,7 +137,7 @@ TEST_F(MenuWindow, AcceleratorsReachTheirCommands) {
 
 TEST_F(MenuWindow, UnbuiltCommandSaysSoPlainly) {
     MainWindow& w = open_window();
-    EXPECT_TRUE(w.command(40143));
+    EXPECT_TRUE(w.command(40173));
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, "This operation is not available yet");
     EXPECT_FALSE(w.command(12345));
