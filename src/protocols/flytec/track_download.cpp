@@ -27,6 +27,8 @@ int fail(JobContext& ctx, const std::string& text, const char* title = kTrackTit
 
 // One track's IGC text as it arrives: kept raw, split into records, decoded.
 struct TrackReader {
+    TrackReader(JobContext& c, uint32_t duration, std::string& bytes) : ctx(c), listed_duration(duration), raw(bytes) {}
+
     JobContext& ctx;
     const uint32_t listed_duration;   // 0 without a list: no estimate
     std::string& raw;
@@ -83,7 +85,7 @@ struct TrackReader {
 
 // One track, requested and read to its end. 0, or -1 after reporting.
 int download_one(JobContext& ctx, int index, uint32_t duration, TrackDownload& out, std::vector<TrackPosition>& got) {
-    TrackReader reader{ctx, duration, out.raw.bytes};
+    TrackReader reader(ctx, duration, out.raw.bytes);
     try {
         reader.positions.reserve(2000);
     } catch (const std::bad_alloc&) {
