@@ -106,6 +106,8 @@ int download_one(JobContext& ctx, int index, uint32_t duration, TrackDownload& o
     if (end == ReadEnd::Aborted) return job_aborted(ctx);
     if (end == ReadEnd::Error) return fail(ctx, "E203 COM port read error");
     if (!reader.error.empty()) return fail(ctx, reader.error);
+    // Silence in the middle of a record: the line went dead, the text is cut.
+    if (reader.lines.in_record()) return fail(ctx, "E203 COM port read error");
     job_status(ctx, format_counts("% points received", static_cast<long long>(reader.positions.size())));
     if (reader.positions.empty()) return fail(ctx, "No points detected");
     const IgcDecoder& d = reader.decoder;
@@ -140,8 +142,12 @@ int read_track_list(JobContext& ctx, TrackList& list) {
     if (error != TrackListError::None) return fail(ctx, track_list_error_text(error), kListTitle);
     for (int i = 0; i < kTrackSlots; ++i) ctx.track_list[i] = {list.start[i], list.duration[i]};
     const int found = list.count();
-    job_status(ctx, format_counts("% tracks in track list found", found));
-    return found > 0 ? found : -1;
+    const std::string text = format_counts("% tracks in track list found", found);
+    job_status(ctx, text);
+    // An empty list ends the job: that goes through the error report too,
+    // so that a command line or a server client learns why.
+    if (found == 0) return fail(ctx, text, kListTitle);
+    return found;
 }
 
 std::string track_line(int index, uint32_t start, uint32_t duration) {
