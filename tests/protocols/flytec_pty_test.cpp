@@ -37,8 +37,7 @@ TEST(FlytecOverPty, CommandLineWritesTheServedIgcFileByteForByte) {
                             {"/GPS=IQCOMPEO", "/COM=" + device, "/IGC_LOG=" + (dir / "out").string() + "/", "/WIN=0",
                              "/EXIT"}),
               0);
-    std::string line;
-    while (program.read_line(line, 60s)) {
+    for (std::string line; program.read_line(line, 60s);) {
     }
     EXPECT_EQ(program.wait(60s), 0) << program.error_output();
 
