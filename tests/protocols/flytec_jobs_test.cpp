@@ -146,11 +146,16 @@ TEST(FlytecJobs, WaypointsDownKeptOrHandedToTheIdentityCheck) {
     EXPECT_TRUE(rig.reporter.has_status("Receiving waypoints") && rig.reporter.has_status("3 waypoints received"));
     EXPECT_EQ(rig.reporter.notes().front(), "Waypoint count 1");
 
-    // A spoiled waypoint sentence (reply 2 is the first) fails the download.
-    JobRig spoiled(c, test::corrupt_reply(2), AccessType::ReadWaypoints);
-    EXPECT_EQ(spoiled.run(read_waypoints_job), -1);
-    EXPECT_EQ(spoiled.reporter.last_error().text.rfind("E302 Format error ", 0), 0u);
-    EXPECT_EQ(spoiled.reporter.last_error().title, "Read GPS waypoints");
+    // A spoiled waypoint sentence (reply 2 is the first) fails the download,
+    // and so does a line that goes dead in the middle of one.
+    sim::FaultSettings cut;
+    cut.cut_after = nmea_sentence("PBRSNP,COMPEO+,SIM PILOT,1234,2.20").size() + 20;
+    for (const sim::FaultSettings& f : {test::corrupt_reply(2), cut}) {
+        JobRig spoiled(c, f, AccessType::ReadWaypoints);
+        EXPECT_EQ(spoiled.run(read_waypoints_job), -1);
+        EXPECT_EQ(spoiled.reporter.last_error().text.substr(0, 5), f.cut_after ? "E301 " : "E302 ");
+        EXPECT_EQ(spoiled.reporter.last_error().title, "Read GPS waypoints");
+    }
 
     // In competition mode the long names are looked at and nothing is kept.
     ASSERT_EQ(append_identity_waypoints(c.waypoints, PilotIds{57, 12345}, false, 0), 0);

@@ -68,7 +68,8 @@ int download_waypoints(JobContext& ctx, std::vector<Waypoint>* list, const Ident
         return true;
     });
     if (end == ReadEnd::Aborted) return job_aborted(ctx);
-    if (end == ReadEnd::Error) return fail(ctx, "E301 COM port read error");
+    // Silence in the middle of a sentence: the line went dead.
+    if (end == ReadEnd::Error || decoder.in_sentence()) return fail(ctx, "E301 COM port read error");
     if (no_memory) return fail(ctx, "E303 Waypoint memory allocation");
     if (error) return fail(ctx, format_counts("E302 Format error %", error));
     if (!list) return 0;
