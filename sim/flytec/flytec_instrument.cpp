@@ -7,7 +7,9 @@
 #include "core/file_read.hpp"
 #include "core/report.hpp"
 #include "core/time.hpp"
+#include "formats/airspace/openair_reader.hpp"
 #include "formats/igc/writer.hpp"
+#include "protocols/flytec/ctr_sentences.hpp"
 #include "protocols/flytec/fields.hpp"
 #include "protocols/flytec/models.hpp"
 #include "protocols/flytec/sentences.hpp"
@@ -111,6 +113,10 @@ void FlytecInstrument::handle(std::string_view line) {
         for (const Waypoint& w : config_.waypoints) send(waypoint_text(w));
     } else if (f[0] == "PBRWPR") {
         take_upload(f, body);
+    } else if (f[0] == "PBRCTRW") {
+        take_ctr(f);
+    } else if (f[0] == "PBRCTR") {
+        send_ctrs();
     } else {
         report("unanswered: " + std::string(line));
     }
@@ -143,16 +149,62 @@ void FlytecInstrument::take_upload(const std::vector<std::string_view>& f, std::
     report("waypoint " + std::to_string(++uploads_) + " " + std::string(body.substr(7)));
 }
 
+void FlytecInstrument::take_ctr(const std::vector<std::string_view>& f) {
+    const bool numbers = f.size() >= 3 && f[1].size() == 3 && f[2].size() == 3 && all_digits(f[1]) && all_digits(f[2]);
+    const int count = numbers ? std::atoi(std::string(f[1]).c_str()) : -1;
+    const int number = numbers ? std::atoi(std::string(f[2]).c_str()) : -1;
+    if (number == 0) {
+        ctr_count_ = count;
+        ctr_next_ = 0;
+        ctr_name_ = f.size() > 3 ? std::string(f[3]) : std::string();
+    }
+    if (!numbers || count != ctr_count_ || number != ctr_next_ || count < 3) {
+        report(strformat("refused CTR sentence %d of %d (expected %d of %d)", number, count, ctr_next_, ctr_count_));
+        ctr_count_ = ctr_next_ = 0;
+        send("PBRANS,5");
+        return;
+    }
+    if (++ctr_next_ < ctr_count_) return;
+    report(strformat("ctr %s: %d sentences", ctr_name_.c_str(), ctr_count_));
+    send(std::string("PBRANS,") + config_.ack);
+    ctr_count_ = ctr_next_ = 0;
+}
+
+void FlytecInstrument::send_ctrs() {
+    // The list uses the upload's sentences under its own address.
+    for (const Ctr& ctr : config_.ctrs) {
+        std::vector<flytec::CtrUploadSentence> sentences;
+        std::string problem;
+        if (!flytec::ctr_upload_sentences(ctr, sentences, problem)) {
+            report("not served: " + problem);
+            continue;
+        }
+        for (const flytec::CtrUploadSentence& u : sentences) {
+            std::string_view body;
+            nmea_checksum_ok(std::string_view(u.bytes).substr(0, u.bytes.size() - 2), body);
+            send("PBRCTR" + std::string(body.substr(7)));
+        }
+    }
+    send("PBRANS,1");
+}
+
 namespace {
 
 std::unique_ptr<Instrument> make_flytec(const FamilyOptions& options, Reporter& r) {
-    if (check_setting_keys(r, "flytec", options.settings, {"model", "pilot", "serial", "version"}) < 0) return nullptr;
+    if (check_setting_keys(r, "flytec", options.settings, {"model", "pilot", "serial", "version", "ctrs", "ack"}) < 0)
+        return nullptr;
     FlytecConfig c;
     for (const auto& [key, value] : options.settings) {
         if (key == "model") c.model = nmea_clean_field(value, 16);
         else if (key == "pilot") c.pilot = nmea_clean_field(value, 40);
         else if (key == "serial") c.serial = nmea_clean_field(value, 7);
-        else c.version = nmea_clean_field(value, 6);
+        else if (key == "version") c.version = nmea_clean_field(value, 6);
+        else if (key == "ack" && value.size() == 1 && value[0] >= '0' && value[0] <= '9') c.ack = value[0];
+        else if (key == "ctrs" && read_openair_file(r, value, c.ctrs) >= 0) continue;
+        else {
+            r.error_box("orlogix-sim", "Bad value " + value + " for setting " + key);
+            return nullptr;
+        }
     }
     for (const std::string& path : options.track_files) {
         TrackLog log;
@@ -178,8 +230,8 @@ std::unique_ptr<Instrument> make_flytec(const FamilyOptions& options, Reporter& 
 
 void register_flytec_family(FamilyRegistry& registry) {
     registry.add("flytec",
-                 "Flytec/Brauniger IQ-Compeo, Competino, Flytec 50xx/60xx; model, pilot, serial, version; "
-                 "--track repeatable (list index 0 first)",
+                 "Flytec/Brauniger IQ-Compeo, Competino, Flytec 50xx/60xx; model, pilot, serial, version, "
+                 "ctrs=FILE (OpenAir), ack=DIGIT; --track repeatable (list index 0 first)",
                  make_flytec);
 }
 

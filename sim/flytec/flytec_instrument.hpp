@@ -2,12 +2,13 @@
 // A simulated Flytec/Brauniger variometer (IQ-Compeo, Competino, Flytec
 // 50xx/60xx): answers its PBR sentences only when an XON leads them, serves
 // a track list and each track's IGC text, its waypoints, and checks and
-// reports the waypoints the program uploads. It never sends XON or XOFF,
+// reports the waypoints and airspaces the program uploads. It never sends XON or XOFF,
 // which a serial line would swallow.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "core/ctr_records.hpp"
 #include "core/records.hpp"
 #include "sim/instrument.hpp"
 
@@ -28,6 +29,8 @@ struct FlytecConfig {
     std::string version = "2.20";
     std::vector<FlytecTrack> tracks;   // list index 0 first
     std::vector<Waypoint> waypoints;
+    CtrList ctrs;       // served on "$PBRCTR", ended by "$PBRANS,1"
+    char ack = '1';     // the acknowledgement of every uploaded CTR
 };
 
 // A track's IGC text and its list times: an ".igc" file as it is, any
@@ -47,6 +50,8 @@ private:
     void send(const std::string& text);   // as one sentence
     void send_track(std::size_t index);
     void take_upload(const std::vector<std::string_view>& fields, std::string_view body);
+    void take_ctr(const std::vector<std::string_view>& fields);
+    void send_ctrs();
 
     FlytecConfig config_;
     std::string line_;
@@ -54,6 +59,9 @@ private:
     bool after_xon_ = false;    // the byte before "$" was an XON
     bool line_led_ = false;
     std::size_t uploads_ = 0;
+    // The CTR being uploaded: its sentence count, the next number, its name.
+    int ctr_count_ = 0, ctr_next_ = 0;
+    std::string ctr_name_;
 };
 
 void register_flytec_family(FamilyRegistry& registry);

@@ -123,7 +123,9 @@ TEST(FlytecJobs, IdentifyFillsTheProductTextsOrFailsWithThePartsTexts) {
         EXPECT_EQ(rig.reporter.last_error().title, f.title);
         EXPECT_EQ(rig.reporter.count("error"), 1);
         // TIMEOUT=3: two attempts of 2 s after the port's 200 ms settling.
-        if (f.faults.silent) EXPECT_EQ(rig.sim.now_ms(), 200 + 4000);
+        if (f.faults.silent) {
+            EXPECT_EQ(rig.sim.now_ms(), 200 + 4000);
+        }
     }
 }
 
