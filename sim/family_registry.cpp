@@ -10,6 +10,7 @@ namespace orlogix::sim {
 void register_all_families(FamilyRegistry& registry) {
     register_echo_family(registry);
     register_garmin_family(registry);
+    register_flytec_family(registry);
 }
 
 int FamilyRegistry::add(std::string name, std::string summary, FamilyFactory make) {

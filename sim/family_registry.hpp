@@ -20,7 +20,8 @@ namespace orlogix::sim {
 // What a family is given to serve: the loaded track and waypoints (empty
 // when none was named) and the product options as key=value strings.
 struct FamilyOptions {
-    std::string track_file;
+    std::string track_file;                // the first --track
+    std::vector<std::string> track_files;  // every --track, in order
     std::string waypoint_file;
     TrackLog track;
     std::vector<Waypoint> waypoints;
@@ -51,6 +52,7 @@ private:
 // The registration function of each family, defined in its own file.
 void register_echo_family(FamilyRegistry& registry);
 void register_garmin_family(FamilyRegistry& registry);
+void register_flytec_family(FamilyRegistry& registry);
 
 // Every family the tool knows.
 void register_all_families(FamilyRegistry& registry);

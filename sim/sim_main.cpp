@@ -56,7 +56,7 @@ struct Arguments {
 
 void usage(const FamilyRegistry& registry) {
     std::fprintf(stderr,
-                 "usage: orlogix-sim --family NAME [--track FILE] [--waypoints FILE] [--set key=value]...\n"
+                 "usage: orlogix-sim --family NAME [--track FILE]... [--waypoints FILE] [--set key=value]...\n"
                  "                   [--silent] [--corrupt N] [--drop N] [--cut-after N]\nfamilies:\n%s",
                  family_list(registry).c_str());
 }
@@ -92,7 +92,8 @@ int parse_arguments(int argc, char** argv, Arguments& a) {
         if (arg == "--family") {
             a.family = v;
         } else if (arg == "--track") {
-            a.options.track_file = v;
+            if (a.options.track_file.empty()) a.options.track_file = v;
+            a.options.track_files.emplace_back(v);
         } else if (arg == "--waypoints") {
             a.options.waypoint_file = v;
         } else if (arg == "--set") {

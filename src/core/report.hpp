@@ -50,6 +50,17 @@ public:
         (void)items;
         return default_index;
     }
+    // A choice of several lines (a track list) with notes shown above them:
+    // the chosen lines in order, empty for none or a closed dialog. Without a
+    // dialog of its own a reporter offers the lines one at a time through
+    // choose(); without anyone to ask: the default line alone.
+    virtual std::vector<int> choose_many(std::string_view title, const std::vector<std::string>& notes,
+                                         const std::vector<std::string>& items, int default_index) {
+        (void)notes;
+        const int chosen = choose(title, items, default_index);
+        if (chosen < 0) return {};
+        return {chosen};
+    }
 };
 
 // A Reporter that shows nothing and refuses every question: for work that

@@ -76,6 +76,10 @@ TEST(FlytecIgc, LineAssembler) {
     EXPECT_EQ(a.lines(), 4);
     EXPECT_EQ(a.feed('b'), R::BadRecordType);
     EXPECT_EQ(a.bad_byte(), 'b');
+    IgcLineAssembler joined;   // a lost line feed must not join two records
+    for (char c : std::string("AXGD000\r")) joined.feed(c);
+    EXPECT_EQ(joined.feed('B'), R::BadRecordType);
+    EXPECT_EQ(joined.bad_byte(), 'B');
     IgcLineAssembler b;
     const std::string longest = "L" + std::string(80, 'x');
     for (char c : longest) ASSERT_EQ(b.feed(c), R::More);

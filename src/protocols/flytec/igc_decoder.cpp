@@ -67,6 +67,15 @@ IgcLineAssembler::Result IgcLineAssembler::feed(char byte) {
         done_ = true;
         return Result::Record;
     }
+    // A carriage return ends a record: what follows it must be the line
+    // feed, else a line was broken (a spoiled or lost line feed would join
+    // two records and lose the second).
+    if (!record_.empty() && record_.back() == '\r') {
+        bad_ = static_cast<uint8_t>(byte);
+        in_record_ = false;
+        done_ = true;
+        return Result::BadRecordType;
+    }
     if (record_.size() == kMaxRecord) {
         in_record_ = false;
         done_ = true;

@@ -13,7 +13,8 @@ namespace orlogix::flytec {
 
 // Splits the text into records. At a line start a line feed counts a line,
 // a carriage return is skipped and "A".."Z" starts a record; inside a record
-// every byte but the line feed is kept, the carriage return included.
+// every byte but the line feed is kept, the carriage return included; a
+// carriage return not followed by the line feed is a bad record start.
 class IgcLineAssembler {
 public:
     enum class Result {
@@ -28,6 +29,8 @@ public:
     std::string_view record() const { return record_; }
     uint8_t bad_byte() const { return bad_; }
     int lines() const { return lines_; }
+    // True while a record has begun and its line feed has not come.
+    bool in_record() const { return in_record_; }
     void reset();
 
 private:

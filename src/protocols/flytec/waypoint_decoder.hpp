@@ -24,6 +24,8 @@ public:
     // a negative value -n: error n (the decoder then waits for the next "$").
     int feed(char byte);
     const WaypointSentence& sentence() const { return out_; }
+    // True between a "$" and the end of its sentence.
+    bool in_sentence() const { return state_ != State::Hunt; }
     void reset();
 
 private:

@@ -1,0 +1,59 @@
+// The Flytec/Brauniger family's one end-to-end run: the orlogix command line
+// over a real pseudo-terminal against orlogix-sim serving a real flight.
+// Everything else runs on the in-memory link (flytec_jobs_test.cpp).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+#include "core/file_read.hpp"
+#include "support/subprocess.hpp"
+
+namespace orlogix {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+TEST(FlytecOverPty, CommandLineWritesTheServedIgcFileByteForByte) {
+    const std::string flight = std::string(ORLOGIX_TEST_DATA) + "/flights/d3p.igc";
+    std::string served;
+    ASSERT_EQ(read_file(flight, served), 0);
+    const fs::path dir = fs::temp_directory_path() / ("orlogix-flytec-pty-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "out");
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);   // keep the user's settings out of it
+
+    test::Subprocess sim;
+    ASSERT_EQ(sim.start(test::built_program("ORLOGIX_SIM_BIN", "orlogix-sim"), {"--family", "flytec", "--track", flight}), 0);
+    std::string device;
+    ASSERT_TRUE(sim.read_line(device, 10s)) << sim.error_output();
+
+    test::Subprocess program;
+    ASSERT_EQ(program.start(test::built_program("ORLOGIX_BIN", "orlogix"),
+                            {"/GPS=IQCOMPEO", "/COM=" + device, "/IGC_LOG=" + (dir / "out").string() + "/", "/WIN=0",
+                             "/EXIT"}),
+              0);
+    for (std::string line; program.read_line(line, 60s);) {
+    }
+    EXPECT_EQ(program.wait(60s), 0) << program.error_output();
+
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(dir / "out")) files.push_back(e.path());
+    ASSERT_EQ(files.size(), 1u);
+    // The logger ID of the A-record names the file; the bytes are the instrument's.
+    EXPECT_EQ(files[0].filename(), "2019-06-15-xxx-GPB-01.igc");
+    std::string written;
+    ASSERT_EQ(read_file(files[0].string(), written), 0);
+    EXPECT_TRUE(written == served) << written.size() << " bytes written, " << served.size() << " served";
+
+    EXPECT_EQ(sim.send_signal(SIGTERM), 0);
+    EXPECT_EQ(sim.wait(10s), 0);
+    fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace orlogix
