@@ -222,7 +222,7 @@ TEST_F(CommandLineRun, ParseErrorsAreReportedAndFail) {
 }
 
 TEST_F(CommandLineRun, NotBuiltOperationsFailPlainly) {
-    EXPECT_EQ(run({"/GPS=IQCOMPEO", "/COM=/dev/null", "/COMP_LOG=KML", "/WIN=0", "/EXIT"}), 1);
+    EXPECT_EQ(run({"/GPS=GRAVITER", "/COM=/dev/null", "/COMP_LOG=KML", "/WIN=0", "/EXIT"}), 1);
     EXPECT_NE(stderr_.find("not built yet"), std::string::npos) << stderr_;
     // A family that is not built fails its job: USERNAME waits for it and exits with its result.
     EXPECT_EQ(run({"/GPS=FLYMASTER", "/COM=/dev/null", "/USERNAME=Jo", "/WIN=0", "/EXIT"}), 1);
