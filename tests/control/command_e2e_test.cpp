@@ -377,6 +377,21 @@ TEST_F(CommandLineRun, CompLogWritesThePilotsFilesInsideTheWindow) {
     if (test::peer_available("xmllint")) {
         EXPECT_EQ(std::system(("xmllint --noout '" + base + ".kml'").c_str()), 0);
     }
+    // gpsbabel reads the same fixes from both files.
+    if (test::peer_available("gpsbabel")) {
+        auto rows = [](const std::string& command) {
+            test::Subprocess p;
+            EXPECT_EQ(p.start("/bin/sh", {"-c", command}), 0);
+            std::string line;
+            int n = -1;  // the header line
+            while (p.read_line(line, 30s)) ++n;
+            p.wait(30s);
+            return n;
+        };
+        const int from_igc = rows("gpsbabel -t -i igc -f '" + base + ".igc' -o unicsv -F -");
+        EXPECT_EQ(from_igc, static_cast<int>(parsed.positions.size()));
+        EXPECT_EQ(rows("gpsbabel -t -i kml -f '" + base + ".kml' -x track,name=Tracklog -o unicsv -F -"), from_igc);
+    }
 }
 
 // The pilot's IDs come from the instrument's COMPID/CIVLID waypoints and

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "competition/identity_position.hpp"
+#include "competition/pilot_identity.hpp"
 #include "core/text_buffer.hpp"
 #include "sim/garmin/garmin_receiver.hpp"
 #include "support/peer_programs.hpp"
@@ -151,6 +153,49 @@ TEST_F(GarminPeer, WritesWaypointsWeDecode) {
         EXPECT_EQ(lines[base + 2].rfind("waypoint LZ1 -542836144 -74565404 ", 0), 0u) << lines[base + 2];
         EXPECT_EQ(lines[base + 3], "transfer complete 7") << type;
     }
+    std::remove(csv.c_str());
+    rmdir(dir);
+}
+
+// Pilot ID waypoints both ways: gpsbabel reads the ones we build at the
+// positions the digits give (57: 0.085278/0; 12345: 3.068056/0.017222), and
+// the ones it uploads from those degrees decode to the same numbers.
+TEST_F(GarminPeer, PilotIdWaypointsAgreeWithGpsbabel) {
+    sim::GarminConfig c;
+    c.waypoint_type = 109;
+    ASSERT_EQ(append_identity_waypoints(c.waypoints, PilotIds{57, 12345}, false, 0), 0);
+    start(c);
+    std::vector<std::string> header;
+    const auto rows = csv_rows(
+        run(std::string(kGpsbabel) + " -w -i garmin -f " + harness->device_path() + " -o unicsv -F - 2>&1"), header);
+    harness->stop();
+    const int lat = column(header, "Latitude"), lon = column(header, "Longitude");
+    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_GE(lat, 0);
+    EXPECT_EQ(rows[0][static_cast<std::size_t>(lat)], "0.085278");
+    EXPECT_EQ(rows[0][static_cast<std::size_t>(lon)], "0.000000");
+    EXPECT_EQ(rows[1][static_cast<std::size_t>(lat)], "3.068056");
+    EXPECT_EQ(rows[1][static_cast<std::size_t>(lon)], "0.017222");
+
+    char dir[] = "/tmp/garmin_peer_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string csv = std::string(dir) + "/ids.csv";
+    ASSERT_EQ(write_file_atomic(csv, "No,Name,Latitude,Longitude\n1,COMPID,0.085278,0.000000\n"
+                                     "2,CIVLID,3.068056,0.017222\n"),
+              0);
+    start(sim::GarminConfig{});
+    run(std::string(kGpsbabel) + " -w -i unicsv -f " + csv + " -o garmin -F " + harness->device_path() + " 2>&1");
+    ASSERT_TRUE(harness->uploads.wait_for(4));
+    harness->stop();
+    IdentityRecogniser found(false);
+    for (const std::string& line : harness->uploads.lines()) {
+        std::istringstream in(line);
+        std::string word, id;
+        int32_t la = 0, lo = 0;
+        if (in >> word >> id >> la >> lo && word == "waypoint") found.feed(id, semicircles_to_radians(la, lo));
+    }
+    EXPECT_EQ(found.found().comp_id, 57);
+    EXPECT_EQ(found.found().civl_id, 12345);
     std::remove(csv.c_str());
     rmdir(dir);
 }
