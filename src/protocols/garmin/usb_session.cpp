@@ -38,6 +38,13 @@ int UsbSession::fail(std::string_view caption, std::string_view text) {
     return -1;
 }
 
+int UsbSession::stop_aborted() {
+    // A new session start is what makes the receiver drop the transfer.
+    link_.send(kUsbProtocolLayer, kUsbStartSession);
+    reporter_.status("Transfer aborted");
+    return -1;
+}
+
 int UsbSession::send_app(uint8_t id, std::span<const uint8_t> data, std::string_view caption,
                          std::string_view error) {
     return link_.send(kUsbApplicationLayer, id, data) == 0 ? 0 : fail(caption, error);
@@ -114,11 +121,7 @@ int UsbSession::read_track_log(std::vector<TrackPosition>& out) {
         return fail(kCaptionTrack, "E214 Track log memory allocation");
     }
     for (std::size_t i = 1; i <= n; ++i) {
-        if (aborted()) {
-            link_.send(kUsbProtocolLayer, kUsbStartSession);
-            reporter_.status("Transfer aborted");
-            return -1;
-        }
+        if (aborted()) return stop_aborted();
         if (receive(kCaptionTrack, 214) < 0) return -1;
         const uint16_t id = link_.header().id;
         if (id == kPidTrackPoint) {
@@ -165,11 +168,7 @@ int UsbSession::read_waypoints(WaypointList* out, const IdentitySink& identity) 
     }
     for (std::size_t i = 1; i <= count; ++i) {
         // Polled here too: a receiver that sends slowly can be stopped.
-        if (aborted()) {
-            link_.send(kUsbProtocolLayer, kUsbStartSession);
-            reporter_.status("Transfer aborted");
-            return -1;
-        }
+        if (aborted()) return stop_aborted();
         if (receive(kCaptionWaypoints, 314) < 0) return -1;
         Waypoint w;
         if (link_.header().id != kPidWaypoint) return fail(kCaptionWaypoints, "E324 Bad waypoint data packet");

@@ -48,6 +48,7 @@ public:
 
 private:
     int fail(std::string_view caption, std::string_view text);
+    int stop_aborted();
     int send_app(uint8_t id, std::span<const uint8_t> data, std::string_view caption, std::string_view error);
     int send_command(uint16_t command, std::string_view caption, std::string_view error);
     // receive(), a failure r reported as "E%d Packet read error" with base - r.
