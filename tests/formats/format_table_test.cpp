@@ -32,7 +32,9 @@ TEST(FormatTable, DialogPlacesAreDenseAndOfferedFormatsCanDoIt) {
     for (const FileFormat& f : file_formats()) {
         EXPECT_TRUE(ids.insert({static_cast<int>(f.kind), f.id}).second) << f.id;
         EXPECT_EQ(f.extension[0], '.') << f.id;
-        if (f.kind == FormatKind::Waypoint) EXPECT_NE(f.recognise, nullptr) << f.id;
+        if (f.kind == FormatKind::Waypoint) {
+            EXPECT_NE(f.recognise, nullptr) << f.id;
+        }
     }
 }
 
