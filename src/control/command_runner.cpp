@@ -18,6 +18,7 @@
 #include "formats/commands/track_read.hpp"
 #include "formats/commands/track_write.hpp"
 #include "formats/commands/waypoint_file.hpp"
+#include "protocols/flymaster/jobs.hpp"
 #include "competition/competition_save.hpp"
 #include "competition/pilot_identity.hpp"
 #include "competition/pilot_list.hpp"
@@ -123,6 +124,7 @@ void CommandRunner::start() {
     if (c_.operation == CommandOperation::UserName) {
         // Waits for its job like a download and exits with its result.
         JobParams params;
+        params.pilot.kind = flymaster::kIds;
         params.pilot.pilot_name = c_.pilot.substr(0, 14);
         if (c_.comp_id >= 0) params.pilot.comp_id = std::to_string(c_.comp_id);
         if (c_.civl_id >= 0) params.pilot.civl_id = std::to_string(c_.civl_id);

@@ -1,6 +1,7 @@
 #include "protocols/families.hpp"
 
 #include "access/dispatch.hpp"
+#include "protocols/flymaster/jobs.hpp"
 #include "protocols/flytec/jobs.hpp"
 #include "protocols/garmin/jobs.hpp"
 
@@ -10,6 +11,7 @@ void register_protocol_families() {
     static const bool once = [] {
         add_family_registration(garmin::register_garmin_jobs);
         add_family_registration(flytec::register_flytec_jobs);
+        add_family_registration(flymaster::register_flymaster_jobs);
         return true;
     }();
     (void)once;

@@ -37,10 +37,10 @@ const char* track_list_error_text(TrackListError e) {
     return "";
 }
 
-TrackListError parse_track_list_line(std::string_view line, TrackListLine& out) {
+TrackListError parse_track_list_line(std::string_view line, TrackListLine& out, std::string_view address) {
     std::vector<std::string_view> f;
     if (check_sentence(line, 10, f) < 6) return TrackListError::TooFewParameters;
-    if (f[0] != "$PBRTL") return TrackListError::BadIdentifier;
+    if (f[0] != address) return TrackListError::BadIdentifier;
     TrackListLine r;
     if (!parse_unsigned(f[1], UINT32_MAX, r.count)) return TrackListError::BadCount;
     if (!parse_unsigned(f[2], UINT32_MAX, r.index)) return TrackListError::BadIndex;

@@ -23,8 +23,10 @@ enum class TrackListError {
 // The message of each error ("Too few parameters", ...); empty for None.
 const char* track_list_error_text(TrackListError e);
 
-// One line as the line assembler gave it (at most 79 characters kept).
-TrackListError parse_track_list_line(std::string_view line, TrackListLine& out);
+// One line as the line assembler gave it (at most 79 characters kept). The
+// Flymaster instruments send the same fields under "$PFMLST".
+TrackListError parse_track_list_line(std::string_view line, TrackListLine& out,
+                                     std::string_view address = "$PBRTL");
 
 struct TrackList {
     std::array<uint32_t, kTrackSlots> start{};      // 0: no such track
