@@ -11,6 +11,7 @@ void register_all_families(FamilyRegistry& registry) {
     register_echo_family(registry);
     register_garmin_family(registry);
     register_flytec_family(registry);
+    register_iq_basic_family(registry);
 }
 
 int FamilyRegistry::add(std::string name, std::string summary, FamilyFactory make) {

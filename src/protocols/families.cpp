@@ -1,6 +1,7 @@
 #include "protocols/families.hpp"
 
 #include "access/dispatch.hpp"
+#include "protocols/flytec/iq_basic_jobs.hpp"
 #include "protocols/flytec/jobs.hpp"
 #include "protocols/garmin/jobs.hpp"
 
@@ -10,6 +11,7 @@ void register_protocol_families() {
     static const bool once = [] {
         add_family_registration(garmin::register_garmin_jobs);
         add_family_registration(flytec::register_flytec_jobs);
+        add_family_registration(flytec::register_iq_basic_jobs);
         return true;
     }();
     (void)once;
