@@ -2,6 +2,7 @@
 
 #include "access/dispatch.hpp"
 #include "protocols/flymaster/jobs.hpp"
+#include "protocols/flytec/iq_basic_jobs.hpp"
 #include "protocols/flytec/jobs.hpp"
 #include "protocols/garmin/jobs.hpp"
 
@@ -12,6 +13,7 @@ void register_protocol_families() {
         add_family_registration(garmin::register_garmin_jobs);
         add_family_registration(flytec::register_flytec_jobs);
         add_family_registration(flymaster::register_flymaster_jobs);
+        add_family_registration(flytec::register_iq_basic_jobs);
         return true;
     }();
     (void)once;

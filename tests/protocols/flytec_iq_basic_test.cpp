@@ -63,6 +63,11 @@ TEST(FlytecIqBasic, WaypointLines) {
     EXPECT_EQ(w.height, 0);
     EXPECT_LT(w.latitude, 0);
     EXPECT_LT(w.longitude, 0);
+    // Negative altitudes round to the nearest metre too.
+    for (const auto& [text, metres] : {std::pair{"-12", -12}, {"-12.6", -13}, {"-0.4", 0}}) {
+        ASSERT_EQ(parse_iq_waypoint(std::string("x;s 5'30;w 70'05.25;") + text, 0, w, error), IqWaypointLine::Waypoint);
+        EXPECT_EQ(w.height, metres) << text;
+    }
     EXPECT_EQ(parse_iq_waypoint("Done", 0, w, error), IqWaypointLine::End);
     EXPECT_EQ(parse_iq_waypoint("no data", 0, w, error), IqWaypointLine::End);
 

@@ -1,6 +1,7 @@
-// The Flytec/Brauniger family's one end-to-end run: the orlogix command line
-// over a real pseudo-terminal against orlogix-sim serving a real flight.
-// Everything else runs on the in-memory link (flytec_jobs_test.cpp).
+// The Flytec/Brauniger and IQ Basic families' one end-to-end run each: the
+// orlogix command line over a real pseudo-terminal against orlogix-sim
+// serving a real flight. Everything else runs on the in-memory link
+// (flytec_jobs_test.cpp, iq_basic_jobs_test.cpp).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -49,6 +50,39 @@ TEST(FlytecOverPty, CommandLineWritesTheServedIgcFileByteForByte) {
     std::string written;
     ASSERT_EQ(read_file(files[0].string(), written), 0);
     EXPECT_TRUE(written == served) << written.size() << " bytes written, " << served.size() << " served";
+
+    EXPECT_EQ(sim.send_signal(SIGTERM), 0);
+    EXPECT_EQ(sim.wait(10s), 0);
+    fs::remove_all(dir);
+}
+
+// The 6015's own flight, with XON and XOFF mixed into the text on a line
+// without flow control, read whole into the KML file.
+TEST(IqBasicOverPty, CommandLineWritesTheKmlLogOfTheServedFlight) {
+    const std::string flight = std::string(ORLOGIX_TEST_DATA) + "/flights/record_de_france.igc";
+    const fs::path dir = fs::temp_directory_path() / ("orlogix-iqbasic-pty-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+
+    test::Subprocess sim;
+    ASSERT_EQ(sim.start(test::built_program("ORLOGIX_SIM_BIN", "orlogix-sim"), {"--family", "iqbasic", "--track", flight}),
+              0);
+    std::string device;
+    ASSERT_TRUE(sim.read_line(device, 10s)) << sim.error_output();
+
+    test::Subprocess program;
+    const fs::path kml = dir / "x.kml";
+    ASSERT_EQ(program.start(test::built_program("ORLOGIX_BIN", "orlogix"),
+                            {"/GPS=IQBASIC", "/COM=" + device, "/KML_LOG=" + kml.string(), "/WIN=0", "/EXIT"}),
+              0);
+    std::string output;
+    for (std::string line; program.read_line(line, 60s);) output += line + "\n";
+    EXPECT_EQ(program.wait(60s), 0) << program.error_output();
+    EXPECT_NE(output.find("7292 positions written"), std::string::npos) << output;
+    std::string written;
+    ASSERT_EQ(read_file(kml.string(), written), 0);
+    EXPECT_NE(written.find("2019-05-12"), std::string::npos);
 
     EXPECT_EQ(sim.send_signal(SIGTERM), 0);
     EXPECT_EQ(sim.wait(10s), 0);

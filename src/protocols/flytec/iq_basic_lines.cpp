@@ -121,7 +121,9 @@ IqWaypointLine parse_iq_waypoint(std::string_view line, uint32_t time, Waypoint&
         if (!decimal(a, 1e6, metres)) return fail(3);
         skip_blanks(a);
         if (!a.empty()) return fail(3);
-        w.height = static_cast<int32_t>((negative ? -metres : metres) + 0.5);
+        // Rounded to the nearest metre: adding a half and cutting toward
+        // zero would lift every whole negative altitude by one.
+        w.height = static_cast<int32_t>(std::floor((negative ? -metres : metres) + 0.5));
     }
     GeoPosition g;
     if (!angle(f[1], 'N', 'S', 90, g.latitude)) return fail(4);

@@ -5,10 +5,10 @@
 #include "access/job_context.hpp"
 #include "core/report.hpp"
 #include "core/time.hpp"
-#include "protocols/flytec/igc_decoder.hpp"
 #include "protocols/flytec/link_session.hpp"
 #include "protocols/flytec/sentences.hpp"
 #include "protocols/flytec/track_join.hpp"
+#include "protocols/flytec/track_reader.hpp"
 
 namespace orlogix::flytec {
 
@@ -25,67 +25,12 @@ int fail(JobContext& ctx, const std::string& text, const char* title = kTrackTit
     return -1;
 }
 
-// One track's IGC text as it arrives: kept raw, split into records, decoded.
-struct TrackReader {
-    TrackReader(JobContext& c, uint32_t duration, std::string& bytes) : ctx(c), listed_duration(duration), raw(bytes) {}
-
-    JobContext& ctx;
-    const uint32_t listed_duration;   // 0 without a list: no estimate
-    std::string& raw;
-    std::vector<TrackPosition> positions;
-    IgcLineAssembler lines;
-    IgcDecoder decoder{false};
-    int64_t first_ms = 0;
-    std::string error;
-
-    bool take(char c) {
-        try {
-            raw += c;
-            switch (lines.feed(c)) {
-            case IgcLineAssembler::Result::More: return true;
-            case IgcLineAssembler::Result::BadRecordType:
-                error = strformat("E205 Bad record type (%02X)", lines.bad_byte());
-                return false;
-            case IgcLineAssembler::Result::TooLong: error = "E207 Too long sentence"; return false;
-            case IgcLineAssembler::Result::Record: break;
-            }
-            const int r = decoder.decode(lines.record());
-            if (r < 0) {
-                error = format_counts("E206 Format error %", -r);
-                return false;
-            }
-            if (r == static_cast<int>(IgcRecord::Position)) position(decoder.position());
-            return true;
-        } catch (const std::bad_alloc&) {
-            error = "E204 Track log memory allocation";
-            return false;
-        }
-    }
-
-    void position(const TrackPosition& p) {
-        positions.push_back(p);
-        ctx.reporter.progress_position(p.time, p.latitude, p.longitude, p.gps_altitude);
-        const long long n = static_cast<long long>(positions.size());
-        if (n == 1) {
-            first_ms = ctx.timer.now_ms();
-            job_status(ctx, "Receiving track log");
-            return;
-        }
-        if (n % 100 != 1) return;
-        if (listed_duration == 0) {
-            job_status(ctx, format_counts("Track position %", n));
-        } else {
-            const int left = remaining_seconds(decoder.first_time(), listed_duration, p.time,
-                                               static_cast<uint64_t>(ctx.timer.now_ms() - first_ms));
-            job_status(ctx, format_counts("Track position % (%m %s)", n, left / 60, left % 60));
-        }
-        ctx.reporter.notify(format_counts("Progress %/?", n));
-    }
-};
+constexpr IgcErrorTexts kTexts{"E204 Track log memory allocation", "E205 Bad record type (%02X)",
+                               "E207 Too long sentence", "E206 Format error %"};
 
 // One track, requested and read to its end. 0, or -1 after reporting.
 int download_one(JobContext& ctx, int index, uint32_t duration, TrackDownload& out, std::vector<TrackPosition>& got) {
-    TrackReader reader(ctx, duration, out.raw.bytes);
+    TrackReader reader(ctx, duration, out.raw.bytes, kTexts, false);
     try {
         reader.positions.reserve(2000);
     } catch (const std::bad_alloc&) {
