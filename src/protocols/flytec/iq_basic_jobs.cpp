@@ -32,22 +32,7 @@ int iq_read_track_log_job(JobContext& ctx) {
     if (chosen.empty()) return -1;
     TrackDownload got;
     if (iq_download_tracks(ctx, chosen, got) < 0) return -1;
-
-    // A server session's client gets positions only, and no notice.
-    const bool server = ctx.options.origin == JobOrigin::ServerSession;
-    JobResult& r = ctx.result;
-    TrackLogHeader& h = r.track_log.header;
-    h.instrument_family = InstrumentFamily::IqBasic;
-    h.times_in_utc = 1;
-    h.baro_present = 1;
-    h.track_log_source = got.all_g_records ? 1 : 0;
-    h.product_name = r.product_name;
-    h.instrument_description = r.instrument_description;
-    h.device_identity = r.device_identity;
-    r.track_log.positions = std::move(got.positions);
-    if (!server) r.raw_igc = std::move(got.raw);
-    if (!got.all_g_records && !server) ctx.reporter.notice_box("Read GPS track log", "No G-records found");
-    return got.all_g_records ? 1 : 0;
+    return install_track_download(ctx, std::move(got), InstrumentFamily::IqBasic);
 }
 
 int iq_write_waypoints_job(JobContext& ctx) {

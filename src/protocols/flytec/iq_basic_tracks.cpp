@@ -45,17 +45,8 @@ int download_one(JobContext& ctx, int count, const IqTrackEntry& entry, TrackDow
     const ReadEnd end = iq_read(ctx, kTrackSilenceMs, 0, true, [&reader](char c) { return reader.take(c); });
     if (end == ReadEnd::Aborted) return job_aborted(ctx);
     if (end == ReadEnd::Error) return fail(ctx, "COM port read error");
-    if (!reader.error.empty()) return fail(ctx, reader.error);
-    // Silence in the middle of a record: the line went dead, the text is cut.
-    if (reader.lines.in_record()) return fail(ctx, "COM port read error");
-    job_status(ctx, format_counts("% points received", static_cast<long long>(reader.positions.size())));
-    if (reader.positions.empty()) return fail(ctx, "No points detected");
-    const IgcDecoder& d = reader.decoder;
-    if (!d.has_a_record()) return fail(ctx, "Bad or missing A-record");
-    if (d.g_records() == 0) out.all_g_records = false;
-    out.raw.maker = d.maker();
-    out.raw.serial = d.logger();
-    out.raw.first_fix_time = d.first_time();
+    if (const std::string e = reader.finish("COM port read error", out.raw, out.all_g_records); !e.empty())
+        return fail(ctx, e);
     got = std::move(reader.positions);
     return 0;
 }

@@ -38,21 +38,7 @@ int read_track_log_job(JobContext& ctx) {
     TrackDownload got;
     if (download_tracks(ctx, mask, listed ? &list : nullptr, got) < 0) return -1;
 
-    // A server session's client gets positions only, and no notice.
-    const bool server = ctx.options.origin == JobOrigin::ServerSession;
-    JobResult& r = ctx.result;
-    TrackLogHeader& h = r.track_log.header;
-    h.instrument_family = InstrumentFamily::FlytecIq;
-    h.times_in_utc = 1;
-    h.baro_present = 1;
-    h.track_log_source = got.all_g_records ? 1 : 0;
-    h.product_name = r.product_name;
-    h.instrument_description = r.instrument_description;
-    h.device_identity = r.device_identity;
-    r.track_log.positions = std::move(got.positions);
-    if (!server) r.raw_igc = std::move(got.raw);
-    if (!got.all_g_records && !server) ctx.reporter.notice_box("Read GPS track log", "No G-records found");
-    return got.all_g_records ? 1 : 0;
+    return install_track_download(ctx, std::move(got), InstrumentFamily::FlytecIq);
 }
 
 int write_waypoints_job(JobContext& ctx) {

@@ -50,17 +50,8 @@ int download_one(JobContext& ctx, int index, uint32_t duration, TrackDownload& o
     const ReadEnd end = read_instrument(ctx, kTrackSilenceMs, 0, [&reader](char c) { return reader.take(c); });
     if (end == ReadEnd::Aborted) return job_aborted(ctx);
     if (end == ReadEnd::Error) return fail(ctx, "E203 COM port read error");
-    if (!reader.error.empty()) return fail(ctx, reader.error);
-    // Silence in the middle of a record: the line went dead, the text is cut.
-    if (reader.lines.in_record()) return fail(ctx, "E203 COM port read error");
-    job_status(ctx, format_counts("% points received", static_cast<long long>(reader.positions.size())));
-    if (reader.positions.empty()) return fail(ctx, "No points detected");
-    const IgcDecoder& d = reader.decoder;
-    if (!d.has_a_record()) return fail(ctx, "Bad or missing A-record");
-    if (d.g_records() == 0) out.all_g_records = false;
-    out.raw.maker = d.maker();
-    out.raw.serial = d.logger();
-    out.raw.first_fix_time = d.first_time();
+    if (const std::string e = reader.finish("E203 COM port read error", out.raw, out.all_g_records); !e.empty())
+        return fail(ctx, e);
     got = std::move(reader.positions);
     return 0;
 }
@@ -147,6 +138,24 @@ int download_tracks(JobContext& ctx, uint32_t mask, const TrackList* list, Track
         out.raw = RawIgcLog{};
     }
     return 0;
+}
+
+int install_track_download(JobContext& ctx, TrackDownload&& got, InstrumentFamily family) {
+    // A server session's client gets positions only, and no notice.
+    const bool server = ctx.options.origin == JobOrigin::ServerSession;
+    JobResult& r = ctx.result;
+    TrackLogHeader& h = r.track_log.header;
+    h.instrument_family = family;
+    h.times_in_utc = 1;
+    h.baro_present = 1;
+    h.track_log_source = got.all_g_records ? 1 : 0;
+    h.product_name = r.product_name;
+    h.instrument_description = r.instrument_description;
+    h.device_identity = r.device_identity;
+    r.track_log.positions = std::move(got.positions);
+    if (!server) r.raw_igc = std::move(got.raw);
+    if (!got.all_g_records && !server) ctx.reporter.notice_box("Read GPS track log", "No G-records found");
+    return got.all_g_records ? 1 : 0;
 }
 
 }  // namespace orlogix::flytec

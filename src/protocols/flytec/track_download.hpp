@@ -37,4 +37,10 @@ struct TrackDownload {
 // reporting.
 int download_tracks(JobContext& ctx, uint32_t mask, const TrackList* list, TrackDownload& out);
 
+// The downloaded track into the job's result with the header of the family:
+// UTC times, barometric heights, track log source 1 only when every track
+// was signed, the product texts; the raw IGC log and the "No G-records
+// found" notice except for a server session's client. 1 when signed, else 0.
+int install_track_download(JobContext& ctx, TrackDownload&& got, InstrumentFamily family);
+
 }  // namespace orlogix::flytec

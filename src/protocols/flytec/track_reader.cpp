@@ -57,4 +57,18 @@ void TrackReader::position(const TrackPosition& p) {
     ctx.reporter.notify(format_counts("Progress %/?", n));
 }
 
+std::string TrackReader::finish(const char* read_error, RawIgcLog& raw_log, bool& all_g_records) {
+    if (!error.empty()) return error;
+    // Silence in the middle of a record: the line went dead, the text is cut.
+    if (lines.in_record()) return read_error;
+    job_status(ctx, format_counts("% points received", static_cast<long long>(positions.size())));
+    if (positions.empty()) return "No points detected";
+    if (!decoder.has_a_record()) return "Bad or missing A-record";
+    if (decoder.g_records() == 0) all_g_records = false;
+    raw_log.maker = decoder.maker();
+    raw_log.serial = decoder.logger();
+    raw_log.first_fix_time = decoder.first_time();
+    return {};
+}
+
 }  // namespace orlogix::flytec

@@ -30,6 +30,12 @@ struct TrackReader {
     // False to stop reading: error holds the message.
     bool take(char c);
 
+    // Once the instrument went quiet: "" when the track is whole, else the
+    // message (read_error for a text cut inside a record). Shows the count
+    // received; raw gets the maker, logger and first fix time, and
+    // all_g_records is cleared for a track without G-records.
+    std::string finish(const char* read_error, RawIgcLog& raw, bool& all_g_records);
+
     JobContext& ctx;
     const uint32_t listed_duration;   // 0 without a list: no estimate
     std::string& raw;
