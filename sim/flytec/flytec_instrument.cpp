@@ -63,6 +63,27 @@ FlytecTrack flytec_track(const TrackLog& log, std::string igc_text, const std::s
     return t;
 }
 
+bool load_served_tracks(Reporter& r, const std::vector<std::string>& paths, const std::string& serial,
+                        std::vector<FlytecTrack>& out) {
+    for (const std::string& path : paths) {
+        TrackLog log;
+        if (load_track_file(r, path, log) < 0) return false;
+        std::string raw;
+        const bool igc = path.ends_with(".igc") || path.ends_with(".IGC");
+        if (igc && read_file(path, raw) < 0) {
+            r.error_box("orlogix-sim", "Cannot read " + path);
+            return false;
+        }
+        FlytecTrack t = flytec_track(log, std::move(raw), serial);
+        if (t.igc.empty()) {
+            r.error_box("orlogix-sim", "No IGC text to serve for " + path + " (empty, or XON/XOFF bytes in it)");
+            return false;
+        }
+        out.push_back(std::move(t));
+    }
+    return true;
+}
+
 void FlytecInstrument::on_bytes(std::string_view bytes) {
     for (char c : bytes) {
         if (c == '$') {
@@ -206,22 +227,7 @@ std::unique_ptr<Instrument> make_flytec(const FamilyOptions& options, Reporter& 
             return nullptr;
         }
     }
-    for (const std::string& path : options.track_files) {
-        TrackLog log;
-        if (load_track_file(r, path, log) < 0) return nullptr;
-        std::string raw;
-        const bool igc = path.size() > 4 && (path.ends_with(".igc") || path.ends_with(".IGC"));
-        if (igc && read_file(path, raw) < 0) {
-            r.error_box("orlogix-sim", "Cannot read " + path);
-            return nullptr;
-        }
-        FlytecTrack t = flytec_track(log, std::move(raw), c.serial);
-        if (t.igc.empty()) {
-            r.error_box("orlogix-sim", "No IGC text to serve for " + path + " (empty, or XON/XOFF bytes in it)");
-            return nullptr;
-        }
-        c.tracks.push_back(std::move(t));
-    }
+    if (!load_served_tracks(r, options.track_files, c.serial, c.tracks)) return nullptr;
     c.waypoints = options.waypoints;
     return std::make_unique<FlytecInstrument>(std::move(c));
 }

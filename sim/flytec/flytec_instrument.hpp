@@ -38,6 +38,11 @@ struct FlytecConfig {
 // XON or XOFF bytes, which the line would not carry.
 FlytecTrack flytec_track(const TrackLog& log, std::string igc_text, const std::string& serial);
 
+// The --track files as served tracks, in their order; false after reporting
+// a file that cannot be read or served.
+bool load_served_tracks(Reporter& r, const std::vector<std::string>& paths, const std::string& serial,
+                        std::vector<FlytecTrack>& out);
+
 class FlytecInstrument : public Instrument {
 public:
     explicit FlytecInstrument(FlytecConfig config) : config_(std::move(config)) {}

@@ -144,22 +144,7 @@ std::unique_ptr<Instrument> make_iq_basic(const FamilyOptions& options, Reporter
             return nullptr;
         }
     }
-    for (const std::string& path : options.track_files) {
-        TrackLog log;
-        if (load_track_file(r, path, log) < 0) return nullptr;
-        std::string raw;
-        const bool igc = path.ends_with(".igc") || path.ends_with(".IGC");
-        if (igc && read_file(path, raw) < 0) {
-            r.error_box("orlogix-sim", "Cannot read " + path);
-            return nullptr;
-        }
-        FlytecTrack t = flytec_track(log, std::move(raw), std::to_string(c.serial));
-        if (t.igc.empty()) {
-            r.error_box("orlogix-sim", "No IGC text to serve for " + path + " (empty, or XON/XOFF bytes in it)");
-            return nullptr;
-        }
-        c.tracks.push_back(std::move(t));
-    }
+    if (!load_served_tracks(r, options.track_files, std::to_string(c.serial), c.tracks)) return nullptr;
     c.waypoints = options.waypoints;
     return std::make_unique<IqBasicInstrument>(std::move(c));
 }
