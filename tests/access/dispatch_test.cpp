@@ -121,8 +121,12 @@ TEST(InstrumentCatalogue, EntriesAndButtonsOnlyWhereTheRowHasTheRoutine) {
             for (const InstrumentEntry& e : k.entries) own = own || e.id == b.id;
             EXPECT_TRUE(own) << b.id;
         }
-        if (k.gps_name) EXPECT_TRUE(names.insert({k.gps_name, k.usb}).second) << k.gps_name;
-        if (k.usb) EXPECT_NE(find_gps_name(k.gps_name, false), nullptr) << k.title;
+        if (k.gps_name) {
+            EXPECT_TRUE(names.insert({k.gps_name, k.usb}).second) << k.gps_name;
+        }
+        if (k.usb) {
+            EXPECT_NE(find_gps_name(k.gps_name, false), nullptr) << k.title;
+        }
     }
     EXPECT_EQ(find_gps_name("GARMIN", true)->protocol, ProtocolType::GarminUsb);
     EXPECT_EQ(find_gps_name("MLR", true), nullptr);

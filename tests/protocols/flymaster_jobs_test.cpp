@@ -182,7 +182,11 @@ TEST(FlymasterJobs, IdentityCheckAndIdsOnAB1nav) {
 
     for (const char* model : {"B1NAV", "F1"}) {
         JobRig ids(config({}, model), {}, AccessType::WritePilotData);
-        ids.ctx->params.pilot = {.kind = kIds, .pilot_name = "ANNA BERG", .comp_id = "57", .civl_id = "12345"};
+        PilotData& pilot = ids.ctx->params.pilot;
+        pilot.kind = kIds;
+        pilot.pilot_name = "ANNA BERG";
+        pilot.comp_id = "57";
+        pilot.civl_id = "12345";
         const bool b1 = std::string(model) == "B1NAV";
         EXPECT_EQ(ids.run(write_pilot_data_job), b1 ? 0 : -1);
         if (b1) EXPECT_EQ(ids.sim.uploads.lines(), std::vector<std::string>{"set data: PFMIDS,57,12345,ANNA BERG"});
