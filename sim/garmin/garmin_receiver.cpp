@@ -1,5 +1,6 @@
 #include "sim/garmin/garmin_receiver.hpp"
 
+#include <algorithm>
 #include <charconv>
 
 #include "core/report.hpp"
@@ -167,6 +168,11 @@ void GarminReceiver::handle_upload(const Packet& p) {
         }
         report(strformat("waypoint %s %d %d %d %d %s", w.identifier.c_str(), w.latitude, w.longitude, w.height,
                          w.airfield, w.comment.c_str()));
+        // Kept like a receiver's memory: a waypoint of the same name is replaced.
+        const auto same = std::find_if(config_.waypoints.begin(), config_.waypoints.end(),
+                                       [&w](const Waypoint& k) { return k.identifier == w.identifier; });
+        if (same != config_.waypoints.end()) *same = std::move(w);
+        else if (config_.waypoints.size() < kMaxTransferRecords) config_.waypoints.push_back(std::move(w));
         return;
     }
     case kPidTrackHeader: {

@@ -671,6 +671,22 @@ TEST(GarminJobs, CompetitionDownloadFindsThePilotsIdWaypoints) {
     EXPECT_EQ(bare.ctx->result.civl_id, -1);
 }
 
+TEST(GarminJobs, UploadedWaypointsStayInTheReceiver) {
+    GarminConfig c;
+    c.waypoints = sim::generated_waypoints(2);
+    test::MemorySim sim(receiver(c));
+    test::RecordingReporter reporter;
+    auto up = sim.job(reporter, AccessType::WriteWaypoints, ProtocolType::GarminSerial);
+    up->params.waypoints = sim::generated_waypoints(3);   // WP0 and WP1 again, and WP2
+    up->params.waypoints[0].comment = "REPLACED";
+    ASSERT_EQ(run_job_inline(*up, write_waypoints_job), 0) << reporter.last_error().text;
+    auto down = sim.job(reporter, AccessType::ReadWaypoints, ProtocolType::GarminSerial);
+    ASSERT_EQ(run_job_inline(*down, read_waypoints_job), 0) << reporter.last_error().text;
+    ASSERT_EQ(down->result.waypoints.size(), 3u);
+    EXPECT_EQ(down->result.waypoints[0].comment, "REPLACED");
+    EXPECT_EQ(down->result.waypoints[2].identifier, "WP2");
+}
+
 TEST(GarminJobs, UploadsWaypointsAndWaypointsAsTrackLog) {
     GarminConfig c;
     c.waypoint_type = 109;
