@@ -36,27 +36,6 @@ FlymasterConfig config(std::vector<FlymasterTrack> tracks = {}, std::string mode
     return c;
 }
 
-Waypoint waypoint(const char* comment, double lat, double lon, int height, int airfield = 0) {
-    Waypoint w;
-    w.comment = comment;
-    SemicirclePair sc;
-    degrees_to_semicircles(lat, lon, sc);
-    w.latitude = sc.latitude;
-    w.longitude = sc.longitude;
-    w.height = height;
-    w.airfield = airfield;
-    return w;
-}
-
-class ChoosingReporter : public test::RecordingReporter {
-public:
-    std::optional<std::vector<int>> answer;
-    std::vector<int> choose_many(std::string_view t, const std::vector<std::string>& n,
-                                 const std::vector<std::string>& items, int newest) override {
-        return answer ? *answer : RecordingReporter::choose_many(t, n, items, newest);
-    }
-};
-
 struct JobRig {
     explicit JobRig(FlymasterConfig c, sim::FaultSettings faults = {}, AccessType access = AccessType::ReadTrackLog)
         : instrument(new sim::FlymasterInstrument(std::move(c))),
@@ -68,7 +47,7 @@ struct JobRig {
     int run(const JobRoutine& routine) { return run_job_inline(*ctx, routine); }
     std::string sent() const { return sim.link().from_program(); }
 
-    ChoosingReporter reporter;
+    test::RecordingReporter reporter;
     sim::FlymasterInstrument* instrument;   // owned by sim
     mutable test::MemorySim sim;
     std::unique_ptr<JobContext> ctx;
@@ -93,7 +72,7 @@ TEST(FlymasterJobs, IdentifyWithoutXonOrFailsAfterItsAttempts) {
 TEST(FlymasterJobs, RealFlightComesDownAsBlocksToTheSameFixes) {
     const FlymasterTrack served = flight("d3p.igc");
     JobRig rig(config({served, flight("fai.igc")}));
-    rig.reporter.answer = {{1, 0}};   // both chosen: only the lowest index comes down
+    rig.reporter.choice = {{1, 0}};   // both chosen: only the lowest index comes down
     ASSERT_EQ(rig.run(read_track_log_job), 1) << rig.reporter.last_error().text;
     const std::vector<TrackPosition>& got = rig.ctx->result.track_log.positions;
     ASSERT_EQ(got.size(), served.positions.size());
@@ -143,7 +122,7 @@ TEST(FlymasterJobs, WaypointsGoUpAnsweredAndComeBackDown) {
     for (const char* firmware : {"1.14", "1.18", "1.19"}) {
         SCOPED_TRACE(firmware);
         JobRig up(config({}, "F1", firmware), {}, AccessType::WriteWaypoints);
-        up.ctx->params.waypoints = {waypoint("TAKEOFF", 47.15, 7.15, 1000, 1), waypoint("Lz, west", -33.125, -70.5, 12)};
+        up.ctx->params.waypoints = {test::waypoint_at("TAKEOFF", 47.15, 7.15, 1000, {}, 1), test::waypoint_at("Lz, west", -33.125, -70.5, 12)};
         ASSERT_EQ(up.run(write_waypoints_job), 0) << up.reporter.last_error().text;
         EXPECT_TRUE(up.reporter.has_status("2 waypoints sent"));
         // Only 1.19 marks the airfield.
@@ -166,7 +145,7 @@ TEST(FlymasterJobs, WaypointsGoUpAnsweredAndComeBackDown) {
     }
     // A dropped answer ends the upload.
     JobRig dropped(config(), test::drop_reply(2), AccessType::WriteWaypoints);
-    dropped.ctx->params.waypoints = {waypoint("A", 1, 1, 1)};
+    dropped.ctx->params.waypoints = {test::waypoint_at("A", 1, 1, 1)};
     EXPECT_EQ(dropped.run(write_waypoints_job), -1);
     EXPECT_EQ(dropped.reporter.last_error().text, "1 waypoints sent, 0 errors, response timeout");
 }

@@ -42,33 +42,6 @@ FlytecConfig config(std::vector<FlytecTrack> tracks = {}, std::string model = "C
     return c;
 }
 
-Waypoint waypoint(const char* id, const char* comment, double lat, double lon, int height) {
-    Waypoint w;
-    w.identifier = id;
-    w.comment = comment;
-    SemicirclePair sc;
-    degrees_to_semicircles(lat, lon, sc);
-    w.latitude = sc.latitude;
-    w.longitude = sc.longitude;
-    w.height = height;
-    return w;
-}
-
-// Chooses the given track list lines (none given: asks no one) and keeps what it was shown.
-class ChoosingReporter : public test::RecordingReporter {
-public:
-    std::optional<std::vector<int>> answer;
-    std::string title;
-    std::vector<std::string> shown_notes, lines;
-    std::vector<int> choose_many(std::string_view t, const std::vector<std::string>& n,
-                                 const std::vector<std::string>& items, int newest) override {
-        title = t;
-        shown_notes = n;
-        lines = items;
-        return answer ? *answer : RecordingReporter::choose_many(t, n, items, newest);
-    }
-};
-
 struct JobRig {
     explicit JobRig(FlytecConfig c, sim::FaultSettings faults = {}, AccessType access = AccessType::ReadTrackLog)
         : sim(std::make_unique<sim::FlytecInstrument>(std::move(c)), faults),
@@ -79,7 +52,7 @@ struct JobRig {
     int run(const JobRoutine& routine) { return run_job_inline(*ctx, routine); }
     bool sent(const std::string& request) const { return sim.link().from_program().find(request) != std::string::npos; }
 
-    ChoosingReporter reporter;
+    test::RecordingReporter reporter;
     mutable test::MemorySim sim;
     std::unique_ptr<JobContext> ctx;
 };
@@ -131,8 +104,8 @@ TEST(FlytecJobs, IdentifyFillsTheProductTextsOrFailsWithThePartsTexts) {
 
 TEST(FlytecJobs, WaypointsDownKeptOrHandedToTheIdentityCheck) {
     FlytecConfig c = config({igc_track(9, 5)});
-    c.waypoints = {waypoint("TKOFF", "Take  off  hill ", 47.5, 11.25, 1234),
-                   waypoint("", "low point", -33.125, -70.5, -12), waypoint("", "", 0.5, 0.5, 0)};
+    c.waypoints = {test::waypoint_at("Take  off  hill ", 47.5, 11.25, 1234, "TKOFF"),
+                   test::waypoint_at("low point", -33.125, -70.5, -12), test::waypoint_at("", 0.5, 0.5, 0)};
     JobRig rig(c, {}, AccessType::ReadWaypoints);
     ASSERT_EQ(rig.run(read_waypoints_job), 0) << rig.reporter.last_error().text;
     const auto& got = rig.ctx->result.waypoints;
@@ -171,8 +144,8 @@ TEST(FlytecJobs, WaypointsDownKeptOrHandedToTheIdentityCheck) {
 
 TEST(FlytecJobs, WaypointsUpReportedByTheInstrument) {
     JobRig rig(config(), {}, AccessType::WriteWaypoints);
-    rig.ctx->params.waypoints = {waypoint("T1", "TAKEOFF MOUNTAIN RIDGE", 47.5, 11.25, -5),
-                                 waypoint("L1", "LZ, $*", -33.125, -70.5, 12000)};
+    rig.ctx->params.waypoints = {test::waypoint_at("TAKEOFF MOUNTAIN RIDGE", 47.5, 11.25, -5, "T1"),
+                                 test::waypoint_at("LZ, $*", -33.125, -70.5, 12000, "L1")};
     ASSERT_EQ(rig.run(write_waypoints_job), 0);
     EXPECT_EQ(rig.sim.uploads.lines(), (std::vector<std::string>{
                                            "waypoint 1 4730.000,N,01115.000,E,,TAKEOFF MOUNTAIN ,0000",
@@ -194,12 +167,12 @@ TEST(FlytecJobs, WaypointsUpReportedByTheInstrument) {
 TEST(FlytecJobs, ChosenTracksJoinInTimeOrder) {
     // Listed late first: the log still runs from 09:00 to 13:00.
     JobRig rig(config({igc_track(12, 60), igc_track(9, 60)}));
-    rig.reporter.answer = {{0, 1}};
+    rig.reporter.choice = {{0, 1}};
     ASSERT_EQ(rig.run(read_track_log_job), 1) << rig.reporter.last_error().text;
-    EXPECT_EQ(rig.reporter.title, "Track List (/dev/ttyS0, Compeo+)");
-    EXPECT_EQ(rig.reporter.shown_notes, (std::vector<std::string>{"Showing up to 31 tracks.",
+    EXPECT_EQ(rig.reporter.choice_title, "Track List (/dev/ttyS0, Compeo+)");
+    EXPECT_EQ(rig.reporter.choice_notes, (std::vector<std::string>{"Showing up to 31 tracks.",
                                                                   "Multiple track selection is not available on all GPS types."}));
-    EXPECT_EQ(rig.reporter.lines, (std::vector<std::string>{"01   2019-06-15   12:00:00   1:00:00",
+    EXPECT_EQ(rig.reporter.choice_lines, (std::vector<std::string>{"01   2019-06-15   12:00:00   1:00:00",
                                                             "02   2019-06-15   09:00:00   1:00:00"}));
     const TrackLog& log = rig.ctx->result.track_log;
     ASSERT_EQ(log.positions.size(), 2u * 361);
@@ -217,13 +190,13 @@ TEST(FlytecJobs, ChosenTracksJoinInTimeOrder) {
     EXPECT_TRUE(rig.reporter.has_status_prefix("Track position 301 ("));
 
     JobRig overlap(config({igc_track(9, 60), igc_track(9, 30)}));
-    overlap.reporter.answer = {{0, 1}};
+    overlap.reporter.choice = {{0, 1}};
     EXPECT_EQ(overlap.run(read_track_log_job), -1);
     EXPECT_EQ(overlap.reporter.last_error().text, "Overlapping track start/stop times");
     EXPECT_EQ(overlap.reporter.last_error().title, "Read GPS track log");
 
     JobRig closed(config({igc_track(9, 60)}));
-    closed.reporter.answer = std::vector<int>{};
+    closed.reporter.choice = std::vector<int>{};
     EXPECT_EQ(closed.run(read_track_log_job), -1);
     EXPECT_FALSE(closed.sent(track_request(0)));
 
@@ -330,7 +303,7 @@ TEST(FlytecFaultSweep, TrackListReadAndTrackDownload) {
 // out whole before it, numbered in order.
 TEST(FlytecFaultSweep, WaypointUpload) {
     test::SweepCase k = sweep_case(config(), AccessType::WriteWaypoints, Completion::Written);
-    for (int i = 0; i < 4; ++i) k.params.waypoints.push_back(waypoint("W", "POINT", 47 + i, 11 - i, 100 * i));
+    for (int i = 0; i < 4; ++i) k.params.waypoints.push_back(test::waypoint_at("POINT", 47 + i, 11 - i, 100 * i, "W"));
     std::vector<std::string> reported;
     k.complete = [&reported](const CurrentData&, const std::vector<std::string>& uploads) {
         reported.clear();

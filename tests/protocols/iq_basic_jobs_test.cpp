@@ -30,28 +30,6 @@ FlytecTrack igc_track(int hour, int minutes, bool g_record = true, const char* d
     return {igc, time_from_calendar(2019, 6, 15, hour, 0, 0), static_cast<uint32_t>(minutes * 60)};
 }
 
-Waypoint waypoint(const char* comment, double lat, double lon, int height) {
-    Waypoint w;
-    w.comment = comment;
-    SemicirclePair sc;
-    degrees_to_semicircles(lat, lon, sc);
-    w.latitude = sc.latitude;
-    w.longitude = sc.longitude;
-    w.height = height;
-    return w;
-}
-
-class ChoosingReporter : public test::RecordingReporter {
-public:
-    std::optional<std::vector<int>> answer;
-    std::vector<std::string> lines;
-    std::vector<int> choose_many(std::string_view t, const std::vector<std::string>& n,
-                                 const std::vector<std::string>& items, int first) override {
-        lines = items;
-        return answer ? *answer : RecordingReporter::choose_many(t, n, items, first);
-    }
-};
-
 struct JobRig {
     explicit JobRig(IqBasicConfig c, sim::FaultSettings faults = {}, AccessType access = AccessType::ReadTrackLog)
         : sim(std::make_unique<sim::IqBasicInstrument>(std::move(c)), faults),
@@ -63,7 +41,7 @@ struct JobRig {
     int run(const JobRoutine& routine) { return run_job_inline(*ctx, routine); }
     std::string sent() const { return sim.link().from_program(); }
 
-    ChoosingReporter reporter;
+    test::RecordingReporter reporter;
     mutable test::MemorySim sim;
     std::unique_ptr<JobContext> ctx;
 };
@@ -77,7 +55,7 @@ IqBasicConfig config(std::vector<FlytecTrack> tracks = {}) {
 TEST(IqBasicJobs, IdentifyReadsSerialTypeAndVersionOrFailsWithThePartsTexts) {
     IqBasicConfig c = config();
     c.device_type = 0;
-    c.waypoints = {waypoint("HILL", 47, 11, 900)};
+    c.waypoints = {test::waypoint_at("HILL", 47, 11, 900)};
     JobRig ok(c, {}, AccessType::ReadWaypoints);
     ASSERT_EQ(ok.run(iq_read_waypoints_job), 0) << ok.reporter.last_error().text;
     EXPECT_EQ(ok.reporter.products(), std::vector<std::string>{"6015, SW 1.1.05, S/N 1137"});
@@ -115,7 +93,7 @@ TEST(IqBasicJobs, TrackListChoiceAndIgcTracksJoinedInTimeOrder) {
     // and XOFF the instrument mixes in are dropped).
     JobRig one(config({nine, twelve}));
     ASSERT_EQ(one.run(iq_read_track_log_job), 1) << one.reporter.last_error().text;
-    EXPECT_EQ(one.reporter.lines, (std::vector<std::string>{"  0   15.06.19   09:00:00   0:05:00",
+    EXPECT_EQ(one.reporter.choice_lines, (std::vector<std::string>{"  0   15.06.19   09:00:00   0:05:00",
                                                             "  1   15.06.19   12:00:00   0:05:00"}));
     EXPECT_NE(one.sent().find("ACT_20_  \r\nACT_21_00\r\n"), std::string::npos);
     EXPECT_EQ(one.ctx->result.raw_igc.bytes, nine.igc);
@@ -126,7 +104,7 @@ TEST(IqBasicJobs, TrackListChoiceAndIgcTracksJoinedInTimeOrder) {
 
     // Both, asked in either order: one log in time order and no raw IGC.
     JobRig both(config({twelve, nine}));
-    both.reporter.answer = std::vector<int>{1, 0};
+    both.reporter.choice = std::vector<int>{1, 0};
     ASSERT_EQ(both.run(iq_read_track_log_job), 1) << both.reporter.last_error().text;
     const auto& p = both.ctx->result.track_log.positions;
     ASSERT_EQ(p.size(), 62u);
@@ -149,7 +127,7 @@ TEST(IqBasicJobs, TrackListChoiceAndIgcTracksJoinedInTimeOrder) {
     };
     for (const auto& f : failures) {
         JobRig rig(config(f.tracks));
-        rig.reporter.answer = f.answer;
+        rig.reporter.choice = f.answer;
         EXPECT_EQ(rig.run(iq_read_track_log_job), -1);
         EXPECT_EQ(rig.reporter.count("error"), f.text.empty() ? 0 : 1) << f.text;
         if (!f.text.empty()) {
@@ -166,7 +144,7 @@ TEST(IqBasicJobs, TrackListChoiceAndIgcTracksJoinedInTimeOrder) {
 
 TEST(IqBasicJobs, WaypointsDownAndUpWithTheDoneSummary) {
     IqBasicConfig c = config();
-    c.waypoints = {waypoint("Take  off hill", 47.5, 11.25, 1234), waypoint("Low", -33.125, -70.5, -12)};
+    c.waypoints = {test::waypoint_at("Take  off hill", 47.5, 11.25, 1234), test::waypoint_at("Low", -33.125, -70.5, -12)};
     JobRig down(c, {}, AccessType::ReadWaypoints);
     ASSERT_EQ(down.run(iq_read_waypoints_job), 0) << down.reporter.last_error().text;
     const auto& got = down.ctx->result.waypoints;
@@ -184,7 +162,7 @@ TEST(IqBasicJobs, WaypointsDownAndUpWithTheDoneSummary) {
     EXPECT_EQ(none.run(iq_read_waypoints_job), -1);
     EXPECT_EQ(none.reporter.count("error"), 0);
 
-    const std::vector<Waypoint> up = {waypoint("TOP", 46.5, 7.25, 12000), waypoint("VALLEY;LOW", -1, -2, 300)};
+    const std::vector<Waypoint> up = {test::waypoint_at("TOP", 46.5, 7.25, 12000), test::waypoint_at("VALLEY;LOW", -1, -2, 300)};
     JobRig ok(config(), {}, AccessType::WriteWaypoints);
     ok.ctx->params.waypoints = up;
     ASSERT_EQ(ok.run(iq_write_waypoints_job), 0) << ok.reporter.last_error().text;

@@ -54,6 +54,14 @@ int RecordingReporter::choose(std::string_view title, const std::vector<std::str
     return next_answer(default_index);
 }
 
+std::vector<int> RecordingReporter::choose_many(std::string_view title, const std::vector<std::string>& notes,
+                                                const std::vector<std::string>& items, int newest) {
+    choice_title = title;
+    choice_notes = notes;
+    choice_lines = items;
+    return choice ? *choice : Reporter::choose_many(title, notes, items, newest);
+}
+
 void RecordingReporter::notify(std::string_view text) {
     std::lock_guard lock(mutex_);
     notes_.emplace_back(text);

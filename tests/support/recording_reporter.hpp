@@ -4,6 +4,7 @@
 // answer).
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,13 @@ public:
     void product(std::string_view text) override;
     int choose(std::string_view title, const std::vector<std::string>& items, int default_index) override;
     void notify(std::string_view text) override;
+    // The track-list choice: what it showed is kept; `choice` answers it when
+    // set, else it goes as it would with no one to ask.
+    std::vector<int> choose_many(std::string_view title, const std::vector<std::string>& notes,
+                                 const std::vector<std::string>& items, int newest) override;
+    std::optional<std::vector<int>> choice;
+    std::string choice_title;
+    std::vector<std::string> choice_notes, choice_lines;
 
     // Answers for the next question / yes-no boxes and list choices, in order.
     void queue_answer(int answer);

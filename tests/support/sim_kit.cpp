@@ -8,6 +8,8 @@
 #include "core/file_read.hpp"
 #include "formats/igc/reader.hpp"
 
+#include "core/units.hpp"
+
 namespace orlogix::test {
 
 sim::FaultSettings silent() {
@@ -70,6 +72,20 @@ std::vector<TrackPosition> load_flight(const std::string& relative_path) {
     IgcParseError err;
     EXPECT_GT(parse_igc(bytes, parsed, err), 0) << relative_path << ": " << err.text;
     return parsed.positions;
+}
+
+Waypoint waypoint_at(const std::string& comment, double lat, double lon, int height, const std::string& id,
+                     int airfield) {
+    Waypoint w;
+    w.identifier = id;
+    w.comment = comment;
+    SemicirclePair sc;
+    degrees_to_semicircles(lat, lon, sc);
+    w.latitude = sc.latitude;
+    w.longitude = sc.longitude;
+    w.height = height;
+    w.airfield = airfield;
+    return w;
 }
 
 }  // namespace orlogix::test

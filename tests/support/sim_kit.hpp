@@ -18,6 +18,10 @@
 
 namespace orlogix::test {
 
+// A waypoint at a place given in degrees.
+Waypoint waypoint_at(const std::string& comment, double lat, double lon, int height, const std::string& id = {},
+                     int airfield = 0);
+
 // The instrument's fault switches; reply numbers count from 1.
 sim::FaultSettings silent();
 sim::FaultSettings corrupt_reply(std::size_t reply);
