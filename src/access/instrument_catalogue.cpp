@@ -143,7 +143,7 @@ std::deque<InstrumentKind> shipped_rows() {
     row({.protocol = P::FlytecAllTracks, .title = "Flytec/Brauniger, all tracks into files",
          .routines = log_only(R::IqAllTracks),
          .connect_baud = 57600, .xon_xoff = true,
-         .family = F::FlytecIq, .keeps_raw_igc = true, .sim_family = "flytec",
+         .family = F::FlytecIq, .keeps_raw_igc = true, .track_into_file = true, .sim_family = "flytec",
          .entries = {{40119, kLogs, 40, "Read all &IQ Tracks", A::ReadTrackLog},
                      {40120, kLogs, 60, "Read all &Flytec Tracks", A::ReadTrackLog}}});
     row({.protocol = P::Flymaster, .title = "Flymaster", .gps_name = "FLYMASTER", .server_name = "flymaster",

@@ -63,6 +63,7 @@ struct InstrumentKind {
     InstrumentFamily family = InstrumentFamily::File;
     bool keeps_raw_igc = false;      // a track download delivers the instrument's own IGC file
     bool keeps_raw_topnav = false;   // ... or a Top Navigator log
+    bool track_into_file = false;    // a track read saves its own file and hands over no track log
     const char* sim_family = nullptr;  // orlogix-sim --family name, or none
     std::vector<InstrumentEntry> entries = {};
     std::vector<QuickButton> buttons = {};

@@ -40,6 +40,8 @@ public:
     // Sets the abort flag and wakes every pause.
     void abort();
     bool aborted() const { return aborted_.load(std::memory_order_acquire); }
+    // The flag itself, for work that polls it (the flight analysis's halt token).
+    const std::atomic<bool>& abort_flag() const { return aborted_; }
 
     // Sleeps ms milliseconds; false (at once) when the job is or becomes aborted.
     bool pause_ms(int64_t ms);

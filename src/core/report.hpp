@@ -61,6 +61,19 @@ public:
         if (chosen < 0) return {};
         return {chosen};
     }
+    // A save dialog asked from a job: the filters as labels with their
+    // patterns ("KML files (*.kml)"). The chosen path and the index of the
+    // filter it was chosen under; an empty path for a closed dialog, and
+    // without anyone to ask.
+    struct SaveChoice {
+        std::string path;
+        int filter = 0;
+    };
+    virtual SaveChoice ask_save_path(std::string_view title, const std::vector<std::string>& filters) {
+        (void)title;
+        (void)filters;
+        return {};
+    }
 };
 
 // A Reporter that shows nothing and refuses every question: for work that

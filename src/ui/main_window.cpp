@@ -470,7 +470,14 @@ void MainWindow::start_entry_job(const MenuEntry& e) {
     const JobDescription& job = *e.job;
     const int protocol = static_cast<int>(job.protocol);
     switch (job.access) {
-        case AccessType::ReadTrackLog: read_log(protocol, job.baud); return;
+        case AccessType::ReadTrackLog:
+            // A read into a file of its own leaves the track log alone.
+            if (job.completion != Completion::TrackLog) {
+                if (jobs_->refuse_when_busy(entry_label(e))) return;
+                break;
+            }
+            read_log(protocol, job.baud);
+            return;
         case AccessType::ReadWaypoints: read_waypoints(protocol); return;
         case AccessType::WriteWaypoints:
         case AccessType::WriteTrackLog: send_waypoints(protocol, job.naming, job.access); return;

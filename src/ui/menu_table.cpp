@@ -101,7 +101,8 @@ std::vector<MenuEntry> build_table() {
     for (const InstrumentKind& kind : instrument_catalogue())
         for (const InstrumentEntry& i : kind.entries)
             table.push_back({i.id, i.menu, i.text, MenuKind::Job, nullptr,
-                             JobDescription{i.access, kind.protocol, i.baud, i.naming, window_completion(i.access)},
+                             JobDescription{i.access, kind.protocol, i.baud, i.naming,
+                                            kind.track_into_file ? Completion::None : window_completion(i.access)},
                              i.order});
     std::stable_sort(table.begin(), table.end(), [&](const MenuEntry& a, const MenuEntry& b) {
         const std::size_t ma = menu_index(a.menu), mb = menu_index(b.menu);

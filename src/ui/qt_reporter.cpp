@@ -5,13 +5,16 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QThread>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -29,7 +32,61 @@ namespace {
 
 QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
+// The "Track List" dialog: the notes, the lines with the first selected,
+// OK for the selected lines and &All for every line; closing chooses none.
+int show_track_list(QWidget* parent, const BoxRequest& b) {
+    QDialog d(parent);
+    d.setWindowTitle(q(b.title));
+    auto* layout = new QVBoxLayout(&d);
+    for (const std::string& note : b.notes) layout->addWidget(new QLabel(q(note), &d));
+    auto* list = new QListWidget(&d);
+    list->setObjectName("trackList");
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    for (const std::string& item : b.items) list->addItem(q(item));
+    if (list->count() > 0) list->setCurrentRow(0);
+    layout->addWidget(list);
+    auto* buttons = new QDialogButtonBox(&d);
+    buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    QPushButton* all = buttons->addButton(QObject::tr("&All"), QDialogButtonBox::ActionRole);
+    bool every = false;
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
+    QObject::connect(all, &QPushButton::clicked, &d, [&d, &every] {
+        every = true;
+        d.accept();
+    });
+    layout->addWidget(buttons);
+    if (d.exec() != QDialog::Accepted) return kBoxCancel;
+    for (int i = 0; i < list->count(); ++i)
+        if (every || list->item(i)->isSelected()) b.reply->lines.push_back(i);
+    return kBoxOk;
+}
+
+int show_save_dialog(QWidget* parent, const BoxRequest& b) {
+    QStringList filters;
+    for (const std::string& f : b.items) filters << q(f);
+    QString chosen_filter;
+    const QString path =
+        QFileDialog::getSaveFileName(parent, q(b.title), QString(), filters.join(";;"), &chosen_filter);
+    if (path.isEmpty()) return kBoxCancel;
+    b.reply->path = path.toStdString();
+    b.reply->filter = std::max(0, static_cast<int>(filters.indexOf(chosen_filter)));
+    return kBoxOk;
+}
+
+BoxRequest make_request(const char* kind, std::string_view title, std::string_view text,
+                        const std::vector<std::string>& items = {}, int default_index = -1) {
+    BoxRequest r;
+    r.kind = kind;
+    r.title = title;
+    r.text = text;
+    r.items = items;
+    r.default_index = default_index;
+    return r;
+}
+
 int show_box(QWidget* parent, const BoxRequest& b) {
+    if (b.kind == "choose_many") return show_track_list(parent, b);
+    if (b.kind == "save") return show_save_dialog(parent, b);
     if (b.kind == "choose") {
         QDialog d(parent);
         d.setWindowTitle(q(b.title));
@@ -64,7 +121,9 @@ int show_box(QWidget* parent, const BoxRequest& b) {
 }  // namespace
 
 int QtReporter::box(BoxRequest request) {
-    int refusal = request.kind == "question" ? kBoxCancel : request.kind == "yesno" ? kBoxNo : kBoxOk;
+    int refusal = request.kind == "question" || request.kind == "choose_many" || request.kind == "save" ? kBoxCancel
+                  : request.kind == "yesno"                                                            ? kBoxNo
+                                                                                                       : kBoxOk;
     if (request.kind == "choose") refusal = request.default_index;
     if (QThread::currentThread() == thread()) return handler_ ? handler_(request) : show_box(window_, request);
     // A job thread waits for the answer, but never past the window's closing:
@@ -95,22 +154,36 @@ int QtReporter::box(BoxRequest request) {
 }
 
 void QtReporter::error_box(std::string_view title, std::string_view text) {
-    box({"error", std::string(title), std::string(text), {}, -1});
+    box(make_request("error", title, text));
 }
 void QtReporter::notice_box(std::string_view title, std::string_view text) {
-    box({"notice", std::string(title), std::string(text), {}, -1});
+    box(make_request("notice", title, text));
 }
 void QtReporter::warning_box(std::string_view title, std::string_view text) {
-    box({"warning", std::string(title), std::string(text), {}, -1});
+    box(make_request("warning", title, text));
 }
 int QtReporter::question_box(std::string_view title, std::string_view text) {
-    return box({"question", std::string(title), std::string(text), {}, -1});
+    return box(make_request("question", title, text));
 }
 int QtReporter::yes_no_box(std::string_view title, std::string_view text) {
-    return box({"yesno", std::string(title), std::string(text), {}, -1});
+    return box(make_request("yesno", title, text));
 }
 int QtReporter::choose(std::string_view title, const std::vector<std::string>& items, int default_index) {
-    return box({"choose", std::string(title), std::string(), items, default_index});
+    return box(make_request("choose", title, {}, items, default_index));
+}
+
+std::vector<int> QtReporter::choose_many(std::string_view title, const std::vector<std::string>& notes,
+                                         const std::vector<std::string>& items, int default_index) {
+    BoxRequest request = make_request("choose_many", title, {}, items, default_index);
+    request.notes = notes;
+    if (box(request) != kBoxOk) return {};
+    return request.reply->lines;
+}
+
+Reporter::SaveChoice QtReporter::ask_save_path(std::string_view title, const std::vector<std::string>& filters) {
+    BoxRequest request = make_request("save", title, {}, filters);
+    if (box(request) != kBoxOk) return {};
+    return {request.reply->path, request.reply->filter};
 }
 
 void QtReporter::set_label(QLabel* label, std::string_view text) {

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,13 +31,22 @@ private:
     QObject* context_;
 };
 
+// What a track-list choice or a save dialog answers besides its code.
+struct BoxReply {
+    std::vector<int> lines;  // "choose_many": the chosen lines in order
+    std::string path;        // "save": the chosen path, empty when closed
+    int filter = 0;          // "save": the filter it was chosen under
+};
+
 // One box or choice as the window would show it; tests answer these instead of a user.
 struct BoxRequest {
-    std::string kind;   // "error", "notice", "warning", "question", "yesno", "choose"
+    std::string kind;   // "error", "notice", "warning", "question", "yesno", "choose", "choose_many", "save"
     std::string title;
     std::string text;
-    std::vector<std::string> items;  // for "choose"
+    std::vector<std::string> items;  // "choose" and "choose_many": the lines; "save": the filters
     int default_index = -1;
+    std::vector<std::string> notes;  // "choose_many": the texts above the lines
+    std::shared_ptr<BoxReply> reply = std::make_shared<BoxReply>();
 };
 
 class QtReporter : public QObject, public Reporter {
@@ -60,6 +70,9 @@ public:
     void status(std::string_view text) override;
     void product(std::string_view text) override;
     int choose(std::string_view title, const std::vector<std::string>& items, int default_index) override;
+    std::vector<int> choose_many(std::string_view title, const std::vector<std::string>& notes,
+                                 const std::vector<std::string>& items, int default_index) override;
+    SaveChoice ask_save_path(std::string_view title, const std::vector<std::string>& filters) override;
     void notify(std::string_view text) override;
     void progress_waypoints(int count) override;
     void progress_position(uint32_t time, int32_t latitude, int32_t longitude, int32_t gps_altitude_dm) override;

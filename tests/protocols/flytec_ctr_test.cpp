@@ -65,28 +65,40 @@ TEST(FlytecCtr, TwoPointsAndAnArcAreSevenSentences) {
     }
 }
 
-TEST(FlytecCtr, ArcByAnglesGetsItsEndPointsOnTheGrid) {
-    Ctr ctr;
-    CtrSegment arc = point(46, 7);
-    arc.kind = CtrSegmentKind::ArcByAngles;
-    arc.radius = 1852;
-    arc.start_bearing = 0;
-    arc.end_bearing = 270;
-    ctr.segments = {arc};
-    std::vector<CtrUploadSentence> out;
-    std::string error;
-    ASSERT_TRUE(ctr_upload_sentences(ctr, out, error));
-    ASSERT_EQ(out.size(), 5u);
-    // About a minute of latitude north, and 1852 m west (1.44' of longitude at 46 degrees).
-    unsigned lat_d, lat_m, lat_t, lon_d, lon_m, lon_t;
-    ASSERT_EQ(std::sscanf(out[3].bytes.c_str(), "$PBRCTRW,005,003,T,%2u%2u.%3u,N,%3u%2u.%3u,E,+", &lat_d, &lat_m, &lat_t,
-                          &lon_d, &lon_m, &lon_t), 6);
-    EXPECT_NEAR(lat_d * 60000 + lat_m * 1000 + lat_t, 46 * 60000 + 1000, 10);
-    EXPECT_NEAR(lon_d * 60000 + lon_m * 1000 + lon_t, 7 * 60000, 60);   // grid north is not true north
-    ASSERT_EQ(std::sscanf(out[4].bytes.c_str(), "$PBRCTRW,005,004,Z,%2u%2u.%3u,N,%3u%2u.%3u,E,+", &lat_d, &lat_m, &lat_t,
-                          &lon_d, &lon_m, &lon_t), 6);
-    EXPECT_NEAR(lat_d * 60000 + lat_m * 1000 + lat_t, 46 * 60000, 60);
-    EXPECT_NEAR(lon_d * 60000 + lon_m * 1000 + lon_t, 7 * 60000 - 1440, 10);
+// The ends of an arc by angles lie on the ellipsoid. The expected ends are
+// GeographicLib's (GeodSolve -p 9 from the centre, azimuth and radius); the
+// sentence carries thousandths of a minute.
+TEST(FlytecCtr, ArcByAnglesSendsItsEndsOnTheEllipsoid) {
+    const struct {
+        double lat, lon, radius, from, to;
+        double t_lat, t_lon, z_lat, z_lon;   // GeodSolve's ends, degrees
+    } cases[] = {
+        {46, 7, 1852, 0, 270, 46.01666194619317, 7.00000000000000, 45.99999749935061, 6.97609190460709},
+        // 370 m off on a grid: the case that showed it.
+        {47, 11.9, 10000, 45, 200, 47.06356726374086, 11.99308232147746, 46.91546366464203, 11.85510126589363},
+    };
+    for (const auto& c : cases) {
+        Ctr ctr;
+        CtrSegment arc = point(c.lat, c.lon);
+        arc.kind = CtrSegmentKind::ArcByAngles;
+        arc.radius = static_cast<uint32_t>(c.radius);
+        arc.start_bearing = c.from;
+        arc.end_bearing = c.to;
+        ctr.segments = {arc};
+        std::vector<CtrUploadSentence> out;
+        std::string error;
+        ASSERT_TRUE(ctr_upload_sentences(ctr, out, error));
+        ASSERT_EQ(out.size(), 5u);
+        const char* forms[] = {"$PBRCTRW,005,003,T,%2u%2u.%3u,N,%3u%2u.%3u,E,+", "$PBRCTRW,005,004,Z,%2u%2u.%3u,N,%3u%2u.%3u,E,+"};
+        const double want[2][2] = {{c.t_lat, c.t_lon}, {c.z_lat, c.z_lon}};
+        for (int end = 0; end < 2; ++end) {
+            unsigned lat_d, lat_m, lat_t, lon_d, lon_m, lon_t;
+            ASSERT_EQ(std::sscanf(out[3 + end].bytes.c_str(), forms[end], &lat_d, &lat_m, &lat_t, &lon_d, &lon_m, &lon_t), 6)
+                << out[3 + end].bytes;
+            EXPECT_NEAR(lat_d * 60000.0 + lat_m * 1000 + lat_t, want[end][0] * 60000, 1) << c.lat << " end " << end;
+            EXPECT_NEAR(lon_d * 60000.0 + lon_m * 1000 + lon_t, want[end][1] * 60000, 1) << c.lat << " end " << end;
+        }
+    }
 }
 
 TEST(FlytecCtr, ValuesTooWideForTheirFieldsAreRefused) {

@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 
 #include "access/job_runner.hpp"
 #include "competition/pilot_identity.hpp"
 #include "core/current_data.hpp"
 #include "core/time.hpp"
+#include "core/file_read.hpp"
+#include "formats/kml/logbook.hpp"
 #include "protocols/flytec/jobs.hpp"
+#include "protocols/flytec/read_all.hpp"
 #include "protocols/flytec/sentences.hpp"
 #include "protocols/flytec/waypoint_upload.hpp"
 #include "protocols/nmea/sentence.hpp"
@@ -209,6 +213,71 @@ TEST(FlytecJobs, ChosenTracksJoinInTimeOrder) {
     EXPECT_EQ(raw.bytes, newest.igc);
     EXPECT_EQ(raw.maker + raw.serial, "FLY123");
     EXPECT_EQ(raw.first_fix_time, newest.start);
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST(FlytecJobs, ReadAllWritesOneDocumentOfTheAnalysedFlightsAndInstallsNoLog) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("orlogix-readall-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    // The third track is one fix: read, but too short to analyse.
+    JobRig rig(config({igc_track(9, 30), igc_track(12, 20), igc_track(14, 0)}));
+    rig.reporter.choice = {{0, 1, 2}};
+    rig.reporter.save_choice = {(dir / "flights").string(), 0};
+    ASSERT_EQ(rig.run(read_all_tracks_job), 0) << rig.reporter.last_error().text;
+    EXPECT_TRUE(rig.ctx->result.track_log.positions.empty());
+    EXPECT_EQ(rig.reporter.save_title, "Save track for DezuvaDar");
+    EXPECT_EQ(rig.reporter.save_filters, (std::vector<std::string>{"DezuvaDar files (*.kml)", "All Files (*.*)"}));
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(rig.sent(track_request(i))) << i;
+    for (const char* s : {"Reading track log 1", "Reading track log 3", "Reading track log 1   (101)",
+                          "Analysing track log 1", "Analysing track log 2", "Downloading completed"})
+        EXPECT_TRUE(rig.reporter.has_status(s)) << s;
+    EXPECT_FALSE(rig.reporter.has_status("Analysing track log 3"));
+    ASSERT_EQ(rig.reporter.boxes().size(), 1u);
+    EXPECT_EQ(rig.reporter.boxes()[0].title, "Save DezuvaDar track");
+    EXPECT_EQ(rig.reporter.boxes()[0].text, "File written");
+    std::string kml;
+    ASSERT_EQ(read_file((dir / "flights.kml").string(), kml), 0);
+    EXPECT_TRUE(kml.starts_with(kKmlDocumentHead));
+    EXPECT_TRUE(kml.ends_with(std::string("  </Folder>\r\n") + std::string(kKmlDocumentTail))) << kml.substr(kml.size() - 40);
+    EXPECT_EQ(occurrences(kml, "  <Folder>"), 2u);
+    EXPECT_EQ(occurrences(kml, "Start/finish         09:00:00 - 09:30:00"), 1u);
+    EXPECT_EQ(occurrences(kml, "Start/finish         12:00:00 - 12:20:00"), 1u);
+
+    // A closed dialog writes nothing; an existing file is replaced only after
+    // the question; "All Files" adds no extension.
+    const struct {
+        Reporter::SaveChoice save;
+        int answer;
+        const char* written;
+    } saves[] = {{{"", 0}, kBoxOk, nullptr},
+                 {{(dir / "flights.kml").string(), 0}, kBoxCancel, nullptr},
+                 {{(dir / "flights.kml").string(), 0}, kBoxOk, "flights.kml"},
+                 {{(dir / "plain").string(), 1}, kBoxOk, "plain"}};
+    for (const auto& s : saves) {
+        JobRig again(config({igc_track(10, 10)}));
+        again.reporter.choice = {{0}};
+        again.reporter.save_choice = s.save;
+        again.reporter.queue_answer(s.answer);
+        const auto before = fs::exists(dir / "flights.kml") ? fs::last_write_time(dir / "flights.kml") : fs::file_time_type{};
+        EXPECT_EQ(again.run(read_all_tracks_job), s.written ? 0 : -1) << s.save.path;
+        if (s.written) {
+            std::string got;
+            ASSERT_EQ(read_file((dir / s.written).string(), got), 0);
+            EXPECT_EQ(occurrences(got, "Start/finish         10:00:00 - 10:10:00"), 1u);
+        } else if (!s.save.path.empty()) {
+            EXPECT_EQ(fs::last_write_time(dir / "flights.kml"), before);
+            EXPECT_EQ(again.reporter.boxes().front().text, "File already exists. Overwrite ?");
+        }
+    }
+    EXPECT_FALSE(fs::exists(dir / "plain.kml"));
+    fs::remove_all(dir);
 }
 
 TEST(FlytecJobs, WithoutAListTheNewestTrackAndTheGRecordNotice) {

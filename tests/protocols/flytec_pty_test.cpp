@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "core/file_read.hpp"
+#include "support/peer_programs.hpp"
 #include "support/subprocess.hpp"
 
 namespace orlogix {
@@ -50,6 +51,17 @@ TEST(FlytecOverPty, CommandLineWritesTheServedIgcFileByteForByte) {
     std::string written;
     ASSERT_EQ(read_file(files[0].string(), written), 0);
     EXPECT_TRUE(written == served) << written.size() << " bytes written, " << served.size() << " served";
+    // gpsbabel reads the written file to every fix, once by GPS and once by
+    // pressure altitude.
+    if (test::peer_available("gpsbabel")) {
+        test::Subprocess babel;
+        ASSERT_EQ(babel.start("gpsbabel", {"-t", "-i", "igc", "-f", files[0].string(), "-o", "unicsv", "-F", "-"}), 0);
+        std::vector<std::string> rows;
+        for (std::string line; babel.read_line(line, 30s);) rows.push_back(line);
+        EXPECT_EQ(babel.wait(30s), 0) << babel.error_output();
+        ASSERT_EQ(rows.size(), 1 + 2 * 2527u);
+        EXPECT_EQ(rows[1], "1,46.272633,13.472850,1308.0,2019/06/15,13:53:15");
+    }
 
     EXPECT_EQ(sim.send_signal(SIGTERM), 0);
     EXPECT_EQ(sim.wait(10s), 0);

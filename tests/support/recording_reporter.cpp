@@ -62,6 +62,12 @@ std::vector<int> RecordingReporter::choose_many(std::string_view title, const st
     return choice ? *choice : Reporter::choose_many(title, notes, items, newest);
 }
 
+Reporter::SaveChoice RecordingReporter::ask_save_path(std::string_view title, const std::vector<std::string>& filters) {
+    save_title = title;
+    save_filters = filters;
+    return save_choice;
+}
+
 void RecordingReporter::notify(std::string_view text) {
     std::lock_guard lock(mutex_);
     notes_.emplace_back(text);

@@ -36,6 +36,12 @@ public:
     std::optional<std::vector<int>> choice;
     std::string choice_title;
     std::vector<std::string> choice_notes, choice_lines;
+    // A job's save dialog: answered with save_choice (empty path: closed);
+    // the title and filters it showed are kept.
+    SaveChoice ask_save_path(std::string_view title, const std::vector<std::string>& filters) override;
+    SaveChoice save_choice;
+    std::string save_title;
+    std::vector<std::string> save_filters;
 
     // Answers for the next question / yes-no boxes and list choices, in order.
     void queue_answer(int answer);

@@ -57,6 +57,11 @@ protected:
         options.command = std::move(command);
         options.box_handler = [this](const BoxRequest& b) {
             boxes_.push_back(b);
+            if (b.kind == "choose_many") b.reply->lines = chosen_lines_;
+            if (b.kind == "save") {
+                b.reply->path = save_path_;
+                return save_path_.empty() ? kBoxCancel : kBoxOk;
+            }
             if (!answers_.empty()) {
                 int a = answers_.front();
                 answers_.pop_front();
@@ -92,6 +97,8 @@ protected:
     std::unique_ptr<MainWindow> window_;
     std::vector<BoxRequest> boxes_;
     std::deque<int> answers_;
+    std::vector<int> chosen_lines_;  // the answer to a track-list choice
+    std::string save_path_;          // the answer to a job's save dialog; empty: closed
 };
 
 inline std::string flight_path(const char* name) { return std::string(ORLOGIX_TEST_DATA) + "/flights/" + name; }

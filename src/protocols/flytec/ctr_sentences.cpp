@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/geodesic_direct.hpp"
 #include "core/geodesy.hpp"
 #include "core/report.hpp"
 #include "core/units.hpp"
@@ -29,14 +30,12 @@ std::string position(const LatLonDegrees& p) {
 
 bool on_map(const LatLonDegrees& p) { return std::fabs(p.latitude) <= 90.0 && std::fabs(p.longitude) <= 180.0; }
 
-// The point at the radius along the bearing from the centre, on the centre's UTM grid.
+// The point at the radius along the bearing from the centre, on the
+// ellipsoid as the outline drawing puts it.
 LatLonDegrees arc_point(const LatLonDegrees& centre, double radius, double bearing) {
-    UtmPosition utm;
-    geo_to_utm(GeoPosition{centre.latitude * kDegToRad, centre.longitude * kDegToRad}, utm);
-    const double theta = (bearing >= 270.0 ? 450.0 - bearing : 90.0 - bearing) * kDegToRad;
-    utm.easting += radius * std::cos(theta);
-    utm.northing += radius * std::sin(theta);
-    const GeoPosition g = utm_to_geo(utm);
+    const GeoPosition g =
+        geodesic_destination(GeoPosition{centre.latitude * kDegToRad, centre.longitude * kDegToRad},
+                             bearing * kDegToRad, radius);
     return LatLonDegrees{g.latitude / kDegToRad, g.longitude / kDegToRad};
 }
 

@@ -5,6 +5,7 @@
 #include "core/report.hpp"
 #include "protocols/flytec/ctr_transfer.hpp"
 #include "protocols/flytec/link_session.hpp"
+#include "protocols/flytec/read_all.hpp"
 #include "protocols/flytec/track_download.hpp"
 #include "protocols/flytec/waypoint_transfer.hpp"
 
@@ -74,6 +75,7 @@ void register_flytec_jobs(RoutineRegistry& registry) {
     registry.add(AccessType::WriteWaypoints, Routine::Iq, write_waypoints_job);
     registry.add(AccessType::WriteCtr, Routine::Iq, write_ctr_job);
     registry.add(AccessType::ReadCtr, Routine::Iq, read_ctr_job);
+    registry.add(AccessType::ReadTrackLog, Routine::IqAllTracks, read_all_tracks_job);
 }
 
 }  // namespace orlogix::flytec

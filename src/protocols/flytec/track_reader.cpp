@@ -47,7 +47,9 @@ void TrackReader::position(const TrackPosition& p) {
         return;
     }
     if (n % 100 != 1) return;
-    if (listed_duration == 0) {
+    if (all_tracks_number > 0) {
+        job_status(ctx, format_counts("Reading track log %   (%)", all_tracks_number, n));
+    } else if (listed_duration == 0) {
         job_status(ctx, format_counts("Track position %", n));
     } else {
         const int left = remaining_seconds(decoder.first_time(), listed_duration, p.time,

@@ -45,6 +45,9 @@ struct TrackReader {
     IgcDecoder decoder;
     int64_t first_ms = 0;
     std::string error;
+    // Reading every track: the track's number for "Reading track log %   (%)"
+    // instead of the estimate; 0 for a single download.
+    int all_tracks_number = 0;
 
 private:
     void position(const TrackPosition& p);
