@@ -75,6 +75,7 @@ std::string hex_of(const uint8_t* data, std::size_t n) {
 
 MtkImage mtk_image(const std::vector<TrackPosition>& positions) {
     MtkImage image;
+    if (positions.empty()) return image;   // a logger that never logged
     std::vector<uint8_t>& out = image.bytes;
     start_sector(out);
     // The log starts with its period, as a logger writes it when set.
@@ -148,11 +149,13 @@ void MtkLogger::handle(std::string_view body) {
         report(config_.logging ? "logging on" : "logging off");
         reply(nmea_sentence("PMTK001,182," + std::string(f[1]) + ",3"));
     } else if (f[1] == "6") {
-        image_ = MtkImage{};   // all erased: nothing used, no sector begun
-        save();
-        report("log erased");
+        if (config_.erase_answer == '3') {
+            image_ = MtkImage{};   // all erased: nothing used, no sector begun
+            save();
+            report("log erased");
+        }
         pause(2s);   // the flash takes its time
-        reply(nmea_sentence("PMTK001,182,6,3"));
+        reply(nmea_sentence(std::string("PMTK001,182,6,") + config_.erase_answer));
     } else if (f[1] == "7" && f.size() >= 4) {
         uint64_t offset = 0, length = 0;
         if (mtk::parse_hex(f[2], offset) && mtk::parse_hex(f[3], length) && offset + length <= kFlashSize)

@@ -23,6 +23,7 @@ struct MtkConfig {
     bool logging = true;
     std::vector<TrackPosition> positions;   // the track the flash holds
     std::string image_file;                 // where the flash is saved; empty: nowhere
+    char erase_answer = '3';                // the erase acknowledgement's result ('3' done)
     bool stream = false;                    // a GGA sentence every second, as a switched-on receiver sends
 };
 
