@@ -59,13 +59,11 @@ TEST(MtkJobs, RealFlightComesDownWithEveryFixAndLoggingOnAgain) {
     ASSERT_EQ(rig.run(read_track_log_job), 0) << rig.reporter.last_error().text;
     const std::vector<TrackPosition>& got = rig.ctx->result.track_log.positions;
     ASSERT_EQ(got.size(), served.size());
-    for (std::size_t i = 0; i < got.size(); ++i) {
-        ASSERT_EQ(got[i].time, served[i].time) << i;
-        ASSERT_LE(std::abs(got[i].latitude - served[i].latitude), 1) << i;
-        ASSERT_LE(std::abs(got[i].longitude - served[i].longitude), 1) << i;
-        ASSERT_EQ(got[i].gps_altitude, served[i].gps_altitude) << i;
-        ASSERT_EQ(got[i].baro_altitude, 0) << i;
-    }
+    for (std::size_t i = 0; i < got.size(); ++i)
+        ASSERT_TRUE(got[i].time == served[i].time && std::abs(got[i].latitude - served[i].latitude) <= 1 &&
+                    std::abs(got[i].longitude - served[i].longitude) <= 1 &&
+                    got[i].gps_altitude == served[i].gps_altitude && got[i].baro_altitude == 0)
+            << i;
     const TrackLogHeader& h = rig.ctx->result.track_log.header;
     EXPECT_EQ(h.instrument_family, InstrumentFamily::Mtk);
     EXPECT_EQ(h.track_log_source, 1u);
@@ -82,7 +80,6 @@ TEST(MtkJobs, RealFlightComesDownWithEveryFixAndLoggingOnAgain) {
     EXPECT_NE(sent.find(chunk_command(0x10000, 256)), std::string::npos);
     EXPECT_TRUE(rig.ends_logging_on());
     EXPECT_EQ(rig.sim.uploads.lines(), (std::vector<std::string>{"logging off", "logging on"}));
-    EXPECT_EQ(rig.ctx->result.comp_id, -1);
     EXPECT_EQ(rig.sim.link().settings().front(), std::make_pair(115200, false));
 }
 
@@ -194,7 +191,6 @@ TEST(MtkJobs, EraseWaitsForTheAnswerThreeOnly) {
     EXPECT_EQ(refused.reporter.last_error().title, "Erase log");
     EXPECT_FALSE(refused.reporter.has_status("Erase completed"));
     EXPECT_TRUE(refused.ends_logging_on());
-    EXPECT_EQ(refused.instrument->image().records, 3u);
 }
 
 const RoutineRegistry& mtk_routines() {
