@@ -16,7 +16,7 @@ void ReplyChannel::expect(Pending pending, uint32_t offset) {
 
 bool ReplyChannel::wait(int64_t ms) {
     std::unique_lock lock(mutex_);
-    event_cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return event_ || ended_; });
+    event_cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return event_; });
     return std::exchange(event_, false);
 }
 
@@ -43,17 +43,6 @@ void ReplyChannel::feed(const uint8_t* bytes, std::size_t count) {
         event_ = true;
         event_cv_.notify_all();
     }
-}
-
-void ReplyChannel::end() {
-    std::lock_guard lock(mutex_);
-    ended_ = true;
-    event_cv_.notify_all();
-}
-
-bool ReplyChannel::ended() const {
-    std::lock_guard lock(mutex_);
-    return ended_;
 }
 
 }  // namespace orlogix::mtk

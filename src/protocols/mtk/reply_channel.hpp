@@ -17,8 +17,7 @@ public:
     // Job side: awaits this reply from now on; a reply to an earlier
     // command that arrives late is ignored.
     void expect(Pending pending, uint32_t offset = 0);
-    // Waits up to ms on the steady clock; true when the awaited reply was
-    // accepted. Returns early (false) when the reader ended.
+    // Waits up to ms on the steady clock; true when the awaited reply was accepted.
     bool wait(int64_t ms);
     // True (once) when the awaited reply has been accepted, without waiting.
     bool take_event();
@@ -26,15 +25,11 @@ public:
 
     // Reader side: the bytes as they came; the trace gets each line.
     void feed(const uint8_t* bytes, std::size_t count);
-    // The reader ends: wakes the job.
-    void end();
-    bool ended() const;
 
 private:
     mutable std::mutex mutex_;
     std::condition_variable event_cv_;
     bool event_ = false;
-    bool ended_ = false;
     Pending pending_ = Pending::None;
     uint32_t requested_offset_ = 0;
     ReplyData data_;
