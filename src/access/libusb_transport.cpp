@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <span>
 
 #include "access/clock.hpp"
 
@@ -31,6 +32,30 @@ UsbStatus status_of(int code) {
         default: return UsbStatus::Failed;
     }
 }
+
+// The devices the context sees, released with the list.
+class DeviceList {
+public:
+    explicit DeviceList(libusb_context* context) : count_(libusb_get_device_list(context, &list_)) {}
+    ~DeviceList() {
+        if (count_ >= 0) libusb_free_device_list(list_, 1);
+    }
+    DeviceList(const DeviceList&) = delete;
+    DeviceList& operator=(const DeviceList&) = delete;
+    // 0, or the libusb error with why set.
+    int check(std::string& why) const {
+        if (count_ >= 0) return 0;
+        why = "libusb: " + usb_error_text(static_cast<int>(count_));
+        return static_cast<int>(count_);
+    }
+    std::span<libusb_device* const> devices() const {
+        return {list_, count_ > 0 ? static_cast<std::size_t>(count_) : 0};
+    }
+
+private:
+    libusb_device** list_ = nullptr;
+    ssize_t count_;
+};
 
 }  // namespace
 
@@ -71,16 +96,10 @@ int LibusbTransport::find_devices(std::vector<std::string>& paths, std::string& 
         why = "libusb: " + usb_error_text(init_result_);
         return -1;
     }
-    libusb_device** list = nullptr;
-    const ssize_t n = libusb_get_device_list(context_, &list);
-    if (n < 0) {
-        why = "libusb: " + usb_error_text(static_cast<int>(n));
-        return -1;
-    }
-    for (ssize_t i = 0; i < n; ++i)
-        if (is_garmin(list[i]))
-            paths.push_back(usb_device_path(libusb_get_bus_number(list[i]), libusb_get_device_address(list[i])));
-    libusb_free_device_list(list, 1);
+    const DeviceList list(context_);
+    if (list.check(why) != 0) return -1;
+    for (libusb_device* d : list.devices())
+        if (is_garmin(d)) paths.push_back(usb_device_path(libusb_get_bus_number(d), libusb_get_device_address(d)));
     return 0;
 }
 
@@ -95,17 +114,12 @@ int LibusbTransport::open(const std::string& path, std::string& why) {
         why = "not a USB device path (usb:BUS:ADDRESS)";
         return -1;
     }
-    libusb_device** list = nullptr;
-    const ssize_t n = libusb_get_device_list(context_, &list);
-    if (n < 0) {
-        why = "libusb: " + usb_error_text(static_cast<int>(n));
-        return -1;
-    }
+    const DeviceList list(context_);
+    if (list.check(why) != 0) return -1;
     libusb_device* device = nullptr;
-    for (ssize_t i = 0; i < n && !device; ++i)
-        if (libusb_get_bus_number(list[i]) == bus && libusb_get_device_address(list[i]) == address &&
-            is_garmin(list[i]))
-            device = list[i];
+    for (libusb_device* d : list.devices())
+        if (!device && libusb_get_bus_number(d) == bus && libusb_get_device_address(d) == address && is_garmin(d))
+            device = d;
     int r = device ? libusb_open(device, &handle_) : LIBUSB_ERROR_NO_DEVICE;
     libusb_config_descriptor* config = nullptr;
     if (r == 0) {
@@ -115,7 +129,6 @@ int LibusbTransport::open(const std::string& path, std::string& why) {
         claimed_ = r == 0;
     }
     if (r == 0) r = libusb_get_active_config_descriptor(device, &config);
-    libusb_free_device_list(list, 1);
     if (r != 0) {
         why = usb_error_text(r);
         close();
