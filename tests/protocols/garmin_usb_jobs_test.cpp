@@ -275,7 +275,21 @@ TEST(GarminUsbJobs, AbortMidTrackKeepsThePreviousLog) {
     EXPECT_GT(exchange.rfind(start), exchange.find(start));
 }
 
-TEST(GarminUsbJobs, NothingFoundOrNothingToSend) {
+TEST(GarminUsbJobs, NoReceiverOrNothingToSend) {
+    // A receiver that does not open: an attempt a second, then the message.
+    test::RecordingReporter reporter;
+    test::MemorySim absent(receiver(sim::GarminUsbConfig{}));
+    absent.link().set_present(false);
+    const std::unique_ptr<JobContext> ctx = absent.job(reporter, AccessType::ReadTrackLog, ProtocolType::GarminUsb);
+    ctx->options.timeout_seconds = 3;
+    ctx->usb = std::make_unique<UsbOverLink>(*ctx);
+    EXPECT_EQ(run_job_inline(*ctx, usb_read_track_log_job), -1);
+    EXPECT_EQ(reporter.statuses(),
+              (std::vector<std::string>{"Connecting to GPS (3)", "Connecting to GPS (2)", "Connecting to GPS (1)"}));
+    EXPECT_EQ(reporter.last_error().text, "Could not open USB port");
+    EXPECT_EQ(reporter.last_error().title, "Connecting to GPS");
+    EXPECT_EQ(absent.now_ms(), 3000);
+
     test::SweepCase k = sweep_case(sim::GarminUsbConfig{}, AccessType::WriteCtr, Completion::Written);
     const test::SweepRun none = test::FaultSweep(k).run();
     EXPECT_TRUE(none.failed);
