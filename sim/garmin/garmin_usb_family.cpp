@@ -17,6 +17,8 @@ int host_garmin_usb(const FamilyOptions& options, const std::vector<std::string>
     keys.push_back("zero_length");
     if (check_setting_keys(r, "garminusb", options.settings, keys) < 0) return -1;
     GarminUsbConfig c;
+    // A receiver closes a transfer that fills its last packet with a zero-length one.
+    c.zero_length = true;
     FamilyOptions serial = options;
     for (const char* key : {"bulk", "zero_length"}) {
         const auto it = serial.settings.find(key);
@@ -40,7 +42,7 @@ int host_garmin_usb(const FamilyOptions& options, const std::vector<std::string>
 void register_garmin_usb_family(FamilyRegistry& registry) {
     registry.add_host("garminusb",
                       "Garmin USB receiver at usb:001:002 for the program after --, under umockdev; the garmin "
-                      "settings and bulk=on|off, zero_length=on|off",
+                      "settings and bulk=on|off, zero_length=on|off (on)",
                       host_garmin_usb);
 }
 

@@ -18,6 +18,7 @@ namespace {
 
 constexpr const char* kDevice = "/dev/bus/usb/001/002";
 constexpr unsigned char kBulkIn = 0x81, kBulkOut = 0x02, kInterruptIn = 0x83;
+constexpr std::size_t kMaxPacket = 64;   // of every endpoint
 
 // The receiver as a program sees it in sysfs: a vendor-class device with
 // one interface of three endpoints (bulk IN, bulk OUT, interrupt IN).
@@ -136,21 +137,35 @@ private:
         return 0;
     }
 
-    // Fills the pending reads the receiver has something for, in order per pipe.
+    // Fills the pending reads the receiver has something for. As on the bus,
+    // a read takes 64-byte packets until a shorter or zero-length one ends
+    // it or its buffer is full.
     void serve_reads() {
         for (auto it = pending_.begin(); it != pending_.end();) {
             const usbdevfs_urb* f = fields(*it);
-            std::vector<uint8_t> chunk(static_cast<std::size_t>(f->buffer_length));
-            const UsbTransfer t = f->endpoint == kBulkIn ? usb_.bulk_read(chunk.data(), chunk.size(), 0)
-                                                         : usb_.interrupt_read(chunk.data(), chunk.size(), 0);
-            if (t.status == UsbStatus::TimedOut) {
+            const std::size_t room = static_cast<std::size_t>(f->buffer_length);
+            std::vector<uint8_t> data(room);
+            std::size_t got = 0;
+            int status = 0;
+            bool came = false;
+            for (;;) {
+                const UsbTransfer t = f->endpoint == kBulkIn ? usb_.bulk_read(data.data() + got, room - got, 0)
+                                                             : usb_.interrupt_read(data.data() + got, room - got, 0);
+                if (t.status == UsbStatus::TimedOut) break;
+                came = true;
+                if (t.status != UsbStatus::Done && t.status != UsbStatus::ZeroLength) {
+                    status = t.status == UsbStatus::Overflow ? -EOVERFLOW : -EPIPE;
+                    break;
+                }
+                got += t.bytes;
+                if (t.bytes == 0 || t.bytes % kMaxPacket != 0 || got == room) break;
+            }
+            if (!came) {
                 ++it;
                 continue;
             }
-            const bool ok = t.status == UsbStatus::Done || t.status == UsbStatus::ZeroLength;
-            if (ok && t.bytes > 0)
-                umockdev_ioctl_data_update(it->buffer, 0, chunk.data(), static_cast<gint>(t.bytes));
-            finish(*it, ok ? 0 : t.status == UsbStatus::Overflow ? -EOVERFLOW : -EPIPE, static_cast<int>(t.bytes));
+            if (got > 0) umockdev_ioctl_data_update(it->buffer, 0, data.data(), static_cast<gint>(got));
+            finish(*it, status, static_cast<int>(got));
             done_.push_back(*it);
             it = pending_.erase(it);
         }

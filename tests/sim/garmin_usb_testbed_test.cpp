@@ -92,11 +92,32 @@ TEST_F(GarminUsbTestbed, GpsbabelDownloadsEveryFixOnEitherPipe) {
     }
 }
 
+TEST_F(GarminUsbTestbed, GpsbabelMovesWaypointsBothWays) {
+    // D108 records are longer than one 64-byte packet of the interrupt pipe.
+    const std::string gpx = temp_path("w.gpx");
+    std::remove(gpx.c_str());
+    std::string out;
+    ASSERT_EQ(run(sim, {"--family", "garminusb", "--set", "wpts=5", "--", "gpsbabel", "-w", "-i", "garmin", "-f", "usb:",
+                        "-o", "gpx", "-F", gpx},
+                  out),
+              0)
+        << out;
+    const std::string text = test::file_bytes(gpx);
+    for (const char* name : {"<name>WP0</name>", "<name>WP4</name>"}) EXPECT_NE(text.find(name), std::string::npos) << text;
+    ASSERT_EQ(run(sim, {"--family", "garminusb", "--", "gpsbabel", "-w", "-i", "gpx", "-f", gpx, "-o", "garmin", "-F",
+                        "usb:"},
+                  out),
+              0)
+        << out;
+    EXPECT_NE(out.find("records 5\nwaypoint WP0 550000000 70000000\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("waypoint WP4 550200000 70160000\ntransfer complete 7\n"), std::string::npos) << out;
+}
+
 TEST_F(GarminUsbTestbed, OrlogixWritesTheDownloadedTrack) {
     const std::string kml = temp_path("x.kml");
     std::remove(kml.c_str());
     std::string err;
-    ASSERT_EQ(run(sim, {"--family", "garminusb", "--set", "zero_length=on", "--track", kFlight, "--", orlogix,
+    ASSERT_EQ(run(sim, {"--family", "garminusb", "--set", "zero_length=off", "--track", kFlight, "--", orlogix,
                         "/GPS=GARMIN", "/USB", "/KML_LOG=" + kml, "/WIN=0", "/EXIT"},
                   err),
               0)
