@@ -14,11 +14,18 @@ void register_all_families(FamilyRegistry& registry) {
     register_flymaster_family(registry);
     register_iq_basic_family(registry);
     register_mtk_family(registry);
+    register_garmin_usb_family(registry);
 }
 
 int FamilyRegistry::add(std::string name, std::string summary, FamilyFactory make) {
     if (find(name)) return -1;
-    entries_.push_back({std::move(name), std::move(summary), std::move(make)});
+    entries_.push_back({std::move(name), std::move(summary), std::move(make), nullptr});
+    return 0;
+}
+
+int FamilyRegistry::add_host(std::string name, std::string summary, FamilyHost host) {
+    if (find(name)) return -1;
+    entries_.push_back({std::move(name), std::move(summary), nullptr, std::move(host)});
     return 0;
 }
 

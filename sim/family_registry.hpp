@@ -32,16 +32,25 @@ struct FamilyOptions {
 // through the reporter and returns null.
 using FamilyFactory = std::function<std::unique_ptr<Instrument>(const FamilyOptions&, Reporter&)>;
 
+// A family that is not served on a pseudo-terminal runs the program given
+// after "--" with the instrument where that program looks for it (the USB
+// receiver in a umockdev test bed); the program's exit status, or -1 after
+// a report.
+using FamilyHost = std::function<int(const FamilyOptions&, const std::vector<std::string>& command, Reporter&,
+                                     const ReportSink& uploads)>;
+
 struct FamilyEntry {
     std::string name;
     std::string summary;  // one line for the usage text
     FamilyFactory make;
+    FamilyHost host;      // set instead of make
 };
 
 class FamilyRegistry {
 public:
     // A name registered twice keeps the first factory. 0, or -1 for a duplicate.
     int add(std::string name, std::string summary, FamilyFactory make);
+    int add_host(std::string name, std::string summary, FamilyHost host);
     const FamilyEntry* find(std::string_view name) const;
     const std::vector<FamilyEntry>& entries() const { return entries_; }
 
@@ -56,6 +65,7 @@ void register_flytec_family(FamilyRegistry& registry);
 void register_flymaster_family(FamilyRegistry& registry);
 void register_iq_basic_family(FamilyRegistry& registry);
 void register_mtk_family(FamilyRegistry& registry);
+void register_garmin_usb_family(FamilyRegistry& registry);
 
 // Every family the tool knows.
 void register_all_families(FamilyRegistry& registry);

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/report.hpp"
 #include "sim/data_files.hpp"
@@ -52,12 +53,13 @@ struct Arguments {
     std::string family;
     FamilyOptions options;
     FaultSettings faults;
+    std::vector<std::string> command;   // after "--", for a family that hosts a program
 };
 
 void usage(const FamilyRegistry& registry) {
     std::fprintf(stderr,
                  "usage: orlogix-sim --family NAME [--track FILE]... [--waypoints FILE] [--set key=value]...\n"
-                 "                   [--silent] [--corrupt N] [--drop N] [--cut-after N]\nfamilies:\n%s",
+                 "                   [--silent] [--corrupt N] [--drop N] [--cut-after N] [-- COMMAND...]\nfamilies:\n%s",
                  family_list(registry).c_str());
 }
 
@@ -80,6 +82,10 @@ int parse_arguments(int argc, char** argv, Arguments& a) {
         const std::string_view arg = argv[i];
         const bool has_value = i + 1 < argc;
         auto value = [&]() -> std::string_view { return argv[++i]; };
+        if (arg == "--") {
+            a.command.assign(argv + i + 1, argv + argc);
+            break;
+        }
         if (arg == "--silent") {
             a.faults.silent = true;
             continue;
@@ -147,6 +153,25 @@ int main(int argc, char** argv) {
         load_waypoint_file(reporter, args.options.waypoint_file, args.options.waypoints) < 0)
         return kExitFailure;
 
+    if (family->host) {
+        if (args.command.empty()) {
+            std::fprintf(stderr, "orlogix-sim: family %s runs a program: -- COMMAND\n", args.family.c_str());
+            return kExitUsage;
+        }
+        // The program gets the stop signals as usual.
+        pthread_sigmask(SIG_UNBLOCK, &stop_signals, nullptr);
+        const int status = family->host(args.options, args.command, reporter, [](std::string_view line) {
+            std::fwrite(line.data(), 1, line.size(), stdout);
+            std::fputc('\n', stdout);
+            std::fflush(stdout);
+        });
+        return status < 0 ? kExitFailure : status;
+    }
+    if (!args.command.empty()) {
+        std::fprintf(stderr, "orlogix-sim: family %s serves a pseudo-terminal and runs no program\n",
+                     args.family.c_str());
+        return kExitUsage;
+    }
     std::unique_ptr<Instrument> instrument = family->make(args.options, reporter);
     if (!instrument) return kExitUsage;
     instrument->set_faults(args.faults);

@@ -223,17 +223,14 @@ bool parse_protocols(const std::string& text, std::vector<ProtocolEntry>& out) {
     return !out.empty();
 }
 
-std::unique_ptr<Instrument> make_garmin(const FamilyOptions& options, Reporter& r) {
-    if (check_setting_keys(r, "garmin", options.settings,
-                           {"product", "version", "description", "capabilities", "track_protocol", "track_header",
-                            "track_point", "waypoint_type", "ack_request", "points", "wpts", "track_name"}) < 0)
-        return nullptr;
-    GarminConfig c;
+}  // namespace
+
+int garmin_config(const FamilyOptions& options, Reporter& r, GarminConfig& c) {
     c.track = options.track.positions;
     c.waypoints = options.waypoints;
-    auto bad = [&r](const std::string& key, const std::string& value) -> std::unique_ptr<Instrument> {
+    auto bad = [&r](const std::string& key, const std::string& value) {
         r.error_box("orlogix-sim", "Bad value " + value + " for setting " + key);
-        return nullptr;
+        return -1;
     };
     for (const auto& [key, value] : options.settings) {
         int n = 0;
@@ -275,8 +272,17 @@ std::unique_ptr<Instrument> make_garmin(const FamilyOptions& options, Reporter& 
     // Refused here rather than at the first transfer: no receiver holds that much.
     if (const std::string problem = transfer_problem(c); !problem.empty()) {
         r.error_box("orlogix-sim", problem);
-        return nullptr;
+        return -1;
     }
+    return 0;
+}
+
+namespace {
+
+std::unique_ptr<Instrument> make_garmin(const FamilyOptions& options, Reporter& r) {
+    std::vector<std::string_view> keys(kGarminSettingKeys.begin(), kGarminSettingKeys.end());
+    GarminConfig c;
+    if (check_setting_keys(r, "garmin", options.settings, keys) < 0 || garmin_config(options, r, c) < 0) return nullptr;
     return std::make_unique<GarminReceiver>(std::move(c));
 }
 

@@ -3,10 +3,12 @@
 // request (with or without its capability packet), serves its track log and
 // waypoints record by record with stop-and-wait acknowledgements, and
 // reports what the program uploads.
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/records.hpp"
@@ -14,9 +16,14 @@
 #include "protocols/garmin/records.hpp"
 #include "sim/instrument.hpp"
 
+namespace orlogix {
+class Reporter;
+}
+
 namespace orlogix::sim {
 
 class FamilyRegistry;
+struct FamilyOptions;
 
 struct GarminConfig {
     garmin::ProductData product{1000, 350, "SIMGPS Software Version 3.50"};
@@ -41,6 +48,14 @@ std::vector<garmin::ProtocolEntry> default_protocols(const GarminConfig& config)
 // its header) and the waypoints each fit one transfer, else the refusal.
 inline constexpr std::size_t kMaxTransferRecords = 0xFFFF;
 std::string transfer_problem(const GarminConfig& config);
+
+// The --set keys of a simulated Garmin, and the receiver they and the
+// loaded files make (unknown keys are the caller's to refuse). 0, or -1
+// after the reporter was told which value is bad.
+inline constexpr std::array<std::string_view, 12> kGarminSettingKeys{
+    "product", "version", "description", "capabilities", "track_protocol", "track_header",
+    "track_point", "waypoint_type", "ack_request", "points", "wpts", "track_name"};
+int garmin_config(const FamilyOptions& options, Reporter& reporter, GarminConfig& config);
 
 // Positions along a straight climb, one every 5 s, and waypoints on a grid.
 std::vector<TrackPosition> generated_track(std::size_t count);

@@ -119,7 +119,7 @@ std::deque<InstrumentKind> shipped_rows() {
          .server_name = "garminusb",
          .routines = {R::GarminUsb, R::GarminUsb, N, R::GarminUsb, N, N, R::GarminUsb, R::GarminUsb, N},
          .command_uses = kAllDownloads | kWaypointsBothWays | kUseWriteCtr,
-         .family = F::Garmin,
+         .family = F::Garmin, .sim_family = "garminusb",
          .entries = {{40075, kLogs, 20, "Read Garmin &USB\tCtrl+U", A::ReadTrackLog},
                      {40078, kWpts, 20, "Read Garmin (&USB)", A::ReadWaypoints},
                      {40022, kWpts, 130, "Send to Garmin (&USB)", A::WriteWaypoints},

@@ -8,6 +8,7 @@
 #include "access/port_list.hpp"
 #include "core/report.hpp"
 #include "protocols/garmin/ctr_job.hpp"
+#include "protocols/garmin/usb_jobs.hpp"
 
 namespace orlogix::garmin {
 
@@ -23,13 +24,36 @@ constexpr int kQuietAfterFailureMs = 300;
 int open_and_identify(JobContext& ctx, Session& session) {
     if (connect_serial(ctx, kGarminBaud, false) < 0) return -1;
     if (session.identify() < 0) return -1;
-    JobResult& r = ctx.result;
     TrackLogHeader h;
     session.fill_header(h);
+    take_product(ctx.result, h);
+    return 0;
+}
+
+void take_product(JobResult& r, const TrackLogHeader& h) {
     r.product_name = h.product_name;
     r.instrument_description = h.instrument_description;
     r.device_identity = h.device_identity;
-    return 0;
+}
+
+void mark_garmin_download(TrackLogHeader& h) {
+    h.instrument_family = InstrumentFamily::Garmin;
+    h.track_log_source = 1;
+    h.times_in_utc = 1;
+    h.baro_present = 0;
+}
+
+std::vector<Waypoint> track_upload_points(const JobParams& params) {
+    std::vector<Waypoint> points = params.waypoints;
+    if (points.empty()) {
+        for (const TrackPosition& p : params.positions) {
+            Waypoint w;
+            w.latitude = p.latitude;
+            w.longitude = p.longitude;
+            points.push_back(w);
+        }
+    }
+    return points;
 }
 
 LinkTransport::LinkTransport(JobContext& ctx) : ctx_(ctx) { ctx.link().set_trace_input(true); }
@@ -92,10 +116,7 @@ int read_track_log_job(JobContext& ctx) {
     std::vector<TrackPosition> positions;
     if (session.read_track_log(positions) < 0) return -1;
     TrackLogHeader& h = r.track_log.header;
-    h.instrument_family = InstrumentFamily::Garmin;
-    h.track_log_source = 1;
-    h.times_in_utc = 1;
-    h.baro_present = 0;
+    mark_garmin_download(h);
     session.fill_header(h);
     r.track_log.positions = std::move(positions);
     return 0;
@@ -122,22 +143,21 @@ int write_track_log_job(JobContext& ctx) {
     LinkTransport transport(ctx);
     Session session(transport, ctx.reporter, session_options(ctx));
     if (open_and_identify(ctx, session) < 0) return -1;
-    std::vector<Waypoint> points = ctx.params.waypoints;
-    if (points.empty()) {
-        // A job handed positions instead of waypoints sends their places.
-        for (const TrackPosition& p : ctx.params.positions) {
-            Waypoint w;
-            w.latitude = p.latitude;
-            w.longitude = p.longitude;
-            points.push_back(w);
-        }
-    }
     // A waypoint list's track is named after its first waypoint.
-    return session.upload_points_as_track(points);
+    return session.upload_points_as_track(track_upload_points(ctx.params));
 }
 
 int upload_ctr_tracks(Session& session, Reporter& reporter, const std::vector<CtrTrack>& ctrs,
                       const std::function<bool()>& aborted) {
+    return send_ctr_tracks(reporter, ctrs, aborted, [&session](const CtrTrack& ctr, int number) {
+        if (session.upload_points_as_track(ctr.points, number, &ctr.name) == 0) return 0;
+        session.discard_input(kQuietAfterFailureMs);
+        return -1;
+    });
+}
+
+int send_ctr_tracks(Reporter& reporter, const std::vector<CtrTrack>& ctrs, const std::function<bool()>& aborted,
+                    const std::function<int(const CtrTrack&, int number)>& send) {
     // One airspace that did not reach the receiver fails the whole upload,
     // but only after the others have been sent: a pilot gets every airspace
     // that could be sent and still learns that one is missing.
@@ -152,10 +172,7 @@ int upload_ctr_tracks(Session& session, Reporter& reporter, const std::vector<Ct
             result = -1;
             continue;
         }
-        if (session.upload_points_as_track(ctr.points, number, &ctr.name) < 0) {
-            result = -1;
-            session.discard_input(kQuietAfterFailureMs);
-        }
+        if (send(ctr, number) < 0) result = -1;
     }
     if (first_unconverted > 0) reporter.job_error(format_counts("No points for CTR % sent", first_unconverted), "Upload CTR");
     return result;
@@ -167,6 +184,7 @@ void register_garmin_jobs(RoutineRegistry& registry) {
     registry.add(AccessType::WriteWaypoints, Routine::Garmin, write_waypoints_job);
     registry.add(AccessType::WriteTrackLog, Routine::Garmin, write_track_log_job);
     registry.add(AccessType::WriteCtr, Routine::Garmin, write_ctr_job);
+    register_garmin_usb_jobs(registry);
 }
 
 }  // namespace orlogix::garmin

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "access/dispatch.hpp"
+#include "access/job_context.hpp"
 #include "core/records.hpp"
 #include "protocols/garmin/link_codec.hpp"
 #include "protocols/garmin/session.hpp"
@@ -57,6 +58,16 @@ struct CtrTrack {
 // identify().
 int upload_ctr_tracks(Session& session, Reporter& reporter, const std::vector<CtrTrack>& ctrs,
                       const std::function<bool()>& aborted = {});
+// The same loop for any link: send(ctr, number) uploads one outline, 0 or -1.
+int send_ctr_tracks(Reporter& reporter, const std::vector<CtrTrack>& ctrs, const std::function<bool()>& aborted,
+                    const std::function<int(const CtrTrack&, int number)>& send);
+
+// What the serial and USB jobs share: the product fields a job hands back,
+// the marks of a Garmin download, and the points of a track log upload (the
+// waypoints, or the places of the positions a job was handed instead).
+void take_product(JobResult& result, const TrackLogHeader& identified);
+void mark_garmin_download(TrackLogHeader& header);
+std::vector<Waypoint> track_upload_points(const JobParams& params);
 
 // Puts the routines above into the dispatch registry (Garmin serial cells).
 void register_garmin_jobs(RoutineRegistry& registry);
