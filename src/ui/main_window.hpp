@@ -208,7 +208,7 @@ private:
     void convert_position();
     void calculate_distance();
     std::string file_dialog(FileRequest& request);
-    JobOptions window_job_options() const;
+    JobOptions window_job_options(ProtocolType protocol) const;
     double du_x() const;
     double du_y() const;
 
