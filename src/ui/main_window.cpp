@@ -498,6 +498,7 @@ void MainWindow::start_entry_job(const MenuEntry& e) {
     }
     JobParams params;
     params.baud = job.baud;
+    if (job.access == AccessType::WritePilotData && !ask_pilot_data(e.id, params.pilot)) return;
     jobs_->start_job(job.access, job.protocol, job.completion, std::move(params), window_job_options(job.protocol));
 }
 
