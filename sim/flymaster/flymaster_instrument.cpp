@@ -180,7 +180,7 @@ void FlymasterInstrument::handle(std::string_view line) {
             report("no track at " + std::string(f[1]));
             return;
         }
-        blocks_ = flymaster_blocks(*t, config_);
+        blocks_ = config_.blocks ? *config_.blocks : flymaster_blocks(*t, config_);
         next_block_ = 0;
         sending_ = true;
         send_next_block();
@@ -230,6 +230,7 @@ void FlymasterInstrument::take_upload(std::string_view line) {
     w.airfield = f.size() > 8 && f[8] == "1";
     config_.waypoints.push_back(w);
     report("waypoint " + std::to_string(config_.waypoints.size()) + " " + std::string(body.substr(7)));
+    if (!config_.answer_name.empty()) name = config_.answer_name;
     if (config_.version == "1.14") {
         reply(nmea_sentence("PFMWPR," + name));
         return;

@@ -5,6 +5,7 @@
 // its waypoints and keeps and answers uploaded ones, and reports set-data
 // sentences and power-off.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,12 @@ struct FlymasterConfig {
     std::string version = "1.19";
     std::vector<FlymasterTrack> tracks;   // list index 0 first
     std::vector<Waypoint> waypoints;      // uploads are added
+    // A confused instrument, for the tests of the program's checks: blocks
+    // sent for any track download instead of the track's own (the end mark
+    // follows them), and a name every upload answer gives instead of the
+    // waypoint's.
+    std::optional<std::vector<std::string>> blocks;
+    std::string answer_name;
 };
 
 // The blocks a track goes out as: flight information, then a key position

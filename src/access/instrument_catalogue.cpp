@@ -150,7 +150,7 @@ std::deque<InstrumentKind> shipped_rows() {
          .routines = {R::Flymaster, R::Flymaster, N, R::Flymaster, N, R::Flymaster, N, N, N},
          .connect_baud = 57600,
          .command_uses = kAllDownloads | kWaypointsBothWays | kUseUserName, .command_names_uploads = true,
-         .family = F::Flymaster, .sim_family = "flymaster",
+         .family = F::Flymaster, .sim_family = "flymaster", .power_off_setting = "FlymasterPwrOff",
          .entries = {{40126, kLogs, 200, "Read Fl&ymaster\tCtrl+Y", A::ReadTrackLog},
                      {40167, kWpts, 110, "Read Fl&ymaster", A::ReadWaypoints},
                      {40163, kWpts, 220, "Send to Fl&ymaster (Only Name)", A::WriteWaypoints, 0, 1},

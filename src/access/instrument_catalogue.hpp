@@ -65,6 +65,9 @@ struct InstrumentKind {
     bool keeps_raw_topnav = false;   // ... or a Top Navigator log
     bool track_into_file = false;    // a track read saves its own file and hands over no track log
     const char* sim_family = nullptr;  // orlogix-sim --family name, or none
+    // The stored setting (by its name) that switches this instrument off after
+    // a window job; none: the window's general power-off toggle.
+    const char* power_off_setting = nullptr;
     std::vector<InstrumentEntry> entries = {};
     std::vector<QuickButton> buttons = {};
 };

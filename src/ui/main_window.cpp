@@ -356,10 +356,16 @@ std::vector<std::size_t> MainWindow::selected_rows() const {
     return rows;
 }
 
-JobOptions MainWindow::window_job_options() const {
+// The power-off option is the instrument's own stored setting where its
+// catalogue row names one, else the general toggle.
+JobOptions MainWindow::window_job_options(ProtocolType protocol) const {
     JobOptions o;
     o.origin = JobOrigin::Window;
     o.power_off = power_off_;
+    const InstrumentKind* kind = find_instrument(protocol);
+    if (kind && kind->power_off_setting)
+        for (const SettingEntry& e : settings_table())
+            if (e.number && std::string_view(e.name) == kind->power_off_setting) o.power_off = settings_.*e.number != 0;
     o.competition_mode = settings_.comp_mode != 0;
     o.dash_mode = settings_.comp_special != 0;
     o.track_gap_time = static_cast<uint32_t>(settings_.track_gap_time);
@@ -492,7 +498,8 @@ void MainWindow::start_entry_job(const MenuEntry& e) {
     }
     JobParams params;
     params.baud = job.baud;
-    jobs_->start_job(job.access, job.protocol, job.completion, std::move(params), window_job_options());
+    if (job.access == AccessType::WritePilotData && !ask_pilot_data(e.id, params.pilot)) return;
+    jobs_->start_job(job.access, job.protocol, job.completion, std::move(params), window_job_options(job.protocol));
 }
 
 void MainWindow::read_log(int protocol, int baud) {
@@ -507,14 +514,14 @@ void MainWindow::read_log(int protocol, int baud) {
     JobParams params;
     params.baud = baud;
     jobs_->start_job(AccessType::ReadTrackLog, static_cast<ProtocolType>(protocol), Completion::TrackLog,
-                     std::move(params), window_job_options());
+                     std::move(params), window_job_options(static_cast<ProtocolType>(protocol)));
 }
 
 void MainWindow::read_waypoints(int protocol) {
     if (jobs_->refuse_when_busy("Download waypoints")) return;
     show_view(kViewWaypoints, false);
     jobs_->start_job(AccessType::ReadWaypoints, static_cast<ProtocolType>(protocol), Completion::WaypointsRead, {},
-                     window_job_options());
+                     window_job_options(static_cast<ProtocolType>(protocol)));
 }
 
 // The selected waypoints as waypoints, or as one track log of their places.
@@ -529,7 +536,8 @@ void MainWindow::send_waypoints(int protocol, int naming, AccessType access) {
     params.waypoints = copy_selected_waypoints(data_.waypoints, rows, static_cast<UploadNaming>(naming));
     const Completion completion =
         access == AccessType::WriteWaypoints ? Completion::WaypointsWritten : Completion::Written;
-    jobs_->start_job(access, static_cast<ProtocolType>(protocol), completion, std::move(params), window_job_options());
+    jobs_->start_job(access, static_cast<ProtocolType>(protocol), completion, std::move(params),
+                     window_job_options(static_cast<ProtocolType>(protocol)));
 }
 
 void MainWindow::select_all() {

@@ -208,7 +208,8 @@ private:
     void convert_position();
     void calculate_distance();
     std::string file_dialog(FileRequest& request);
-    JobOptions window_job_options() const;
+    JobOptions window_job_options(ProtocolType protocol) const;
+    bool ask_pilot_data(int entry, PilotData& out);
     double du_x() const;
     double du_y() const;
 

@@ -219,7 +219,7 @@ bool MainWindow::offer_pilot_id_upload(const PilotIds& found, const PilotIds& kn
     const std::string product = data_.track_log.header.product_name;
     if (reporter_->question_box(kNoPilotIdTitle, no_pilot_id_text(known, pilot, product)) != kBoxOk) return false;
     return jobs_->start_job(AccessType::WriteWaypoints, protocol, Completion::WaypointsWritten, std::move(params),
-                            window_job_options()) == 0;
+                            window_job_options(protocol)) == 0;
 }
 
 }  // namespace orlogix::ui

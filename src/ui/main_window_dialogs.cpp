@@ -35,6 +35,7 @@
 #include "formats/kml/reader.hpp"
 #include "access/port_list.hpp"
 #include "ui/menu_table.hpp"
+#include "ui/flymaster_dialogs.hpp"
 #include "ui/igc_dialog.hpp"
 #include "ui/olc_dialog.hpp"
 #include "ui/waypoint_dialog.hpp"
@@ -124,6 +125,17 @@ void MainWindow::set_vario_filter() {
 void MainWindow::set_loop_gap() {
     std::unique_ptr<NumberDialog> d(make_loop_gap_dialog(*reporter_, settings_.loop_flight_gap, this));
     if (run_dialog(*d) == QDialog::Accepted) settings_.loop_flight_gap = d->value();
+}
+
+// The data an entry's set-data job sends, from the entry's dialog; false
+// when the dialog was closed or there is nothing to send. An entry without
+// a dialog sends the empty data.
+bool MainWindow::ask_pilot_data(int entry, PilotData& out) {
+    std::unique_ptr<FlymasterDataDialog> d = FlymasterDataDialog::for_entry(*reporter_, entry, this);
+    if (!d) return true;
+    if (run_dialog(*d) != QDialog::Accepted || !d->sends()) return false;
+    out = d->data();
+    return true;
 }
 
 void MainWindow::choose_font() {

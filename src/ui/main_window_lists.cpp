@@ -184,7 +184,7 @@ void MainWindow::send_ctrs(int protocol) {
     JobParams params;
     params.ctrs = data_.ctrs;
     jobs_->start_job(AccessType::WriteCtr, static_cast<ProtocolType>(protocol), Completion::Written, std::move(params),
-                     window_job_options());
+                     window_job_options(static_cast<ProtocolType>(protocol)));
 }
 
 }  // namespace orlogix::ui

@@ -2,15 +2,18 @@
 // in-memory link, on simulated time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 
 #include "access/job_runner.hpp"
+#include "core/current_data.hpp"
 #include "competition/pilot_identity.hpp"
 #include "core/units.hpp"
 #include "protocols/flymaster/jobs.hpp"
 #include "protocols/flymaster/sentences.hpp"
 #include "sim/flymaster/flymaster_instrument.hpp"
+#include "support/fault_sweep.hpp"
 #include "support/recording_reporter.hpp"
 #include "support/sim_kit.hpp"
 
@@ -171,6 +174,134 @@ TEST(FlymasterJobs, IdentityCheckAndIdsOnAB1nav) {
         if (b1) EXPECT_EQ(ids.sim.uploads.lines(), std::vector<std::string>{"set data: PFMIDS,57,12345,ANNA BERG"});
         else EXPECT_EQ(ids.reporter.last_error().text, "Command available for B1 NAV only");
     }
+}
+
+// Broken block streams: each fails under "Read GPS track log", and the
+// instrument is told to stop where the stream itself went wrong.
+TEST(FlymasterJobs, BrokenBlockStreamsFailTheDownload) {
+    const FlymasterTrack served = flight("d3p.igc");
+    const std::vector<std::string> blocks = sim::flymaster_blocks(served, config());
+    ASSERT_GE(blocks.size(), 3u);
+    ASSERT_EQ(static_cast<uint8_t>(blocks[2][0]), 0xA2);   // information, key position, deltas
+    std::string bad_info = blocks[0];
+    bad_info.back() = static_cast<char>(bad_info.back() ^ 0x5A);
+    const struct {
+        const char* name;
+        std::vector<std::string> blocks;
+        const char* error;
+        bool cancelled;   // 0xB3 went out last
+    } cases[] = {
+        {"end mark first", {}, "E205 Missing flight info block", true},
+        {"delta before key", {blocks[0], blocks[2]}, "E205 Missing key track position block", true},
+        {"bad checksum three times", {bad_info}, "E205 Bad checksum in data block", true},
+        {"no positions", {blocks[0]}, "No points detected", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FlymasterConfig broken = config({served});
+        broken.blocks = c.blocks;
+        JobRig rig(broken);
+        EXPECT_EQ(rig.run(read_track_log_job), -1);
+        EXPECT_EQ(rig.reporter.last_error().text, c.error);
+        EXPECT_EQ(rig.reporter.last_error().title, "Read GPS track log");
+        EXPECT_EQ(rig.sent().back() == static_cast<char>(kCancel), c.cancelled);
+        EXPECT_TRUE(rig.ctx->result.track_log.positions.empty());
+    }
+}
+
+// An abort in the middle of the blocks stops the instrument and leaves the log.
+TEST(FlymasterJobs, AbortMidDownloadCancelsTheInstrument) {
+    const FlymasterTrack served = flight("d3p.igc");
+    JobRig clean(config({served}));
+    ASSERT_EQ(clean.run(read_track_log_job), 1);
+    const std::size_t request = clean.sim.link().exchange().find(track_request(served.start));
+    ASSERT_NE(request, std::string::npos);
+
+    JobRig rig(config({served}));
+    rig.sim.link().watch(request + 1000, [&] { rig.ctx->timer.abort(); });
+    EXPECT_EQ(rig.run(read_track_log_job), -1);
+    EXPECT_EQ(rig.reporter.statuses().back(), "Transfer aborted");
+    EXPECT_EQ(rig.reporter.count("error"), 0);
+    EXPECT_EQ(rig.sent().back(), static_cast<char>(kCancel));
+    EXPECT_EQ(rig.sim.uploads.lines().back().substr(0, 19), "download cancelled ");
+    EXPECT_TRUE(rig.ctx->result.track_log.positions.empty());
+}
+
+// An answer naming another waypoint is an error of type 7 in both answer forms.
+TEST(FlymasterJobs, AnswerWithAnotherNameCountsAsError) {
+    for (const char* firmware : {"1.14", "1.19"}) {
+        SCOPED_TRACE(firmware);
+        FlymasterConfig c = config({}, "F1", firmware);
+        c.answer_name = "SOMEWHERE ELSE  ";
+        JobRig rig(c, {}, AccessType::WriteWaypoints);
+        rig.ctx->params.waypoints = {test::waypoint_at("TAKEOFF", 47.15, 7.15, 1000), test::waypoint_at("LZ", 47, 7, 500)};
+        EXPECT_EQ(rig.run(write_waypoints_job), -1);
+        EXPECT_EQ(rig.reporter.last_error().text, "2 waypoints sent, 2 errors, first error was type 7");
+        EXPECT_EQ(rig.reporter.last_error().title, "Waypoint upload response error");
+    }
+}
+
+const RoutineRegistry& flymaster_routines() {
+    static RoutineRegistry routines;
+    static const bool registered = (register_flymaster_jobs(routines), true);
+    (void)registered;
+    return routines;
+}
+
+test::SweepCase sweep_case(FlymasterConfig c, AccessType access, Completion completion) {
+    test::SweepCase k;
+    k.instrument = [c] { return std::make_unique<sim::FlymasterInstrument>(c); };
+    k.routines = &flymaster_routines();
+    k.access = access;
+    k.protocol = ProtocolType::Flymaster;
+    k.completion = completion;
+    k.options.timeout_seconds = 3;
+    return k;
+}
+
+// Every byte of the product exchange and the track list, then of the
+// binary download of a short flight (a key position, deltas, a gap with a
+// new key position), cut and spoiled: each run fails with a report and the
+// old log, or (a spoiled block being sent again) brings the whole flight.
+TEST(FlymasterFaultSweep, TrackListReadAndBinaryDownload) {
+    FlymasterTrack t;
+    for (uint32_t i = 0; i < 40; ++i) {
+        TrackPosition p;
+        p.time = 700000000 + i * 2 + (i >= 30 ? 600 : 0);
+        p.latitude = 562500000 + static_cast<int32_t>(i) * 900;
+        p.longitude = 85000000 - static_cast<int32_t>(i) * 700;
+        p.gps_altitude = static_cast<int32_t>(10000 + i * 30);
+        p.baro_altitude = 990 + static_cast<int32_t>(i * 3);
+        t.positions.push_back(p);
+    }
+    t.start = t.positions.front().time;
+    t.duration = t.positions.back().time - t.start;
+    test::SweepCase k = sweep_case(config({t}), AccessType::ReadTrackLog, Completion::TrackLog);
+    k.complete = [](const CurrentData& d, const std::vector<std::string>&) {
+        return d.track_log.positions.size() == 40 && d.track_log.header.instrument_family == InstrumentFamily::Flymaster;
+    };
+    const test::FaultSweep sweep(k);
+    const test::SweepRun clean = sweep.run();
+    ASSERT_TRUE(clean.complete);
+    const std::size_t download = clean.exchange.find("$PFMDNL,1");
+    ASSERT_NE(download, std::string::npos);
+    EXPECT_EQ(sweep.sweep(test::sweep_positions(0, download), true), std::vector<std::string>{}) << "track list";
+    EXPECT_EQ(sweep.sweep(test::sweep_positions(download, clean.exchange.size()), true), std::vector<std::string>{})
+        << "binary download";
+}
+
+// Every answer is checked: a cut or a spoiled byte anywhere before the
+// last answer fails the upload with a report.
+TEST(FlymasterFaultSweep, WaypointUpload) {
+    test::SweepCase k = sweep_case(config(), AccessType::WriteWaypoints, Completion::Written);
+    for (int i = 0; i < 3; ++i) k.params.waypoints.push_back(test::waypoint_at("POINT", 47 + i, 11 - i, 100 * i));
+    k.complete = [](const CurrentData&, const std::vector<std::string>& uploads) {
+        return std::count_if(uploads.begin(), uploads.end(),
+                             [](const std::string& l) { return l.rfind("waypoint ", 0) == 0; }) == 3;
+    };
+    const test::FaultSweep sweep(k);
+    const test::SweepRun clean = sweep.run();
+    EXPECT_EQ(sweep.sweep(test::sweep_positions(0, clean.exchange.size()), true), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -1,0 +1,126 @@
+#include "ui/flymaster_dialogs.hpp"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "core/names.hpp"
+#include "core/report.hpp"
+#include "protocols/flymaster/jobs.hpp"
+#include "ui/settings_dialogs.hpp"
+
+namespace orlogix::ui {
+
+namespace {
+
+using Rule = FlymasterDataDialog::Rule;
+using Layout = FlymasterDataDialog::Layout;
+
+// The instrument caps the alarm below this height.
+constexpr long long kAltitudeAlarmLimit = 11001;
+
+Layout layout_of(int entry) {
+    switch (entry) {
+    case 40145:
+        return {flymaster::kPilotName, "Set Flymaster Name", "Set Flymaster data", "Blank fields are not sent",
+                {{"Pilot name", 14, Rule::Text, "Pilot name", &PilotData::pilot_name},
+                 {"Comp. number", 7, Rule::Text, "Comp. number", &PilotData::comp_id},
+                 {"Glider brand", 14, Rule::Text, "Glider brand", &PilotData::glider_brand},
+                 {"Glider model", 14, Rule::Text, "Glider model", &PilotData::glider_model}}};
+    case 40157:
+        return {flymaster::kAltitudeAlarm, "Set Flymaster altitude alarm", "Set Flymaster data",
+                "Available from firmware version 1.21", {{"Altitude (m)", 6, Rule::Altitude, nullptr, nullptr}}};
+    case 40166:
+        return {flymaster::kIds, "Set Flymaster IDs", "Set Flymaster IDs", "",
+                {{"Pilot name", 14, Rule::Text, "Pilot name", &PilotData::pilot_name},
+                 {"COMP ID", 7, Rule::Digits, "Bad comp. ID", &PilotData::comp_id},
+                 {"CIVL ID", 7, Rule::Digits, "Bad CIVL ID", &PilotData::civl_id}}};
+    default: return {};
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<FlymasterDataDialog> FlymasterDataDialog::for_entry(Reporter& r, int entry, QWidget* parent) {
+    Layout layout = layout_of(entry);
+    if (layout.fields.empty()) return nullptr;
+    return std::make_unique<FlymasterDataDialog>(r, std::move(layout), parent);
+}
+
+FlymasterDataDialog::FlymasterDataDialog(Reporter& r, Layout layout, QWidget* parent)
+    : QDialog(parent), r_(r), layout_(std::move(layout)) {
+    setWindowTitle(layout_.title);
+    auto* outer = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    for (const Field& f : layout_.fields) {
+        auto* edit = new QLineEdit(this);
+        edit->setMaxLength(f.max_length);
+        form->addRow(f.label, edit);
+        fields.push_back(edit);
+    }
+    outer->addLayout(form);
+    if (*layout_.note) outer->addWidget(new QLabel(layout_.note, this));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Cancel)->setText("&Cancel");
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    outer->addWidget(buttons);
+}
+
+// A sentence field never carries '*' or ','; IDs are plain digits (or
+// empty: an empty field); the alarm is a height in metres below 11 001.
+bool FlymasterDataDialog::check(const Field& f, const std::string& text) {
+    switch (f.rule) {
+    case Rule::Text:
+        for (const char c : {'*', ','})
+            if (text.find(c) != std::string::npos) {
+                r_.error_box(layout_.caption, strformat("%s contains '%c'", f.refusal, c));
+                return false;
+            }
+        data_.*f.text = text;
+        return true;
+    case Rule::Digits: {
+        const std::string t = read_field_text(text, 64);
+        long long ignored = 0;
+        if (!t.empty() && !parse_unsigned(t, ignored)) {
+            r_.error_box(layout_.caption, f.refusal);
+            return false;
+        }
+        data_.*f.text = t;
+        return true;
+    }
+    case Rule::Altitude: {
+        long long metres = 0;
+        if (read_field_text(text, 64).empty()) {
+            r_.error_box(layout_.caption, "Missing input");
+            return false;
+        }
+        if (!parse_unsigned(text, metres)) {
+            r_.error_box(layout_.caption, "Bad input format");
+            return false;
+        }
+        if (metres >= kAltitudeAlarmLimit) {
+            r_.error_box(layout_.caption, "Altitude too high");
+            return false;
+        }
+        data_.altitude_alarm = static_cast<int>(metres);
+        sends_ = metres != 0;
+        return true;
+    }
+    }
+    return false;
+}
+
+void FlymasterDataDialog::accept() {
+    data_ = PilotData{};
+    data_.kind = layout_.kind;
+    sends_ = true;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (!check(layout_.fields[i], fields[i]->text().toStdString())) return;
+    QDialog::accept();
+}
+
+}  // namespace orlogix::ui
