@@ -40,7 +40,7 @@ TEST(FlymasterOverPty, CommandLineWritesKmlAndIgcFilesOfTheServedFlight) {
 
     // One download into each file, from the same instrument.
     const fs::path kml = dir / "x.kml", igc = dir / "x.igc";
-    for (const std::string operation : {"/KML_LOG=" + kml.string(), "/IGC_LOG=" + igc.string()}) {
+    for (const std::string& operation : {"/KML_LOG=" + kml.string(), "/IGC_LOG=" + igc.string()}) {
         test::Subprocess program;
         ASSERT_EQ(program.start(test::built_program("ORLOGIX_BIN", "orlogix"),
                                 {"/GPS=FLYMASTER", "/COM=" + device, operation, "/WIN=0", "/EXIT"}),
