@@ -18,6 +18,9 @@
 
 #include "formats/igc/reader.hpp"
 #include "formats/igc/verify.hpp"
+#include "core/report.hpp"
+#include "core/time.hpp"
+#include "sim/flytec/flytec_instrument.hpp"
 #include "sim/garmin/garmin_receiver.hpp"
 #include "sim/harness.hpp"
 #include "support/peer_programs.hpp"
@@ -249,6 +252,25 @@ TEST_F(ServerRun, TheEleventhConnectionGetsTheRefusalThenEndOfFile) {
     EXPECT_EQ(eleventh.read_to_end(10s), kRefusal);
 }
 
+// A second server on the busy port, and ports that are no ports: standard
+// error under "Start server", exit code 1.
+TEST_F(ServerRun, StartErrorsGoToStandardErrorWithExitCodeOne) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"127.0.0.1:" + std::to_string(port_), "Start server: bind() returned WSAEADDRINUSE"},
+        {"127.0.0.1:", "Start server: Missing port input"},
+        {"12a", "Start server: Bad port input"},
+        {"65536", "Start server: Port out of range"},
+    };
+    for (const auto& [value, text] : cases) {
+        test::Subprocess second;
+        ASSERT_EQ(second.start(test::built_program("ORLOGIX_BIN", "orlogix"), {"/SERVER=" + value}), 0);
+        std::string line;
+        EXPECT_FALSE(second.read_line(line, 10s)) << line;
+        EXPECT_EQ(second.wait(10s), 1) << value;
+        EXPECT_NE(second.error_output().find(text), std::string::npos) << second.error_output();
+    }
+}
+
 // Floods of connections, resets, random bytes and a client that never reads
 // leave the server serving, with its descriptors back where they were.
 TEST_F(ServerRun, AbuseIsBoundedAndLeavesNoDescriptorBehind) {
@@ -335,6 +357,38 @@ TEST_F(ServerRun, TheFlightOnRequestIsASignedIgcFile) {
         EXPECT_EQ(p.wait(30s), 0);
         EXPECT_EQ(rows, 300);
     }
+}
+
+// Fixes every 10 s from hh:00:00 on 2019-06-15 for the given minutes, as a Flytec serves them.
+sim::FlytecTrack flytec_track(int hour, int minutes) {
+    std::string igc = "AFLY1234\r\nHFDTE150619\r\nHFPLTPILOT:SIM PILOT\r\n";
+    for (int s = 0; s <= minutes * 60; s += 10)
+        igc += strformat("B%02d%02d%02d4712%03dN01154%03dEA%05d%05d\r\n", hour + s / 3600, s / 60 % 60, s % 60,
+                         s % 1000, s * 7 % 1000, 1000 + s / 10, 1050 + s / 10);
+    igc += "G0123456789ABCDEF\r\n";
+    return {igc, time_from_calendar(2019, 6, 15, hour, 0, 0), static_cast<uint32_t>(minutes * 60)};
+}
+
+// A track-list family: the client gets the list, names a track (an unlisted
+// one is refused and the wait goes on) and receives the instrument's own file.
+TEST_F(ServerRun, AFlytecSessionChoosesFromTheTrackListAndGetsItsOwnIgcFile) {
+    sim::FlytecConfig config;
+    config.tracks = {flytec_track(9, 5), flytec_track(11, 3)};
+    receivers_.push_back(std::make_unique<sim::Harness>(std::make_unique<sim::FlytecInstrument>(config)));
+    ASSERT_EQ(receivers_.back()->start(), 0);
+    Client c(port_);
+    c.send("$Orlogix /gps=iqcompeo /com=" + receivers_.back()->device_path() + " /igc=1" + std::string(1, '\0'));
+    const std::string list = nul("$Orlogix TrackList " + std::to_string(config.tracks[0].start) + ",300\n" +
+                                 std::to_string(config.tracks[1].start) + ",180");
+    ASSERT_TRUE(c.wait_for(list)) << c.bytes();
+    c.send(nul("$Orlogix /track=3"));
+    ASSERT_TRUE(c.wait_for(decode_error("Bad track select"), 5s)) << c.bytes();
+    c.send(nul("$Orlogix /track=2"));
+    const std::string& bytes = c.read_to_end();
+    const std::string igc = config.tracks[1].igc;
+    const std::string delivered = "$Orlogix IgcFile " + std::to_string(igc.size()) + "\n" + igc;
+    ASSERT_GE(bytes.size(), delivered.size()) << bytes;
+    EXPECT_EQ(bytes.substr(bytes.size() - delivered.size()), delivered);
 }
 
 }  // namespace
