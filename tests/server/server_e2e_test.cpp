@@ -19,7 +19,6 @@
 #include "formats/igc/reader.hpp"
 #include "formats/igc/verify.hpp"
 #include "core/report.hpp"
-#include "core/time.hpp"
 #include "sim/flytec/flytec_instrument.hpp"
 #include "sim/garmin/garmin_receiver.hpp"
 #include "sim/harness.hpp"
@@ -359,27 +358,22 @@ TEST_F(ServerRun, TheFlightOnRequestIsASignedIgcFile) {
     }
 }
 
-// Fixes every 10 s from hh:00:00 on 2019-06-15 for the given minutes, as a Flytec serves them.
-sim::FlytecTrack flytec_track(int hour, int minutes) {
-    std::string igc = "AFLY1234\r\nHFDTE150619\r\nHFPLTPILOT:SIM PILOT\r\n";
-    for (int s = 0; s <= minutes * 60; s += 10)
-        igc += strformat("B%02d%02d%02d4712%03dN01154%03dEA%05d%05d\r\n", hour + s / 3600, s / 60 % 60, s % 60,
-                         s % 1000, s * 7 % 1000, 1000 + s / 10, 1050 + s / 10);
-    igc += "G0123456789ABCDEF\r\n";
-    return {igc, time_from_calendar(2019, 6, 15, hour, 0, 0), static_cast<uint32_t>(minutes * 60)};
-}
-
 // A track-list family: the client gets the list, names a track (an unlisted
 // one is refused and the wait goes on) and receives the instrument's own file.
 TEST_F(ServerRun, AFlytecSessionChoosesFromTheTrackListAndGetsItsOwnIgcFile) {
     sim::FlytecConfig config;
-    config.tracks = {flytec_track(9, 5), flytec_track(11, 3)};
+    SilentReporter quiet;
+    const std::string flights = std::string(ORLOGIX_TEST_DATA) + "/flights/";
+    ASSERT_TRUE(sim::load_served_tracks(quiet, {flights + "d3p.igc", flights + "flat-xcontest-8.01.igc"}, config.serial,
+                                        config.tracks));
     receivers_.push_back(std::make_unique<sim::Harness>(std::make_unique<sim::FlytecInstrument>(config)));
     ASSERT_EQ(receivers_.back()->start(), 0);
     Client c(port_);
     c.send("$Orlogix /gps=iqcompeo /com=" + receivers_.back()->device_path() + " /igc=1" + std::string(1, '\0'));
-    const std::string list = nul("$Orlogix TrackList " + std::to_string(config.tracks[0].start) + ",300\n" +
-                                 std::to_string(config.tracks[1].start) + ",180");
+    const std::string list = nul("$Orlogix TrackList " + std::to_string(config.tracks[0].start) + "," +
+                                 std::to_string(config.tracks[0].duration) + "\n" +
+                                 std::to_string(config.tracks[1].start) + "," +
+                                 std::to_string(config.tracks[1].duration));
     ASSERT_TRUE(c.wait_for(list)) << c.bytes();
     c.send(nul("$Orlogix /track=3"));
     ASSERT_TRUE(c.wait_for(decode_error("Bad track select"), 5s)) << c.bytes();
