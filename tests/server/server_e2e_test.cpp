@@ -2,8 +2,6 @@
 // clients on 127.0.0.1 and simulated Garmin receivers on pseudo-terminals.
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
-#include <dirent.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -12,9 +10,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <regex>
 #include <thread>
+#include <tuple>
 
 #include "formats/igc/reader.hpp"
 #include "formats/igc/verify.hpp"
@@ -36,50 +36,38 @@ using Clock = std::chrono::steady_clock;
 std::string nul(const std::string& text) { return text + '\0'; }
 std::string decode_error(const std::string& text) { return nul("$Orlogix Error Decode network command\n" + text); }
 const std::string kRefusal = nul("$Orlogix Error New connection\r\nConnection not accepted");
+const std::string kBadIdentifier = decode_error("$Orlogix Error Bad command identifier");
 
-// One client connection on 127.0.0.1.
+// One client connection on 127.0.0.1, collecting what the server sends.
 class Client {
 public:
-    explicit Client(int port) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(static_cast<uint16_t>(port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    explicit Client(int port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in a{AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
         connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
     }
     ~Client() { close(); }
     bool connected() const { return connected_; }
     void send(std::string_view bytes) {
-        while (!bytes.empty()) {
-            const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-            if (n <= 0) return;
+        for (ssize_t n; !bytes.empty() && (n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL)) > 0;)
             bytes.remove_prefix(static_cast<std::size_t>(n));
-        }
     }
-    // Reads what comes within the time; false once the server has closed.
-    bool read_some(std::chrono::milliseconds timeout) {
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(timeout.count())) <= 0) return true;
-        char buf[65536];
-        const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
-        if (n <= 0) return false;
-        bytes_.append(buf, static_cast<std::size_t>(n));
-        return true;
-    }
-    // Everything up to the server's end of the connection.
-    const std::string& read_to_end(std::chrono::milliseconds limit = 30s) {
-        const auto until = Clock::now() + limit;
-        while (Clock::now() < until && read_some(100ms)) {
-        }
-        return bytes_;
-    }
-    // Waits until the bytes hold text (or the time is up).
+    // Reads until the bytes hold text (empty: until the server ends the
+    // connection) or the time is up; whether the text came.
     bool wait_for(const std::string& text, std::chrono::milliseconds limit = 30s) {
-        const auto until = Clock::now() + limit;
-        while (bytes_.find(text) == std::string::npos && Clock::now() < until)
-            if (!read_some(50ms)) break;
-        return bytes_.find(text) != std::string::npos;
+        char buf[65536];
+        for (const auto until = Clock::now() + limit; Clock::now() < until;) {
+            if (!text.empty() && bytes_.find(text) != std::string::npos) return true;
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+            if (n <= 0) break;
+            bytes_.append(buf, static_cast<std::size_t>(n));
+        }
+        return !text.empty() && bytes_.find(text) != std::string::npos;
+    }
+    const std::string& read_to_end(std::chrono::milliseconds limit = 30s) {
+        wait_for({}, limit);
+        return bytes_;
     }
     const std::string& bytes() const { return bytes_; }
     // Drops the connection with a reset instead of a normal close.
@@ -88,29 +76,17 @@ public:
         ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
         close();
     }
-    // Ends sending (the server reads end of file); reading goes on.
-    void finish_sending() { ::shutdown(fd_, SHUT_WR); }
+    void finish_sending() { ::shutdown(fd_, SHUT_WR); }   // the server reads end of file
     void close() {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
 
 private:
-    int fd_ = -1;
+    int fd_;
     bool connected_ = false;
     std::string bytes_;
 };
-
-std::vector<std::string> split_replies(const std::string& bytes) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        if (bytes[i] == '\0') {
-            out.push_back(bytes.substr(start, i - start));
-            start = i + 1;
-        }
-    return out;
-}
 
 class ServerRun : public ::testing::Test {
 protected:
@@ -149,13 +125,18 @@ protected:
     std::string download(const std::string& device, const std::string& extra = {}) {
         return "$Orlogix /gps=garmin /com=" + device + extra + std::string(1, '\0');
     }
-    int open_descriptors() const {
-        int n = 0;
-        for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(server_.pid()) + "/fd")) {
-            (void)e;
-            ++n;
+    // n sessions, each answered a bad command (so each has its slot).
+    std::vector<std::unique_ptr<Client>> answered_sessions(int n) {
+        std::vector<std::unique_ptr<Client>> sessions;
+        for (int i = 0; i < n; ++i) {
+            sessions.push_back(std::make_unique<Client>(port_));
+            sessions.back()->send(nul("hello"));
+            EXPECT_TRUE(sessions.back()->wait_for(kBadIdentifier, 5s)) << i;
         }
-        return n;
+        return sessions;
+    }
+    long open_descriptors() const {
+        return std::distance(fs::directory_iterator("/proc/" + std::to_string(server_.pid()) + "/fd"), {});
     }
 
     fs::path dir_;
@@ -241,12 +222,7 @@ TEST_F(ServerRun, SigtermInTheMiddleOfADownloadEndsWithinTwoSeconds) {
 }
 
 TEST_F(ServerRun, TheEleventhConnectionGetsTheRefusalThenEndOfFile) {
-    std::vector<std::unique_ptr<Client>> ten;
-    for (int i = 0; i < 10; ++i) {
-        ten.push_back(std::make_unique<Client>(port_));
-        ten.back()->send(nul("hello"));
-        ASSERT_TRUE(ten.back()->wait_for(decode_error("$Orlogix Error Bad command identifier"), 5s)) << i;
-    }
+    const auto ten = answered_sessions(10);
     Client eleventh(port_);
     EXPECT_EQ(eleventh.read_to_end(10s), kRefusal);
 }
@@ -273,16 +249,16 @@ TEST_F(ServerRun, StartErrorsGoToStandardErrorWithExitCodeOne) {
 // Floods of connections, resets, random bytes and a client that never reads
 // leave the server serving, with its descriptors back where they were.
 TEST_F(ServerRun, AbuseIsBoundedAndLeavesNoDescriptorBehind) {
-    { Client warm(port_); warm.send(nul("hello")); warm.wait_for(decode_error("$Orlogix Error Bad command identifier"), 5s); }
+    answered_sessions(1);
     std::this_thread::sleep_for(200ms);
-    const int before = open_descriptors();
+    const long before = open_descriptors();
     // Each cycle waits for one reply, so that the cycles test the server
     // rather than the listen queue; every other one ends with a reset.
     for (int i = 0; i < 1000; ++i) {
         Client c(port_);
         ASSERT_TRUE(c.connected()) << i;
         c.send(nul("hello"));
-        ASSERT_TRUE(c.wait_for(decode_error("$Orlogix Error Bad command identifier"), 5s)) << i;
+        ASSERT_TRUE(c.wait_for(kBadIdentifier, 5s)) << i;
         if (i % 2) c.reset();
     }
     {
@@ -305,17 +281,11 @@ TEST_F(ServerRun, AbuseIsBoundedAndLeavesNoDescriptorBehind) {
         std::thread writer([&] { deaf.send(empties); });
         writer.join();
         deaf.read_to_end(10s);
-        EXPECT_LT(deaf.bytes().size(), empties.size() * decode_error("$Orlogix Error Bad command identifier").size() / 2);
+        EXPECT_LT(deaf.bytes().size(), empties.size() * kBadIdentifier.size() / 2);
         EXPECT_GT(deaf.bytes().size(), 0u);
     }
-    std::vector<std::unique_ptr<Client>> ten;
-    for (int i = 0; i < 10; ++i) {
-        ten.push_back(std::make_unique<Client>(port_));
-        ten.back()->send(nul("hello"));
-        EXPECT_TRUE(ten.back()->wait_for(decode_error("$Orlogix Error Bad command identifier"), 5s)) << i;
-    }
-    ten.clear();
-    int after = 0;
+    answered_sessions(10);
+    long after = 0;
     for (auto until = Clock::now() + 5s; Clock::now() < until; std::this_thread::sleep_for(50ms))
         if ((after = open_descriptors()) == before) break;
     EXPECT_EQ(after, before);
@@ -337,22 +307,16 @@ TEST_F(ServerRun, TheFlightOnRequestIsASignedIgcFile) {
     IgcParsed parsed;
     IgcParseError err;
     ASSERT_EQ(parse_igc(igc, parsed, err), 300) << err.text;
-    for (std::size_t i = 0; i < track_.size(); ++i) {
-        EXPECT_EQ(parsed.positions[i].time, track_[i].time) << i;
-        EXPECT_EQ(parsed.positions[i].latitude, track_[i].latitude) << i;
-        EXPECT_EQ(parsed.positions[i].longitude, track_[i].longitude) << i;
-    }
+    for (std::size_t i = 0; i < track_.size(); ++i)
+        ASSERT_EQ(std::tie(parsed.positions[i].time, parsed.positions[i].latitude, parsed.positions[i].longitude),
+                  std::tie(track_[i].time, track_[i].latitude, track_[i].longitude)) << i;
     if (test::peer_available("gpsbabel")) {
         const fs::path file = dir_ / "flight.igc";
-        FILE* f = std::fopen(file.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(igc.data(), 1, igc.size(), f);
-        std::fclose(f);
+        std::ofstream(file, std::ios::binary) << igc;
         test::Subprocess p;
         ASSERT_EQ(p.start("gpsbabel", {"-t", "-i", "igc", "-f", file.string(), "-o", "unicsv", "-F", "-"}), 0);
-        std::string line;
         int rows = -1;   // the header line
-        while (p.read_line(line, 30s)) ++rows;
+        for (std::string line; p.read_line(line, 30s);) ++rows;
         EXPECT_EQ(p.wait(30s), 0);
         EXPECT_EQ(rows, 300);
     }
