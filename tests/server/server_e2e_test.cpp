@@ -322,6 +322,15 @@ TEST_F(ServerRun, TheFlightOnRequestIsASignedIgcFile) {
     }
 }
 
+TEST_F(ServerRun, TheFlightOnRequestOfAnEmptyLogIsAnError) {
+    Client c(port_);
+    c.send(download(receiver(0), " /igc=1"));
+    const std::string& bytes = c.read_to_end();
+    const std::string error = nul("$Orlogix Error Download track log\nNo positions");
+    ASSERT_GE(bytes.size(), error.size()) << bytes;
+    EXPECT_EQ(bytes.substr(bytes.size() - error.size()), error) << bytes;
+}
+
 // A track-list family: the client gets the list, names a track (an unlisted
 // one is refused and the wait goes on) and receives the instrument's own file.
 TEST_F(ServerRun, AFlytecSessionChoosesFromTheTrackListAndGetsItsOwnIgcFile) {
