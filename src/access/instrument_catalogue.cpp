@@ -29,6 +29,7 @@ std::deque<InstrumentKind> shipped_rows() {
     auto row = [&rows](InstrumentKind k) { rows.push_back(std::move(k)); };
 
     row({.protocol = P::GarminSerial, .title = "Garmin, serial port", .gps_name = "GARMIN", .server_name = "garmin",
+         .server_downloads = true,
          .routines = {R::Garmin, R::Garmin, N, R::Garmin, N, N, R::Garmin, R::Garmin, N},
          .connect_baud = 9600,
          .command_uses = kAllDownloads | kWaypointsBothWays | kUseWriteCtr,
@@ -71,7 +72,7 @@ std::deque<InstrumentKind> shipped_rows() {
                      {40015, kMisc, 102, "Write LogIt &Name", A::WritePilotData},
                      {40016, kMisc, 103, "Read LogIt &Data", A::ReadProductData}}});
     row({.protocol = P::FlytecIq, .title = "Flytec/Brauniger IQ-Compeo(+), Competino(+), Flytec 50xx/60xx",
-         .gps_name = "IQCOMPEO", .server_name = "iqcompeo",
+         .gps_name = "IQCOMPEO", .server_name = "iqcompeo", .server_downloads = true,
          .routines = {R::Iq, R::Iq, N, R::Iq, N, N, N, R::Iq, R::Iq},
          .connect_baud = 57600, .xon_xoff = true,
          .command_uses = kAllDownloads | kWaypointsBothWays | kUseWriteCtr, .command_names_uploads = true,
@@ -116,7 +117,7 @@ std::deque<InstrumentKind> shipped_rows() {
                      {40076, kWpts, 100, "Read &XC Trainer", A::ReadWaypoints},
                      {40013, kWpts, 200, "Send to &XC Trainer", A::WriteWaypoints}}});
     row({.protocol = P::GarminUsb, .title = "Garmin, USB", .gps_name = "GARMIN", .usb = true,
-         .server_name = "garminusb",
+         .server_name = "garminusb", .server_downloads = true,
          .routines = {R::GarminUsb, R::GarminUsb, N, R::GarminUsb, N, N, R::GarminUsb, R::GarminUsb, N},
          .command_uses = kAllDownloads | kWaypointsBothWays | kUseWriteCtr,
          .family = F::Garmin, .sim_family = "garminusb",
@@ -147,6 +148,7 @@ std::deque<InstrumentKind> shipped_rows() {
          .entries = {{40119, kLogs, 40, "Read all &IQ Tracks", A::ReadTrackLog},
                      {40120, kLogs, 60, "Read all &Flytec Tracks", A::ReadTrackLog}}});
     row({.protocol = P::Flymaster, .title = "Flymaster", .gps_name = "FLYMASTER", .server_name = "flymaster",
+         .server_downloads = true,
          .routines = {R::Flymaster, R::Flymaster, N, R::Flymaster, N, R::Flymaster, N, N, N},
          .connect_baud = 57600,
          .command_uses = kAllDownloads | kWaypointsBothWays | kUseUserName, .command_names_uploads = true,

@@ -52,6 +52,7 @@ struct InstrumentKind {
     const char* gps_name = nullptr;  // GPS= of the command line (upper case), or none
     bool usb = false;                // reached as GPS=<gps_name> /USB
     const char* server_name = nullptr;  // gps= of the TCP server, or none
+    bool server_downloads = false;   // the TCP server starts track-log downloads on it
     // The job routine for each access type (the dispatch table's column).
     std::array<Routine, kAccessTypeCount> routines{};
     int connect_baud = 0;            // 0: not a serial link

@@ -4,6 +4,7 @@
 // (the result the completion step installs), its timer, its link and where
 // it reports to.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -46,6 +47,7 @@ struct JobOptions {
     bool no_check = false;
     bool no_loop_opt = false;
     std::string output_folder;        // where "read all tracks" jobs put their files
+    bool deliver_flight = false;      // a server client asked for the flight: keep the raw IGC log
 
     // Attempts of the connect loop: TIMEOUT when above 0, else 30.
     int connect_attempts() const { return timeout_seconds > 0 ? timeout_seconds : 30; }
@@ -114,9 +116,10 @@ public:
     JobOptions options;
     JobResult result;
 
-    // The server's track selection and the track list the job read.
+    // The server's track selection and the track list the job read. The
+    // selection is written by the server thread while the job reads it.
     std::array<TrackListEntry, kTrackListSize> track_list{};
-    int selected_track = 0;        // 0 = none yet
+    std::atomic<int> selected_track{0};   // 0 = none yet
 
     JobTimer timer;
 

@@ -275,6 +275,16 @@ public:
         return true;
     }
 
+    // port, or address:port (the last colon separates them).
+    bool server(const std::string& v) {
+        if (v.empty()) return fail("Missing server port");
+        const std::size_t colon = v.rfind(':');
+        c_.server_address = colon == std::string::npos ? std::string() : v.substr(0, colon);
+        c_.server_port = colon == std::string::npos ? v : v.substr(colon + 1);
+        c_.operation = CommandOperation::Server;
+        return true;
+    }
+
     bool timeout(const std::string& v) {
         int64_t n = 0;
         if (!parse_signed(v, kTimeoutMax, n)) return fail("Bad TIMEOUT value");
@@ -325,6 +335,9 @@ const Keyword kKeywords[] = {
     file_operation("IGC2KML", "convert an IGC file to KML", O::IgcToKml, "Missing IGC/KML file name"),
     file_operation("DAT2KML", "convert a .dat track file to KML", O::DatToKml, "Missing DAT/KML file name"),
     file_operation("CHKKML", "check the signature of a KML file", O::CheckKml, "Missing file name"),
+    {"SERVER", "port or address:port",
+     "serve scoring clients over TCP until stopped (port 0: the system chooses one)", O::Server, nullptr,
+     &I::server},
     file_operation("LOGFILE", "open a track file (the same as naming the file alone)", O::LogFile,
                    "Missing track log file name"),
 

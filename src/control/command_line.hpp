@@ -27,6 +27,7 @@ enum class CommandOperation : int {
     UserName = 14,
     ReadGeoWaypoints = 15,
     CheckKml = 16,
+    Server = 17,   // serve scoring clients over TCP until stopped
 };
 
 enum class WindowMode : int { Hidden = 0, Minimised = 1, Normal = 2 };
@@ -66,6 +67,8 @@ struct CommandLine {
     bool no_loop_opt = false;
     int timeout = 0;             // 0 = the built-in 30
     uint32_t send_log_seconds = 0;  // SENDLOG interval, 0 = off
+    std::string server_address;  // SERVER: the address to listen on, empty = every local address
+    std::string server_port;     // SERVER: the port as given (checked when the server starts)
 };
 
 struct CommandLineError {

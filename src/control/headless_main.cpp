@@ -14,6 +14,7 @@
 #include "control/command_runner.hpp"
 #include "control/headless_reporter.hpp"
 #include "control/notifier.hpp"
+#include "control/server/headless_server.hpp"
 #include "core/current_data.hpp"
 #include "core/report.hpp"
 #include "formats/format_table.hpp"
@@ -75,6 +76,7 @@ int run_headless(int argc, const char* const* argv) {
     }
     // Instrument and options alone do nothing: say so rather than end quietly.
     if (command.operation == CommandOperation::None) return refuse("Nothing to do");
+    if (command.operation == CommandOperation::Server) return serve_headless(command, reporter);
     // No window and no terminal to answer: a question about an existing file
     // cannot be asked, which makes this a hidden run (the file is kept, the run fails).
     if (!reporter.interactive()) command.window_mode = WindowMode::Hidden;

@@ -65,6 +65,21 @@ int check_igc_output_place(Reporter& r, const CommandLine& c) {
     return 0;
 }
 
+int encode_flight_igc(const TrackLog& log, const std::string& pilot, const std::string& glider_id, std::string& bytes) {
+    IgcHeaderTexts texts;
+    texts.pilot = pilot;
+    texts.glider_id = glider_id;
+    IgcEncodeOptions options;
+    options.source = log.header.track_log_source;
+    options.instrument_description = log.header.instrument_description;
+    options.fr_serial = "000";
+    options.download_time = log.header.download_time;
+    options.want_g_record = true;
+    options.add_enl = false;
+    bool g_possible = false;
+    return encode_igc(log.positions, texts, options, bytes, g_possible) < 0 ? -1 : 0;
+}
+
 bool delivers_own_igc(const InstrumentKind& kind) { return kind.keeps_raw_igc; }
 
 int write_igc_output(Reporter& r, const CommandLine& c, const CurrentData& data, IgcOutputResult& result) {
@@ -84,18 +99,7 @@ int write_igc_output(Reporter& r, const CommandLine& c, const CurrentData& data,
             r.error_box(kTitle, "No positions");
             return -1;
         }
-        IgcHeaderTexts texts;
-        texts.pilot = c.pilot;
-        texts.glider_id = c.glider_id;
-        IgcEncodeOptions options;
-        options.source = log.header.track_log_source;
-        options.instrument_description = log.header.instrument_description;
-        options.fr_serial = "000";
-        options.download_time = log.header.download_time;
-        options.want_g_record = true;
-        options.add_enl = false;
-        bool g_possible = false;
-        if (encode_igc(log.positions, texts, options, bytes, g_possible) < 0) {
+        if (encode_flight_igc(log, c.pilot, c.glider_id, bytes) < 0) {
             r.error_box(kTitle, "Memory allocation error");
             return -1;
         }

@@ -23,6 +23,11 @@ int write_igc_output(Reporter& r, const CommandLine& c, const CurrentData& data,
 // 0, or -1 after reporting titled "Save IGC log".
 int check_igc_output_place(Reporter& r, const CommandLine& c);
 
+// The flight as an IGC file with the security record (G-record wanted, no
+// ENL, FR serial "000"): 0, or -1 when memory ran out. pilot and glider_id
+// go into the header.
+int encode_flight_igc(const TrackLog& log, const std::string& pilot, const std::string& glider_id, std::string& bytes);
+
 // Families that deliver their own IGC file, which is written unchanged.
 bool delivers_own_igc(const InstrumentKind& kind);
 

@@ -34,6 +34,7 @@
 #include "formats/kml/reader.hpp"
 #include "access/port_list.hpp"
 #include "ui/menu_table.hpp"
+#include "ui/server_dialog.hpp"
 #include "ui/igc_dialog.hpp"
 #include "ui/olc_dialog.hpp"
 #include "ui/waypoint_dialog.hpp"
@@ -57,7 +58,7 @@ const std::vector<int>& built_commands() {
         40115, 40116, 40117, 40118, 40047, 40043, 40072, 40073, 40139, 40143, 40170, 40171, 40019,  // File
         40100, 40104, 40105, 40108, 40111, 40112, 40149,                                     // CTR
         40038, 40030, 40031, 40032, 40028, 40042,                              // Edit
-        40006, 40124, 40151, 40088, 40136, 40172, 40095, 40094, 40144, 40142, 40146, 40121,  // Misc
+        40006, 40124, 40151, 40088, 40136, 40172, 40095, 40094, 40144, 40142, 40146, 40173, 40121,  // Misc
         40025, 40024, 40129, 40101, 40141, 40131, 40132, 40133, 40174,        // View
         40005, 40079, 40080, 40140,                                           // Help
         40083, 40130,                                                         // accelerators only
@@ -407,6 +408,7 @@ bool MainWindow::command(int id) {
         case 40121: competition_mode(); break;
         case 40143: save_pilot_list(); break;
         case 40124: rotate_track(); break;
+        case 40173: run_server_dialog(*reporter_, this); break;
         case 40038: new_waypoint(); break;
         case 40030: edit_waypoint(); break;
         case 40031: delete_waypoints(); break;

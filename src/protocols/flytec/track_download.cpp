@@ -153,7 +153,8 @@ int install_track_download(JobContext& ctx, TrackDownload&& got, InstrumentFamil
     h.instrument_description = r.instrument_description;
     h.device_identity = r.device_identity;
     r.track_log.positions = std::move(got.positions);
-    if (!server) r.raw_igc = std::move(got.raw);
+    // A server client that asked for the flight gets the instrument's own file.
+    if (!server || ctx.options.deliver_flight) r.raw_igc = std::move(got.raw);
     if (!got.all_g_records && !server) ctx.reporter.notice_box("Read GPS track log", "No G-records found");
     return got.all_g_records ? 1 : 0;
 }
