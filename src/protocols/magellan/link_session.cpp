@@ -13,10 +13,9 @@ constexpr int kSettleMs = 500;
 
 }  // namespace
 
-ReadEnd read_sentences(JobContext& ctx, int silence_ms, int limit_ms,
+ReadEnd read_sentences(JobContext& ctx, SentenceReader& reader, int silence_ms, int limit_ms,
                        const std::function<bool(std::string_view body)>& on_sentence,
                        const std::function<bool(int error)>& on_error) {
-    SentenceReader reader;
     return flymaster::read_instrument(ctx, 100, silence_ms, limit_ms, [&](uint8_t b) {
         const int r = reader.feed(static_cast<char>(b));
         if (r == 0) return true;
@@ -35,8 +34,9 @@ int open_and_identify(JobContext& ctx, Version& version) {
         }
         // Other sentences, broken ones and a $PMGNVER with a bad field are passed over.
         bool taken = false;
+        SentenceReader reader;
         const ReadEnd end = read_sentences(
-            ctx, 0, kAttemptMs, [&](std::string_view body) { return !(taken = decode_version(body, version)); },
+            ctx, reader, 0, kAttemptMs, [&](std::string_view body) { return !(taken = decode_version(body, version)); },
             [](int) { return true; });
         if (end == ReadEnd::Aborted) return job_aborted(ctx);
         if (end == ReadEnd::Error) {

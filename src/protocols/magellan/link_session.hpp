@@ -19,11 +19,11 @@ inline constexpr const char* kInstrumentName = "Magellan";
 
 using flymaster::ReadEnd;
 
-// Feeds every byte read to a fresh sentence reader; on_sentence gets each
-// complete body, on_error each reader error (2-5); either returns false to
-// stop. Ends after silence_ms without a byte or limit_ms after the call
-// (0: no such end).
-ReadEnd read_sentences(JobContext& ctx, int silence_ms, int limit_ms,
+// Feeds every byte read to the reader; on_sentence gets each complete
+// body, on_error each reader error (2-5); either returns false to stop.
+// Ends after silence_ms without a byte or limit_ms after the call (0: no
+// such end).
+ReadEnd read_sentences(JobContext& ctx, SentenceReader& reader, int silence_ms, int limit_ms,
                        const std::function<bool(std::string_view body)>& on_sentence,
                        const std::function<bool(int error)>& on_error);
 

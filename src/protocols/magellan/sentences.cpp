@@ -33,17 +33,23 @@ int angle_error(AngleFault fault, int first) {
 }  // namespace
 
 int SentenceReader::feed(char byte) {
+    if (!open_) {
+        if (byte == '$') open_ = true;
+        else if (strict_ && byte != '\r' && byte != '\n') return -kBadChecksum;
+    }
     using R = SentenceAssembler::Result;
+    int r = 0;
     switch (assembler_.feed(byte)) {
     case R::More: return 0;
-    case R::Sentence: return 1;
-    case R::TooLong: return -kTooLong;
-    case R::BadDigit: return -kBadDigit;
-    case R::BadLineEnd: return assembler_.cr_taken() ? -kBadLineFeed : -kBadChecksum;
+    case R::Sentence: r = 1; break;
+    case R::TooLong: r = -kTooLong; break;
+    case R::BadDigit: r = -kBadDigit; break;
+    case R::BadLineEnd: r = assembler_.cr_taken() ? -kBadLineFeed : -kBadChecksum; break;
     case R::NoChecksum:
-    case R::Mismatch: return -kBadChecksum;
+    case R::Mismatch: r = -kBadChecksum; break;
     }
-    return -kBadChecksum;
+    open_ = false;
+    return r;
 }
 
 std::vector<std::string_view> sentence_fields(std::string_view body) {

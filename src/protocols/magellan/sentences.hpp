@@ -27,15 +27,22 @@ enum ReaderError : int { kBadDigit = 2, kBadChecksum = 3, kBadLineFeed = 4, kToo
 
 class SentenceReader {
 public:
-    SentenceReader() : assembler_(kSentenceMax - 1) {}
+    // Strict: a byte outside a sentence other than CR or LF is a broken
+    // sentence (3): a lost "$" must not drop a sentence unnoticed from a
+    // download.
+    explicit SentenceReader(bool strict = false) : assembler_(kSentenceMax - 1), strict_(strict) {}
     // 0: more bytes needed; 1: a sentence is complete (body() holds it);
-    // otherwise the reader error, negated. Noise between sentences is skipped.
+    // otherwise the reader error, negated. Not strict, noise between
+    // sentences is skipped.
     int feed(char byte);
     std::string_view body() const { return assembler_.text(); }
-    void reset() { assembler_.reset(); }
+    // A sentence has begun and not ended: the line went quiet in the middle of it.
+    bool partial() const { return open_; }
 
 private:
     SentenceAssembler assembler_;
+    bool strict_;
+    bool open_ = false;
 };
 
 // The body's fields, blanks at the start of each skipped.

@@ -58,8 +58,9 @@ int download_track(JobContext& ctx, std::vector<TrackPosition>& out) {
 
     int reader_error = 0, format_error = 0;
     bool ended = false, no_memory = false;
+    SentenceReader reader(true);
     const ReadEnd end = read_sentences(
-        ctx, kSilenceMs, 0,
+        ctx, reader, kSilenceMs, 0,
         [&](std::string_view body) {
             if (is_end(body)) return !(ended = true);
             TrackPosition p;
@@ -89,6 +90,8 @@ int download_track(JobContext& ctx, std::vector<TrackPosition>& out) {
         });
     if (end == ReadEnd::Aborted) return aborted_and_stop(ctx);
     if (end == ReadEnd::Error) return fail(ctx, "E204 COM port read error");
+    // Quiet in the middle of a sentence is a cut line, not the end of the log.
+    if (end == ReadEnd::Silence && reader.partial()) reader_error = kBadChecksum;
     if (no_memory) return fail_and_stop(ctx, "E201 Track log memory allocation");
     if (reader_error) return fail_and_stop(ctx, format_counts("E206 Format error %", reader_error));
     if (format_error) return fail_and_stop(ctx, format_counts("E205 Format error %", format_error));
@@ -114,8 +117,10 @@ int download_waypoints(JobContext& ctx, std::vector<Waypoint>* list, const Ident
 
     int reader_error = 0, format_error = 0;
     bool ended = false, no_memory = false;
+    // A competition download passes over what it cannot read.
+    SentenceReader reader(list != nullptr);
     const ReadEnd end = read_sentences(
-        ctx, kSilenceMs, 0,
+        ctx, reader, kSilenceMs, 0,
         [&](std::string_view body) {
             if (is_end(body)) return !(ended = true);
             Waypoint w;
@@ -145,6 +150,7 @@ int download_waypoints(JobContext& ctx, std::vector<Waypoint>* list, const Ident
         });
     if (end == ReadEnd::Aborted) return aborted_and_stop(ctx);
     if (end == ReadEnd::Error) return fail(ctx, "E303 COM port read error");
+    if (end == ReadEnd::Silence && reader.partial()) reader_error = kBadChecksum;
     if (no_memory) return fail_and_stop(ctx, "E301 Track log memory allocation");
     if (list && reader_error) return fail_and_stop(ctx, format_counts("E305 Format error %", reader_error));
     if (format_error) return fail_and_stop(ctx, format_counts("E304 Format error %", format_error));
