@@ -24,16 +24,7 @@ namespace fs = std::filesystem;
 
 const std::string kLog = std::string(ORLOGIX_TEST_DATA) + "/tracks/d3p_gpsbabel.log";
 
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
+std::string run(const std::string& command) { return test::peer_output(command); }
 
 sim::MagellanConfig served_log() {
     std::string text;

@@ -55,6 +55,15 @@ AngleFault magellan_angle(std::string_view value, std::string_view hemisphere, A
     return AngleFault::None;
 }
 
+int decode_magellan_position(std::span<const std::string_view> f, int32_t& latitude, int32_t& longitude) {
+    if (f.size() < 2) return kNoLatitude;
+    if (f.size() < 3) return kNoNorthSouth;
+    if (const int e = angle_error(magellan_angle(f[1], f[2], Axis::Latitude, latitude), kBadLatitude)) return e;
+    if (f.size() < 4) return kNoLongitude;
+    if (f.size() < 5) return kNoEastWest;
+    return angle_error(magellan_angle(f[3], f[4], Axis::Longitude, longitude), kBadLongitude);
+}
+
 bool magellan_integer(std::string_view text, int32_t& value) {
     text = trim_blanks(text);
     value = 0;
@@ -65,12 +74,7 @@ int decode_magellan_track_fields(std::span<const std::string_view> f, TrackPosit
     fix = false;
     p = TrackPosition{};
     auto has = [&](std::size_t i) { return f.size() > i; };
-    if (!has(1)) return kNoLatitude;
-    if (!has(2)) return kNoNorthSouth;
-    if (const int e = angle_error(magellan_angle(f[1], f[2], Axis::Latitude, p.latitude), kBadLatitude)) return e;
-    if (!has(3)) return kNoLongitude;
-    if (!has(4)) return kNoEastWest;
-    if (const int e = angle_error(magellan_angle(f[3], f[4], Axis::Longitude, p.longitude), kBadLongitude)) return e;
+    if (const int e = decode_magellan_position(f, p.latitude, p.longitude)) return e;
     if (!has(5)) return kNoAltitude;
     int32_t altitude = 0;
     if (!magellan_integer(f[5], altitude)) return kBadAltitude;

@@ -23,6 +23,12 @@ enum class AngleFault { None, Value, Range, Hemisphere };
 // Past the pole or the date line is out of range; the limits themselves are not.
 AngleFault magellan_angle(std::string_view value, std::string_view hemisphere, Axis axis, int32_t& out);
 
+// Fields 1-4 of a $PMGNTRK or $PMGNWPL sentence ("PMGN..." first):
+// latitude, N/S, longitude, E/W. 0, or the first bad one's error in field
+// order: 1 missing latitude, 2 bad, 3 out of range, 4 missing N/S, 5 bad,
+// and 6-10 the same for the longitude.
+int decode_magellan_position(std::span<const std::string_view> fields, int32_t& latitude, int32_t& longitude);
+
 // An integer field: optional blanks, an optional "-", digits, optional
 // blanks; empty is 0. False for anything else or a value past 32 bits.
 bool magellan_integer(std::string_view text, int32_t& value);

@@ -14,21 +14,8 @@ namespace orlogix::magellan {
 
 namespace {
 
-enum WaypointError : int {
-    kNoLatitude = 1, kBadLatitude, kLatitudeRange, kNoNorthSouth, kBadNorthSouth,
-    kNoLongitude, kBadLongitude, kLongitudeRange, kNoEastWest, kBadEastWest,
-    kNoAltitude, kBadAltitude, kNoUnit, kBadUnit, kNoId, kBadId,
-};
-
-int angle_error(AngleFault fault, int first) {
-    switch (fault) {
-    case AngleFault::None: return 0;
-    case AngleFault::Value: return first;
-    case AngleFault::Range: return first + 1;
-    case AngleFault::Hemisphere: return first + 3;
-    }
-    return first;
-}
+// The position fields come first, numbered 1-10 as in a track sentence.
+enum WaypointError : int { kNoAltitude = 11, kBadAltitude, kNoUnit, kBadUnit, kNoId, kBadId };
 
 }  // namespace
 
@@ -92,12 +79,7 @@ int decode_waypoint(std::string_view body, uint32_t stamp, Waypoint& w) {
     if (f[0] != "PMGNWPL") return -1;
     w = Waypoint{};
     auto has = [&](std::size_t i) { return f.size() > i; };
-    if (!has(1)) return kNoLatitude;
-    if (!has(2)) return kNoNorthSouth;
-    if (const int e = angle_error(magellan_angle(f[1], f[2], Axis::Latitude, w.latitude), kBadLatitude)) return e;
-    if (!has(3)) return kNoLongitude;
-    if (!has(4)) return kNoEastWest;
-    if (const int e = angle_error(magellan_angle(f[3], f[4], Axis::Longitude, w.longitude), kBadLongitude)) return e;
+    if (const int e = decode_magellan_position(f, w.latitude, w.longitude)) return e;
     if (!has(5)) return kNoAltitude;
     int32_t altitude = 0;
     if (!magellan_integer(f[5], altitude)) return kBadAltitude;
