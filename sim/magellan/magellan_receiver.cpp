@@ -92,7 +92,7 @@ void MagellanReceiver::handle(std::string_view line) {
             lines.push_back(nmea_sentence(magellan::waypoint_body(w, w.height) + ",a"));
         start(std::move(lines));
     } else if (command == "STOP") {
-        if (!sending_.empty()) report(strformat("stopped, %zu sentences not sent", sending_.size()));
+        report(strformat("stop, %zu sentences not sent", sending_.size()));
         sending_.clear();
     } else if (command == "END") {
         report("end of upload");

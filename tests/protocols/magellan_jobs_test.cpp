@@ -8,7 +8,6 @@
 
 #include "access/job_runner.hpp"
 #include "competition/pilot_identity.hpp"
-#include "core/file_read.hpp"
 #include "core/time.hpp"
 #include "protocols/magellan/jobs.hpp"
 #include "protocols/magellan/sentences.hpp"
@@ -21,12 +20,6 @@ namespace orlogix::magellan {
 namespace {
 
 using sim::MagellanConfig;
-
-std::string log_text() {
-    std::string text;
-    EXPECT_EQ(read_file(std::string(ORLOGIX_TEST_DATA) + "/tracks/d3p_gpsbabel.log", text), 0);
-    return text;
-}
 
 MagellanConfig config(std::vector<std::string> lines = {}, bool end = true) {
     MagellanConfig c;
@@ -128,30 +121,6 @@ TEST(MagellanJobs, ModelsWithoutTimeOrDateInTheirLogsAreRefusedBeforeAnythingIsS
     }
 }
 
-TEST(MagellanJobs, RealFlightLogComesDownWhole) {
-    const std::string text = log_text();
-    JobRig rig(config(sim::log_file_lines(text)));
-    ASSERT_EQ(rig.run(read_track_log_job), 0) << rig.reporter.last_error().text;
-    const auto flight = test::load_flight("flights/d3p.igc");
-    ASSERT_EQ(rig.positions().size(), flight.size());
-    EXPECT_EQ(rig.positions().front().flags, kSegmentStart);
-    EXPECT_EQ(rig.positions().front().time, flight.front().time);
-    EXPECT_EQ(rig.positions().back().time, flight.back().time);
-    EXPECT_EQ(rig.positions()[100].gps_altitude, flight[100].gps_altitude);
-    EXPECT_EQ(rig.positions()[100].baro_altitude, 0);
-    const TrackLogHeader& h = rig.ctx->result.track_log.header;
-    EXPECT_EQ(h.instrument_family, InstrumentFamily::Magellan);
-    EXPECT_EQ(h.track_log_source, 1);
-    EXPECT_EQ(h.times_in_utc, 0);
-    EXPECT_EQ(h.baro_present, 0);
-    EXPECT_EQ(h.product_name, "Magellan");
-    EXPECT_TRUE(rig.reporter.has_status("Requesting track log"));
-    EXPECT_TRUE(rig.reporter.has_status("2520 points received"));
-    EXPECT_EQ(rig.reporter.statuses().back(), "2527 points received");
-    // The END sentence ended it: no STOP.
-    EXPECT_EQ(rig.sent(), std::string(kVersionRequest) + std::string(kTrackRequest));
-}
-
 // Older receivers send no END: the silence after the last sentence ends the
 // log as a success, and the receiver is told to stop.
 TEST(MagellanJobs, SilenceEndsTheLogOfAnOlderReceiver) {
@@ -161,6 +130,10 @@ TEST(MagellanJobs, SilenceEndsTheLogOfAnOlderReceiver) {
     EXPECT_TRUE(rig.reporter.has_status("10 points received"));
     EXPECT_EQ(rig.reporter.notes(), std::vector<std::string>{"Progress 10/?"});
     EXPECT_EQ(rig.sent(), std::string(kVersionRequest) + std::string(kTrackRequest) + std::string(kStop));
+    // With END there is no STOP.
+    JobRig ended(config(short_track(12)));
+    ASSERT_EQ(ended.run(read_track_log_job), 0);
+    EXPECT_EQ(ended.sent(), std::string(kVersionRequest) + std::string(kTrackRequest));
 
     // Nothing but END: no positions is a failure.
     JobRig empty(config());
@@ -251,15 +224,13 @@ TEST(MagellanJobs, WaypointsUpAndDownWithThePilotsIds) {
     EXPECT_EQ(comp.positions().size(), 2u);
     EXPECT_EQ(comp.sent().substr(kVersionRequest.size(), kWaypointRequest.size()), kWaypointRequest);
 
-    // A waypoint with a bad ID fails a normal download with its number.
-    MagellanConfig bad = config();
-    JobRig wrong(bad, {}, AccessType::ReadWaypoints);
-    bad.waypoints = {test::waypoint_at("X", 46, 7, 0, "A")};
-    JobRig odd(bad, test::corrupt_reply(2), AccessType::ReadWaypoints);
-    EXPECT_EQ(odd.run(read_waypoints_job), -1);
-    EXPECT_EQ(odd.reporter.last_error().text, "E305 Format error 3");
-    EXPECT_EQ(wrong.run(read_waypoints_job), -1);
-    EXPECT_EQ(wrong.reporter.last_error().text, "0 waypoints received");
+    // Outside competition mode the spoiled waypoint fails the download; none at all too.
+    JobRig spoiled(held, test::corrupt_reply(2), AccessType::ReadWaypoints);
+    EXPECT_EQ(spoiled.run(read_waypoints_job), -1);
+    EXPECT_EQ(spoiled.reporter.last_error().text, "E305 Format error 3");
+    JobRig none(config(), {}, AccessType::ReadWaypoints);
+    EXPECT_EQ(none.run(read_waypoints_job), -1);
+    EXPECT_EQ(none.reporter.last_error().text, "0 waypoints received");
 }
 
 TEST(MagellanJobs, UploadCountsOnlyTheWaypointsWritten) {

@@ -80,9 +80,18 @@ TEST(MagellanOverPty, TrackDownloadOfARealFlight) {
     auto ctx = harness.job(reporter, AccessType::ReadTrackLog, ProtocolType::Magellan);
     ASSERT_EQ(run_job_inline(*ctx, read_track_log_job), 0) << reporter.last_error().text;
     const auto flight = test::load_flight("flights/d3p.igc");
-    ASSERT_EQ(ctx->result.track_log.positions.size(), flight.size());
-    EXPECT_EQ(ctx->result.track_log.positions.back().time, flight.back().time);
-    EXPECT_EQ(ctx->result.track_log.header.instrument_family, InstrumentFamily::Magellan);
+    const std::vector<TrackPosition>& got = ctx->result.track_log.positions;
+    ASSERT_EQ(got.size(), flight.size());
+    EXPECT_EQ(got.front().flags, kSegmentStart);
+    EXPECT_EQ(got.front().time, flight.front().time);
+    EXPECT_EQ(got.back().time, flight.back().time);
+    EXPECT_EQ(got[100].gps_altitude, flight[100].gps_altitude);
+    const TrackLogHeader& h = ctx->result.track_log.header;
+    EXPECT_EQ(h.instrument_family, InstrumentFamily::Magellan);
+    EXPECT_EQ(h.track_log_source, 1);
+    EXPECT_EQ(h.times_in_utc + h.baro_present, 0);
+    EXPECT_EQ(h.device_identity, "Magellan: 33");
+    EXPECT_TRUE(reporter.has_status("2520 points received"));
     EXPECT_EQ(reporter.statuses().back(), "2527 points received");
 }
 
