@@ -5,7 +5,11 @@
 // download over the pseudo-terminal, through the termios link.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -16,6 +20,7 @@
 #include "support/peer_programs.hpp"
 #include "support/recording_reporter.hpp"
 #include "support/sim_kit.hpp"
+#include "support/subprocess.hpp"
 
 namespace orlogix::magellan {
 namespace {
@@ -93,6 +98,29 @@ TEST(MagellanOverPty, TrackDownloadOfARealFlight) {
     EXPECT_EQ(h.device_identity, "Magellan: 33");
     EXPECT_TRUE(reporter.has_status("2520 points received"));
     EXPECT_EQ(reporter.statuses().back(), "2527 points received");
+}
+
+// The command line's upload adds the pilot's ID waypoints after the file's.
+TEST(MagellanOverPty, CommandLineUploadsTheFileAndThePilotIds) {
+    test::PtySim harness(std::make_unique<sim::MagellanReceiver>(sim::MagellanConfig{}));
+    ASSERT_TRUE(harness.started());
+    const fs::path dir = fs::temp_directory_path() / ("orlogix-magellan-pty-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);   // keep the user's settings out of it
+    test::Subprocess program;
+    ASSERT_EQ(program.start(test::built_program("ORLOGIX_BIN", "orlogix"),
+                            {"/GPS=MAGELLAN", "/COM=" + harness.device_path(),
+                             "/WR_WPT=" + std::string(ORLOGIX_TEST_DATA) + "/waypoints/waypoints.cup",
+                             "/COMPID=57", "/CIVLID=12345", "/WIN=0", "/EXIT"}),
+              0);
+    EXPECT_EQ(program.wait(std::chrono::seconds(60)), 0) << program.error_output();
+    fs::remove_all(dir);
+    ASSERT_TRUE(harness.uploads.wait_for(3));
+    const std::vector<std::string> lines = harness.uploads.lines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.back(), "end of upload");
+    EXPECT_EQ(lines[lines.size() - 3].substr(0, 15), "waypoint COMPID");
+    EXPECT_EQ(lines[lines.size() - 2].substr(0, 15), "waypoint CIVLID");
 }
 
 }  // namespace
