@@ -1,14 +1,14 @@
 // The Magellan job routines against the simulated receiver on the in-memory
-// link, on simulated time: identification, the model refusals, a real
-// flight's .log served byte for byte, the silent end of older receivers,
-// waypoints both ways with the pilot's ID waypoints, faults and the sweep.
+// link, on simulated time: identification, the model refusals, the silent
+// end of older receivers, waypoints both ways with the pilot's ID
+// waypoints, faults and the sweep.
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "access/job_runner.hpp"
 #include "competition/pilot_identity.hpp"
-#include "core/time.hpp"
+#include "core/report.hpp"
 #include "protocols/magellan/jobs.hpp"
 #include "protocols/magellan/sentences.hpp"
 #include "sim/magellan/magellan_receiver.hpp"
@@ -28,18 +28,12 @@ MagellanConfig config(std::vector<std::string> lines = {}, bool end = true) {
     return c;
 }
 
-// A short track: n fixes a minute apart, one without a fix in between.
+// A short track: n fixes a minute apart, one without a fix after the first.
 std::vector<std::string> short_track(int n) {
-    std::vector<TrackPosition> p(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        p[static_cast<std::size_t>(i)] = TrackPosition{};
-        const Waypoint w = test::waypoint_at("", 46.5 + i * 0.001, 7.25 - i * 0.001, 0);
-        p[static_cast<std::size_t>(i)].latitude = w.latitude;
-        p[static_cast<std::size_t>(i)].longitude = w.longitude;
-        p[static_cast<std::size_t>(i)].gps_altitude = 10000 + 10 * i;
-        p[static_cast<std::size_t>(i)].time = time_from_calendar(2024, 7, 1, 10, i, 0);
-    }
-    std::vector<std::string> lines = sim::track_sentences(p);
+    std::vector<std::string> lines;
+    for (int i = 0; i < n; ++i)
+        lines.push_back(nmea_sentence(strformat("PMGNTRK,46%02d.000,N,00715.000,E,%05d,M,10%02d00.00,A,,010724", i,
+                                                1000 + i, i)));
     lines.insert(lines.begin() + 1, nmea_sentence("PMGNTRK,4630.000,N,00715.000,E,01000,M,100030.00,V,,010724"));
     return lines;
 }
