@@ -1,9 +1,8 @@
 #include "sim/magellan/magellan_receiver.hpp"
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
+#include "core/file_read.hpp"
 #include "core/report.hpp"
 #include "core/units.hpp"
 #include "formats/tracks/magellan.hpp"
@@ -127,15 +126,6 @@ void MagellanReceiver::take_upload(std::string_view body) {
 
 namespace {
 
-bool read_file(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    out = s.str();
-    return true;
-}
-
 bool is_log_file(const std::string& path) {
     if (path.size() < 4) return false;
     std::string ext = path.substr(path.size() - 4);
@@ -161,7 +151,7 @@ std::unique_ptr<Instrument> make_magellan(const FamilyOptions& options, Reporter
     if (is_log_file(options.track_file)) {
         // A receiver's own log goes out byte for byte.
         std::string text;
-        if (!read_file(options.track_file, text)) {
+        if (read_file(options.track_file, text) != 0) {
             r.error_box("orlogix-sim", "Cannot read " + options.track_file);
             return nullptr;
         }
