@@ -23,16 +23,7 @@ namespace {
 
 constexpr const char* kGpsbabel = "/usr/bin/gpsbabel";
 
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
+std::string run(const std::string& command) { return test::peer_output(command); }
 
 // unicsv output: a header line naming the columns, then one line per item.
 std::vector<std::vector<std::string>> csv_rows(const std::string& text, std::vector<std::string>& header) {

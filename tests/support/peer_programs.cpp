@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace orlogix::test {
@@ -17,6 +18,17 @@ bool peer_available(const std::string& program) {
     // only gives the macro a function without a result to return from.
     [&program] { GTEST_SKIP() << program << " is not installed"; }();
     return false;
+}
+
+std::string peer_output(const std::string& command) {
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return out;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    pclose(p);
+    return out;
 }
 
 }  // namespace orlogix::test

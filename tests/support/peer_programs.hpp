@@ -11,4 +11,8 @@ namespace orlogix::test {
 // skipped on a machine without the program.
 bool peer_available(const std::string& program);
 
+// What a shell command line printed on standard output (empty when it
+// could not start).
+std::string peer_output(const std::string& command);
+
 }  // namespace orlogix::test
