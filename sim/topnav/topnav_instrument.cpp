@@ -144,6 +144,8 @@ void TopNavInstrument::on_purge() {
         report(strformat("log sent: %zu bytes", config_.log.size()));
         return;
     }
+    // Without a track there is nothing to send (an upload is coming).
+    if (config_.positions.empty()) return;
     const std::vector<std::string> lines = config_.mxp ? mxp_log_lines(config_) : block_log_lines(config_);
     for (const std::string& line : lines) reply(line);
     report(strformat("track sent: %zu lines", lines.size()));
