@@ -9,7 +9,6 @@
 #include <QTableView>
 
 #include "core/file_read.hpp"
-#include "sim/harness.hpp"
 #include "sim/topnav/topnav_instrument.hpp"
 #include "support/sim_kit.hpp"
 #include "window_fixture.hpp"
@@ -17,23 +16,7 @@
 namespace orlogix::ui {
 namespace {
 
-class TopNavWindow : public test::WindowTest {
-protected:
-    MainWindow& window_on(std::unique_ptr<sim::Instrument> instrument) {
-        harness_ = std::make_unique<sim::Harness>(std::move(instrument));
-        EXPECT_EQ(harness_->start(), 0);
-        MainWindow& w = open_window();
-        w.settings().port_name = harness_->device_path();
-        w.jobs().set_port_name(harness_->device_path());
-        return w;
-    }
-    void TearDown() override {
-        window_.reset();
-        harness_.reset();
-        test::WindowTest::TearDown();
-    }
-    std::unique_ptr<sim::Harness> harness_;
-};
+using TopNavWindow = test::InstrumentWindowTest;
 
 TEST_F(TopNavWindow, EntriesAreEnabledAndTheMxpLogSavesAndOpensAsTnc) {
     sim::TopNavConfig c;
