@@ -1,13 +1,12 @@
 // The Top Navigator codec against lines and bytes written by hand from the
-// documented layouts: the line reader, MXP header and position lines, the
-// block form with a bad run, the waypoint lines and the 31-byte packet.
+// documented layouts: MXP header and position lines, the block form with a
+// bad run, the waypoint lines and the 31-byte packet.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "protocols/topnav/block_decoder.hpp"
-#include "protocols/topnav/line_reader.hpp"
 #include "protocols/topnav/mxp_decoder.hpp"
 #include "protocols/topnav/waypoints.hpp"
 #include "support/sim_kit.hpp"
@@ -21,25 +20,6 @@ constexpr int32_t kLon = 86595290;
 // 2011-06-15 00:00 and 10:30:00 in seconds from 1989-12-31.
 constexpr uint32_t kJune15 = 677030400;
 constexpr uint32_t kStart = 677068200;
-
-TEST(TopNavLines, ReaderEndsTextAtCarriageReturnAndRefusesTheHundredAndFirstCharacter) {
-    LineReader r;
-    std::vector<std::string> lines;
-    int too_long = 0;
-    const std::string input = "abc\rjunk\n" + std::string(100, 'x') + "\r\n" + std::string(101, 'y') + "\r\nz\n";
-    for (const char c : input) {
-        const auto got = r.feed(static_cast<uint8_t>(c));
-        if (got == LineReader::Result::Line) lines.push_back(r.line());
-        if (got == LineReader::Result::TooLong) ++too_long;
-    }
-    EXPECT_EQ(too_long, 1);
-    ASSERT_EQ(lines.size(), 4u);   // the over-long one ends as an empty line at its LF
-    EXPECT_EQ(lines[0], "abc");
-    EXPECT_EQ(lines[1], std::string(100, 'x'));
-    EXPECT_EQ(lines[2], "");
-    EXPECT_EQ(lines[3], "z");
-    EXPECT_EQ(without_flow_control("a\x11" "b\x13" "c"), "abc");
-}
 
 TEST(TopNavMxp, HeaderAndPositionsWithAWrappedOffset) {
     MxpHeader h;
@@ -66,18 +46,6 @@ TEST(TopNavMxp, HeaderAndPositionsWithAWrappedOffset) {
     // A smaller offset has wrapped its 16 bits.
     ASSERT_EQ(d.decode("00030004010441D800AA1E04B079", p), 0);
     EXPECT_EQ(p.time, kStart + 65536 + 4);
-}
-
-TEST(TopNavMxp, XcTrainerHeaderWithBothHeights) {
-    MxpHeader h;
-    ASSERT_EQ(decode_mxp_header("@xc12341A2B00110615103000010001012006C", true, h), 0);
-    EXPECT_EQ(h.product(), "XC Trainer V1.2-34, S/N 6699");
-    EXPECT_EQ(h.variant, 2);
-    MxpPositions d(h);
-    TrackPosition p;
-    ASSERT_EQ(d.decode("00000000010441D800AA1E04B004BA79", p), 0);
-    EXPECT_EQ(p.baro_altitude, 1200);
-    EXPECT_EQ(p.gps_altitude, 12100);
 }
 
 TEST(TopNavMxp, ErrorsOfHeaderAndPositionLines) {
@@ -129,10 +97,9 @@ int feed_all(BlockDecoder& d, const std::vector<std::string>& lines) {
 }
 
 std::vector<std::string> block(int good_first, int bad, int good_after) {
-    std::vector<std::string> out;
-    for (int i = 0; i < good_first; ++i) out.push_back(kGood);
-    for (int i = 0; i < bad; ++i) out.push_back(kBad);
-    for (int i = 0; i < good_after; ++i) out.push_back(kGood);
+    std::vector<std::string> out(good_first, kGood);
+    out.insert(out.end(), bad, kBad);
+    out.insert(out.end(), good_after, kGood);
     return out;
 }
 
@@ -192,28 +159,6 @@ TEST(TopNavBlocks, MidnightAndTheBlockErrorsKeepTheirCodes) {
         BlockDecoder d;
         EXPECT_EQ(feed_all(d, c.lines), c.error) << c.what;
     }
-}
-
-TEST(TopNavBlocks, VariantsOfTheStartRecord) {
-    // Variant 2 carries both heights in 34 columns; the Top Navigator's own
-    // download reads every log as variant 1.
-    std::string start = kStartRecord;
-    start[4] = '2';
-    const std::string both = "0441D8" "00AA1E" "04B0" "04BA" "00000000000" "000";
-    BlockDecoder d;
-    ASSERT_EQ(feed_all(d, {start, time_record("103000"), both}), 0);
-    ASSERT_EQ(d.feed("@EOF"), kEndOfLog);
-    EXPECT_EQ(d.variant(), 2);
-    ASSERT_EQ(d.positions().size(), 1u);
-    EXPECT_EQ(d.positions()[0].baro_altitude, 1200);
-    EXPECT_EQ(d.positions()[0].gps_altitude, 12100);
-    BlockDecoder forced(true);
-    ASSERT_EQ(feed_all(forced, {start, time_record("103000"), kGood}), 0);
-    EXPECT_EQ(forced.variant(), 1);
-    // A start record that does not pass is ignored.
-    BlockDecoder none;
-    ASSERT_EQ(feed_all(none, {kStartRecord.substr(0, 77), time_record("103000"), kGood, "@EOF"}), 0);
-    EXPECT_EQ(none.stage(), 0);
 }
 
 TEST(TopNavWaypoints, TextLines) {
