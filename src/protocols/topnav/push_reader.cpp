@@ -11,8 +11,8 @@ constexpr std::size_t kChunk = 200;
 }
 
 int PushReader::next(std::string& chunk, int first_ms, int silence_ms) {
-    const int limit = started_ ? silence_ms : first_ms;
-    const Deadline until = ctx_.timer.deadline(limit < 0 ? 0 : limit);
+    int limit = started_ ? silence_ms : first_ms;
+    Deadline until = ctx_.timer.deadline(limit < 0 ? 0 : limit);
     uint8_t buffer[kChunk];
     for (;;) {
         if (ctx_.aborted()) return kAborted;
@@ -23,9 +23,11 @@ int PushReader::next(std::string& chunk, int first_ms, int silence_ms) {
             chunk = without_flow_control(std::string_view(reinterpret_cast<const char*>(buffer),
                                                           static_cast<std::size_t>(n)));
             raw_ += chunk;
-            // Flow control alone is no data, but it is no silence either.
             if (!chunk.empty()) return static_cast<int>(chunk.size());
-            return next(chunk, first_ms, silence_ms);
+            // Flow control alone is no data, but it is no silence either.
+            limit = silence_ms;
+            until = ctx_.timer.deadline(limit < 0 ? 0 : limit);
+            continue;
         }
         if (limit >= 0 && until.expired()) return kSilence;
     }
