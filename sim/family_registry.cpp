@@ -16,6 +16,7 @@ void register_all_families(FamilyRegistry& registry) {
     register_mtk_family(registry);
     register_garmin_usb_family(registry);
     register_magellan_family(registry);
+    register_topnav_families(registry);
 }
 
 int FamilyRegistry::add(std::string name, std::string summary, FamilyFactory make) {

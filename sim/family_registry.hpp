@@ -67,6 +67,7 @@ void register_iq_basic_family(FamilyRegistry& registry);
 void register_mtk_family(FamilyRegistry& registry);
 void register_garmin_usb_family(FamilyRegistry& registry);
 void register_magellan_family(FamilyRegistry& registry);
+void register_topnav_families(FamilyRegistry& registry);   // topnav and xctrainer
 
 // Every family the tool knows.
 void register_all_families(FamilyRegistry& registry);

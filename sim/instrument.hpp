@@ -43,6 +43,8 @@ public:
     // Driver side (the runner, or a test driving the instrument directly).
     void receive(std::string_view bytes) { on_bytes(bytes); }
     void tick() { on_tick(); }
+    // The program purged the port's queues (instruments that push start then).
+    void purged() { on_purge(); }
     bool has_output() const { return !output_.empty(); }
     OutputChunk take_chunk();
     // Everything queued, pauses ignored.
@@ -54,12 +56,16 @@ public:
 
     // How often on_tick runs while the runner serves; zero (the default): never.
     virtual std::chrono::milliseconds tick_interval() const { return std::chrono::milliseconds{0}; }
+    // True for an instrument that wants to hear of purges: the pseudo-terminal
+    // runner then serves it in packet mode, where a purge arrives as a status byte.
+    virtual bool notices_purge() const { return false; }
 
 protected:
     // The bytes the program wrote, as they arrive (any split is possible).
     virtual void on_bytes(std::string_view bytes) = 0;
     // Periodic hook for unsolicited data, e.g. a receiver streaming sentences.
     virtual void on_tick() {}
+    virtual void on_purge() {}
 
     // One logical reply (or one unsolicited message); faults apply here.
     void reply(std::string_view bytes);

@@ -59,6 +59,8 @@ void MemoryRunner::purge(int64_t now_ms) {
     run_ticks(now_ms);
     collect(now_ms);
     while (!queue_.empty() && queue_.front().at <= now_ms) queue_.pop_front();
+    instrument_.purged();
+    collect(now_ms);
 }
 
 }  // namespace orlogix::sim

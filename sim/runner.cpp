@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,7 +16,12 @@ namespace {
 constexpr int kNoSlaveWaitMs = 20;
 }  // namespace
 
-Runner::Runner(Instrument& instrument, int master_fd) : instrument_(instrument), master_(master_fd) {}
+Runner::Runner(Instrument& instrument, int master_fd) : instrument_(instrument), master_(master_fd) {
+    // In packet mode every read of the master starts with a status byte,
+    // which tells of the program flushing its queues.
+    int on = 1;
+    packet_mode_ = instrument_.notices_purge() && ::ioctl(master_, TIOCPKT, &on) == 0;
+}
 
 Runner::~Runner() {
     stop();
@@ -95,6 +101,16 @@ void Runner::read_input(bool& no_slave) {
     char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n > 0 && packet_mode_) {
+            if (buffer[0] != TIOCPKT_DATA) {
+                if (buffer[0] & (TIOCPKT_FLUSHREAD | TIOCPKT_FLUSHWRITE)) instrument_.purged();
+                continue;
+            }
+            const std::string_view bytes(buffer + 1, static_cast<std::size_t>(n - 1));
+            record(true, bytes);
+            instrument_.receive(bytes);
+            continue;
+        }
         if (n > 0) {
             const std::string_view bytes(buffer, static_cast<std::size_t>(n));
             record(true, bytes);

@@ -57,6 +57,7 @@ private:
 
     Instrument& instrument_;
     int master_;
+    bool packet_mode_ = false;   // reads carry a status byte first (TIOCPKT)
     int wake_[2] = {-1, -1};
     std::thread thread_;
     std::atomic<bool> stopping_{false};

@@ -20,6 +20,7 @@
 #include "formats/tracks/magellan.hpp"
 #include "formats/tracks/mapsource.hpp"
 #include "formats/tracks/ozi.hpp"
+#include "formats/tracks/tnc.hpp"
 #include "formats/waypoints/line_formats.hpp"
 #include "formats/waypoints/mapsource.hpp"
 #include "formats/xml/tokenizer.hpp"
@@ -53,10 +54,12 @@ int read_gpx(Reporter& r, std::string_view bytes, bool, TrackFileRead& out) {
     return from_zero_failure(read_gpx_track(r, bytes, out.positions));
 }
 
-int read_topnav(Reporter& r, std::string_view, bool, TrackFileRead&) {
-    // Decoding these logs comes with the Top Navigator download.
-    r.error_box(kReadTrackTitle, "Reading Top Navigator logs is not available yet");
-    return -1;
+int read_topnav(Reporter& r, std::string_view bytes, bool, TrackFileRead& out) {
+    TncRead log;
+    const int count = read_tnc_log(r, bytes, log);
+    out.positions = std::move(log.positions);
+    out.baro_present = log.baro_present;
+    return count;
 }
 
 int read_igc(Reporter& r, std::string_view bytes, bool, TrackFileRead& out) {

@@ -7,6 +7,7 @@
 #include "protocols/garmin/jobs.hpp"
 #include "protocols/magellan/jobs.hpp"
 #include "protocols/mtk/jobs.hpp"
+#include "protocols/topnav/jobs.hpp"
 
 namespace orlogix {
 
@@ -18,6 +19,7 @@ void register_protocol_families() {
         add_family_registration(flytec::register_iq_basic_jobs);
         add_family_registration(mtk::register_mtk_jobs);
         add_family_registration(magellan::register_magellan_jobs);
+        add_family_registration(topnav::register_topnav_jobs);
         return true;
     }();
     (void)once;

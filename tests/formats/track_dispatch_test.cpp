@@ -177,7 +177,7 @@ TEST_F(TrackFiles, EverySaveTypeReadsBackThroughTheDispatch) {
     }
 }
 
-TEST_F(TrackFiles, ReadFailuresAndTheMissingTopNavigatorReader) {
+TEST_F(TrackFiles, ReadFailures) {
     TrackFileRead out;
     EXPECT_EQ(read_track_file(r_, path("none.plt"), out), -1);
     EXPECT_EQ(r_.last_error().title, "Error opening file");
@@ -190,7 +190,8 @@ TEST_F(TrackFiles, ReadFailuresAndTheMissingTopNavigatorReader) {
     EXPECT_EQ(r_.last_error().title, "Error opening track log file");
     ASSERT_EQ(write_file_atomic(path("log.tnc"), "bytes"), 0);
     EXPECT_EQ(read_track_file(r_, path("log.tnc"), out), -1);
-    EXPECT_EQ(r_.last_error().text, "Reading Top Navigator logs is not available yet");
+    EXPECT_EQ(r_.last_error().text, "Missing start record");
+    EXPECT_EQ(r_.last_error().title, "Reading Top Navigator Log File");
     EXPECT_EQ(read_track_file(r_, path("noextension"), out), -1);
     EXPECT_EQ(r_.last_error().text, "Missing track log file extension");
     EXPECT_EQ(read_track_file(r_, path("x.txt"), out), -1);

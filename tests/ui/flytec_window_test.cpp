@@ -20,7 +20,7 @@
 namespace orlogix::ui {
 namespace {
 
-class FlytecWindow : public test::WindowTest {
+class FlytecWindow : public test::InstrumentWindowTest {
 protected:
     std::vector<sim::FlytecTrack> flights(std::initializer_list<const char*> names) {
         std::vector<std::string> paths;
@@ -29,14 +29,6 @@ protected:
         SilentReporter quiet;
         EXPECT_TRUE(sim::load_served_tracks(quiet, paths, "1234", tracks));
         return tracks;
-    }
-    MainWindow& window_on(std::unique_ptr<sim::Instrument> instrument) {
-        harness_ = std::make_unique<sim::Harness>(std::move(instrument));
-        EXPECT_EQ(harness_->start(), 0);
-        MainWindow& w = open_window();
-        w.settings().port_name = harness_->device_path();
-        w.jobs().set_port_name(harness_->device_path());
-        return w;
     }
     bool run(MainWindow& w, int entry) {
         w.command(entry);
@@ -47,12 +39,6 @@ protected:
         for (const BoxRequest& b : boxes_) all += b.kind + " " + b.title + ": " + b.text + "\n";
         return all;
     }
-    void TearDown() override {
-        window_.reset();
-        harness_.reset();
-        test::WindowTest::TearDown();
-    }
-    std::unique_ptr<sim::Harness> harness_;
 };
 
 TEST_F(FlytecWindow, EntriesAndButtonsAreEnabledAndDownloadsFillTheLog) {

@@ -14,6 +14,7 @@
 
 #include "access/dispatch.hpp"
 #include "protocols/families.hpp"
+#include "sim/harness.hpp"
 #include "ui/main_window.hpp"
 
 namespace orlogix::ui::test {
@@ -99,6 +100,25 @@ protected:
     std::deque<int> answers_;
     std::vector<int> chosen_lines_;  // the answer to a track-list choice
     std::string save_path_;          // the answer to a job's save dialog; empty: closed
+};
+
+// A window whose configured port is a simulated instrument on a pseudo-terminal.
+class InstrumentWindowTest : public WindowTest {
+protected:
+    MainWindow& window_on(std::unique_ptr<sim::Instrument> instrument) {
+        harness_ = std::make_unique<sim::Harness>(std::move(instrument));
+        EXPECT_EQ(harness_->start(), 0);
+        MainWindow& w = open_window();
+        w.settings().port_name = harness_->device_path();
+        w.jobs().set_port_name(harness_->device_path());
+        return w;
+    }
+    void TearDown() override {
+        window_.reset();
+        harness_.reset();
+        WindowTest::TearDown();
+    }
+    std::unique_ptr<sim::Harness> harness_;
 };
 
 inline std::string flight_path(const char* name) { return std::string(ORLOGIX_TEST_DATA) + "/flights/" + name; }
