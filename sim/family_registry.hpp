@@ -55,6 +55,7 @@ void register_garmin_family(FamilyRegistry& registry);
 void register_flytec_family(FamilyRegistry& registry);
 void register_flymaster_family(FamilyRegistry& registry);
 void register_iq_basic_family(FamilyRegistry& registry);
+void register_graviter_family(FamilyRegistry& registry);
 
 // Every family the tool knows.
 void register_all_families(FamilyRegistry& registry);

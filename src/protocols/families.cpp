@@ -5,6 +5,7 @@
 #include "protocols/flytec/iq_basic_jobs.hpp"
 #include "protocols/flytec/jobs.hpp"
 #include "protocols/garmin/jobs.hpp"
+#include "protocols/graviter/jobs.hpp"
 
 namespace orlogix {
 
@@ -14,6 +15,7 @@ void register_protocol_families() {
         add_family_registration(flytec::register_flytec_jobs);
         add_family_registration(flymaster::register_flymaster_jobs);
         add_family_registration(flytec::register_iq_basic_jobs);
+        add_family_registration(graviter::register_graviter_jobs);
         return true;
     }();
     (void)once;
