@@ -68,7 +68,7 @@ TEST(MenuTable, MenusInterleaveInstrumentAndOwnEntriesInTheirOrder) {
     EXPECT_EQ(ids_of("&CTR"), (std::vector<int>{40098, 40099, 40106, 40107, 40109, 40110, 40100, 40108, 40104, 40105,
                                                 40111, 40112, 40149}));
     EXPECT_EQ(ids_of("&Misc"), (std::vector<int>{40006, 40124, 40151, 40088, 40136, 40172, 40095, 40094, 40017, 40092,
-                                                 40144, 40142, 40014, 40015, 40016, 40166, 40145, 40157, 40146, 40153,
+                                                 40144, 40142, 40014, 40015, 40016, 40166, 40145, 40157, 40180, 40146, 40153,
                                                  40156, 40173, 40121}));
     const std::vector<int> wpts = ids_of("W&pts");
     ASSERT_EQ(wpts.size(), 30u);
