@@ -14,6 +14,7 @@ void register_all_families(FamilyRegistry& registry) {
     register_flymaster_family(registry);
     register_iq_basic_family(registry);
     register_graviter_family(registry);
+    register_dsx_family(registry);
 }
 
 int FamilyRegistry::add(std::string name, std::string summary, FamilyFactory make) {

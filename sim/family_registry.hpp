@@ -56,6 +56,7 @@ void register_flytec_family(FamilyRegistry& registry);
 void register_flymaster_family(FamilyRegistry& registry);
 void register_iq_basic_family(FamilyRegistry& registry);
 void register_graviter_family(FamilyRegistry& registry);
+void register_dsx_family(FamilyRegistry& registry);
 
 // Every family the tool knows.
 void register_all_families(FamilyRegistry& registry);

@@ -1,6 +1,7 @@
 #include "protocols/families.hpp"
 
 #include "access/dispatch.hpp"
+#include "protocols/dsx/jobs.hpp"
 #include "protocols/flymaster/jobs.hpp"
 #include "protocols/flytec/iq_basic_jobs.hpp"
 #include "protocols/flytec/jobs.hpp"
@@ -16,6 +17,7 @@ void register_protocol_families() {
         add_family_registration(flymaster::register_flymaster_jobs);
         add_family_registration(flytec::register_iq_basic_jobs);
         add_family_registration(graviter::register_graviter_jobs);
+        add_family_registration(dsx::register_dsx_jobs);
         return true;
     }();
     (void)once;
