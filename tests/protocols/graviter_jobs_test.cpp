@@ -154,13 +154,21 @@ TEST(GraviterJobs, OwnerNameIsWrittenByteByByte) {
 
     // No acknowledgement: a whole second is waited for it.
     JobRig missing(GraviterConfig{}, test::drop_reply(2), AccessType::WritePilotData);
+    missing.ctx->params.pilot.pilot_name = "ANNA";
     EXPECT_EQ(missing.run(), -1);
     EXPECT_EQ(missing.reporter.last_error().text, "E302 Missing command acknowledge");
     EXPECT_EQ(missing.reporter.last_error().title, "Upload user name");
     EXPECT_GE(missing.sim.now_ms(), 1300);
     EXPECT_EQ(missing.sent().find('W'), std::string::npos);
 
+    // No name prepared: nothing goes out rather than eight blanks.
+    JobRig empty(GraviterConfig{}, {}, AccessType::WritePilotData);
+    EXPECT_EQ(empty.run(), -1);
+    EXPECT_EQ(empty.reporter.last_error().text, "Missing input");
+    EXPECT_EQ(empty.sent(), "");
+
     JobRig bad(GraviterConfig{}, test::corrupt_reply(2), AccessType::WritePilotData);
+    bad.ctx->params.pilot.pilot_name = "ANNA";
     EXPECT_EQ(bad.run(), -1);
     EXPECT_EQ(bad.reporter.last_error().text, "E303 Bad command acknowledge");
 }

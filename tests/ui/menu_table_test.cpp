@@ -88,6 +88,8 @@ TEST_F(MenuWindow, InstrumentEntriesFollowTheRegisteredFamilies) {
     EXPECT_FALSE(w.action(40004)->isEnabled());
     EXPECT_FALSE(w.button(40004)->isEnabled());
     EXPECT_TRUE(w.action(40100)->isEnabled());   // CTR files
+    for (const int graviter_and_dsx : {40058, 40056, 40180, 40148, 40153})
+        EXPECT_TRUE(w.action(graviter_and_dsx)->isEnabled()) << graviter_and_dsx;
     EXPECT_FALSE(w.action(40173)->isEnabled());  // the server is not built
     EXPECT_EQ(w.action(40029)->text().toStdString(), "Read &Garmin");
     EXPECT_EQ(w.action(40029)->shortcut().toString().toStdString(), "Ctrl+G");

@@ -92,6 +92,8 @@ int read_track_log_job(JobContext& ctx) {
 }
 
 int write_owner_name_job(JobContext& ctx) {
+    // Nothing prepared would blank the name in the instrument.
+    if (ctx.params.pilot.pilot_name.empty()) return job_error(ctx, "Missing input", kNameTitle), -1;
     if (open_and_identify(ctx) < 0) return -1;
     if (!ctx.pause_ms(kBeforeCommandMs)) return job_aborted(ctx);
     if (write_text(ctx, kNameAcknowledgeRequest) < 0) return job_error(ctx, "E300 COM port write error", kNameTitle), -1;
