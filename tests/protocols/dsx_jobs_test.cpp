@@ -180,19 +180,17 @@ TEST(DsxFaultSweep, TrackListAndDownload) {
     };
     const test::FaultSweep sweep(k);
     const std::string exchange = sweep.run().exchange;
-    const std::size_t first_b = exchange.find("\nB") + 1, g = exchange.rfind("\nG") + 1;
+    test::IgcCutPositions at = test::igc_cut_positions(exchange);
     const std::size_t end_mark = exchange.rfind("ZZZZ");
-    std::vector<std::size_t> line_ends, others;
-    for (std::size_t n = 0; n < exchange.size(); ++n)
-        if (n != end_mark && n != end_mark + 5) (n > first_b && n <= g && exchange[n - 1] == '\n' ? line_ends : others).push_back(n);
-    EXPECT_EQ(sweep.sweep(others, true), std::vector<std::string>{});
+    std::erase_if(at.others, [end_mark](std::size_t n) { return n == end_mark || n == end_mark + 5; });
+    EXPECT_EQ(sweep.sweep(at.others, true), std::vector<std::string>{});
     for (std::size_t n : {end_mark, end_mark + 5}) {
         LineFaults cut;
         cut.cut_after = n;
         const test::SweepRun r = sweep.run(cut);
         EXPECT_TRUE(r.ended && !r.failed && r.complete) << n;
     }
-    for (std::size_t n : line_ends) {
+    for (std::size_t n : at.line_ends) {
         LineFaults cut;
         cut.cut_after = n;
         const test::SweepRun r = sweep.run(cut);

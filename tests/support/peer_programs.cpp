@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+
+#include "support/subprocess.hpp"
 
 namespace orlogix::test {
 
@@ -17,6 +20,22 @@ bool peer_available(const std::string& program) {
     // only gives the macro a function without a result to return from.
     [&program] { GTEST_SKIP() << program << " is not installed"; }();
     return false;
+}
+
+std::vector<std::string> gpsbabel_igc_rows(const std::string& igc_path) {
+    using namespace std::chrono_literals;
+    Subprocess babel;
+    std::vector<std::string> rows;
+    if (babel.start("gpsbabel", {"-t", "-i", "igc", "-f", igc_path, "-o", "unicsv", "-F", "-"}) != 0) {
+        ADD_FAILURE() << "gpsbabel did not start";
+        return rows;
+    }
+    for (std::string line; babel.read_line(line, 30s);) rows.push_back(line);
+    if (babel.wait(30s) != 0) {
+        ADD_FAILURE() << babel.error_output();
+        rows.clear();
+    }
+    return rows;
 }
 
 }  // namespace orlogix::test
