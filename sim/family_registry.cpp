@@ -17,6 +17,8 @@ void register_all_families(FamilyRegistry& registry) {
     register_garmin_usb_family(registry);
     register_magellan_family(registry);
     register_topnav_families(registry);
+    register_graviter_family(registry);
+    register_dsx_family(registry);
 }
 
 int FamilyRegistry::add(std::string name, std::string summary, FamilyFactory make) {

@@ -68,6 +68,8 @@ void register_mtk_family(FamilyRegistry& registry);
 void register_garmin_usb_family(FamilyRegistry& registry);
 void register_magellan_family(FamilyRegistry& registry);
 void register_topnav_families(FamilyRegistry& registry);   // topnav and xctrainer
+void register_graviter_family(FamilyRegistry& registry);
+void register_dsx_family(FamilyRegistry& registry);
 
 // Every family the tool knows.
 void register_all_families(FamilyRegistry& registry);

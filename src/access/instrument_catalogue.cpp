@@ -98,7 +98,9 @@ std::deque<InstrumentKind> shipped_rows() {
          .command_uses = kUseTrackLog,
          .family = F::Graviter, .sim_family = "graviter",
          .entries = {{40058, kLogs, 170, "Read Digifly Graviter (all tracks)", A::ReadTrackLog},
-                     {40056, kLogs, 180, "Read Graviter (last?)", A::ReadTrackLog}}});
+                     {40056, kLogs, 180, "Read Graviter (last?)", A::ReadTrackLog},
+                     // The owner name job has no entry of its own in the published menus.
+                     {40180, kMisc, 107, "Write Graviter name", A::WritePilotData}}});
     row({.protocol = P::Magellan, .title = "Magellan", .gps_name = "MAGELLAN", .server_name = "magellan",
          .routines = waypoints_and_log(R::Magellan),
          .connect_baud = 9600,

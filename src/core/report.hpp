@@ -61,6 +61,14 @@ public:
         if (chosen < 0) return {};
         return {chosen};
     }
+    // A notice with a check box under it (check: its label): true when the
+    // box was ticked. Without a dialog of its own a reporter shows the
+    // notice alone and the box stays clear.
+    virtual bool notice_with_check(std::string_view title, std::string_view text, std::string_view check) {
+        (void)check;
+        notice_box(title, text);
+        return false;
+    }
     // A save dialog asked from a job: the filters as labels with their
     // patterns ("KML files (*.kml)"). The chosen path and the index of the
     // filter it was chosen under; an empty path for a closed dialog, and

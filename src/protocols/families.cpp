@@ -1,10 +1,12 @@
 #include "protocols/families.hpp"
 
 #include "access/dispatch.hpp"
+#include "protocols/dsx/jobs.hpp"
 #include "protocols/flymaster/jobs.hpp"
 #include "protocols/flytec/iq_basic_jobs.hpp"
 #include "protocols/flytec/jobs.hpp"
 #include "protocols/garmin/jobs.hpp"
+#include "protocols/graviter/jobs.hpp"
 #include "protocols/magellan/jobs.hpp"
 #include "protocols/mtk/jobs.hpp"
 #include "protocols/topnav/jobs.hpp"
@@ -20,6 +22,8 @@ void register_protocol_families() {
         add_family_registration(mtk::register_mtk_jobs);
         add_family_registration(magellan::register_magellan_jobs);
         add_family_registration(topnav::register_topnav_jobs);
+        add_family_registration(graviter::register_graviter_jobs);
+        add_family_registration(dsx::register_dsx_jobs);
         return true;
     }();
     (void)once;

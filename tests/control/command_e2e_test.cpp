@@ -222,7 +222,7 @@ TEST_F(CommandLineRun, ParseErrorsAreReportedAndFail) {
 }
 
 TEST_F(CommandLineRun, NotBuiltOperationsFailPlainly) {
-    EXPECT_EQ(run({"/GPS=GRAVITER", "/COM=/dev/null", "/COMP_LOG=KML", "/WIN=0", "/EXIT"}), 1);
+    EXPECT_EQ(run({"/GPS=MLR", "/COM=/dev/null", "/COMP_LOG=KML", "/WIN=0", "/EXIT"}), 1);
     EXPECT_NE(stderr_.find("not built yet"), std::string::npos) << stderr_;
     // USERNAME waits for its job and exits with its result: here the port fails.
     EXPECT_EQ(run({"/GPS=FLYMASTER", "/COM=/dev/null", "/USERNAME=Jo", "/WIN=0", "/EXIT"}), 1);

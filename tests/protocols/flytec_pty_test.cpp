@@ -54,11 +54,7 @@ TEST(FlytecOverPty, CommandLineWritesTheServedIgcFileByteForByte) {
     // gpsbabel reads the written file to every fix, once by GPS and once by
     // pressure altitude.
     if (test::peer_available("gpsbabel")) {
-        test::Subprocess babel;
-        ASSERT_EQ(babel.start("gpsbabel", {"-t", "-i", "igc", "-f", files[0].string(), "-o", "unicsv", "-F", "-"}), 0);
-        std::vector<std::string> rows;
-        for (std::string line; babel.read_line(line, 30s);) rows.push_back(line);
-        EXPECT_EQ(babel.wait(30s), 0) << babel.error_output();
+        const std::vector<std::string> rows = test::gpsbabel_igc_rows(files[0].string());
         ASSERT_EQ(rows.size(), 1 + 2 * 2527u);
         EXPECT_EQ(rows[1], "1,46.272633,13.472850,1308.0,2019/06/15,13:53:15");
     }

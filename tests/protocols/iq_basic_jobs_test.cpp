@@ -206,17 +206,10 @@ TEST(IqBasicFaultSweep, TrackListReadAndTrackDownload) {
         return got == 31 && source == 1;
     };
     const test::FaultSweep sweep(k);
-    const std::string exchange = sweep.run().exchange;
-    const std::size_t first_b = exchange.find("\nB") + 1, g = exchange.rfind("\nG") + 1;
-    std::vector<std::size_t> line_ends, others;
-    for (std::size_t n = 0; n < exchange.size(); ++n) {
-        // After a line's LF, and after the XOFF and XON that may follow it.
-        const char before = n > 0 ? exchange[n - 1] : 0;
-        const bool line_end = n > first_b && n <= g && (before == '\n' || before == 17 || before == 19);
-        (line_end ? line_ends : others).push_back(n);
-    }
-    EXPECT_EQ(sweep.sweep(others, true), std::vector<std::string>{});
-    for (std::size_t n : line_ends) {
+    // After a line's LF, and after the XOFF and XON that may follow it.
+    const test::IgcCutPositions at = test::igc_cut_positions(sweep.run().exchange, "\n\x11\x13");
+    EXPECT_EQ(sweep.sweep(at.others, true), std::vector<std::string>{});
+    for (std::size_t n : at.line_ends) {
         LineFaults cut;
         cut.cut_after = n;
         const test::SweepRun r = sweep.run(cut);

@@ -120,4 +120,14 @@ std::vector<std::size_t> sweep_positions(std::size_t from, std::size_t to, std::
     return out;
 }
 
+IgcCutPositions igc_cut_positions(const std::string& exchange, std::string_view ends) {
+    const std::size_t first_b = exchange.find("\nB") + 1, g = exchange.rfind("\nG") + 1;
+    IgcCutPositions out;
+    for (std::size_t n = 0; n < exchange.size(); ++n) {
+        const bool line_end = n > first_b && n <= g && ends.find(exchange[n - 1]) != std::string_view::npos;
+        (line_end ? out.line_ends : out.others).push_back(n);
+    }
+    return out;
+}
+
 }  // namespace orlogix::test

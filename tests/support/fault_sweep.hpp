@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "access/dispatch.hpp"
@@ -58,6 +59,14 @@ public:
 private:
     SweepCase case_;
 };
+
+// The cut positions of an IGC download's exchange: those right after a line
+// end (a byte of `ends`) from after the first B-record up to the G-record,
+// where a cut leaves a shorter unsigned track, and all the others.
+struct IgcCutPositions {
+    std::vector<std::size_t> line_ends, others;
+};
+IgcCutPositions igc_cut_positions(const std::string& exchange, std::string_view ends = "\n");
 
 // from, from + step, ... below to.
 std::vector<std::size_t> sweep_positions(std::size_t from, std::size_t to, std::size_t step = 1);

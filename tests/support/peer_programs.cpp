@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <chrono>
 #include <cstdlib>
+
+#include "support/subprocess.hpp"
 
 namespace orlogix::test {
 
@@ -29,6 +32,20 @@ std::string peer_output(const std::string& command) {
     while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
     pclose(p);
     return out;
+std::vector<std::string> gpsbabel_igc_rows(const std::string& igc_path) {
+    using namespace std::chrono_literals;
+    Subprocess babel;
+    std::vector<std::string> rows;
+    if (babel.start("gpsbabel", {"-t", "-i", "igc", "-f", igc_path, "-o", "unicsv", "-F", "-"}) != 0) {
+        ADD_FAILURE() << "gpsbabel did not start";
+        return rows;
+    }
+    for (std::string line; babel.read_line(line, 30s);) rows.push_back(line);
+    if (babel.wait(30s) != 0) {
+        ADD_FAILURE() << babel.error_output();
+        rows.clear();
+    }
+    return rows;
 }
 
 }  // namespace orlogix::test

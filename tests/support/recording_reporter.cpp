@@ -7,6 +7,11 @@ void RecordingReporter::error_box(std::string_view title, std::string_view text)
     boxes_.push_back({"error", std::string(title), std::string(text)});
 }
 
+bool RecordingReporter::notice_with_check(std::string_view title, std::string_view text, std::string_view) {
+    notice_box(title, text);
+    return tick_checks;
+}
+
 void RecordingReporter::notice_box(std::string_view title, std::string_view text) {
     std::lock_guard lock(mutex_);
     boxes_.push_back({"notice", std::string(title), std::string(text)});

@@ -34,6 +34,9 @@ public:
     std::vector<int> choose_many(std::string_view title, const std::vector<std::string>& notes,
                                  const std::vector<std::string>& items, int newest) override;
     std::optional<std::vector<int>> choice;
+    // A notice with a check box: recorded as a notice; ticked when tick_checks is set.
+    bool notice_with_check(std::string_view title, std::string_view text, std::string_view check) override;
+    bool tick_checks = false;
     std::string choice_title;
     std::vector<std::string> choice_notes, choice_lines;
     // A job's save dialog: answered with save_choice (empty path: closed);

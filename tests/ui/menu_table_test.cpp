@@ -68,7 +68,7 @@ TEST(MenuTable, MenusInterleaveInstrumentAndOwnEntriesInTheirOrder) {
     EXPECT_EQ(ids_of("&CTR"), (std::vector<int>{40098, 40099, 40106, 40107, 40109, 40110, 40100, 40108, 40104, 40105,
                                                 40111, 40112, 40149}));
     EXPECT_EQ(ids_of("&Misc"), (std::vector<int>{40006, 40124, 40151, 40088, 40136, 40172, 40095, 40094, 40017, 40092,
-                                                 40144, 40142, 40014, 40015, 40016, 40166, 40145, 40157, 40146, 40153,
+                                                 40144, 40142, 40014, 40015, 40016, 40166, 40145, 40157, 40180, 40146, 40153,
                                                  40156, 40173, 40121}));
     const std::vector<int> wpts = ids_of("W&pts");
     ASSERT_EQ(wpts.size(), 30u);
@@ -88,6 +88,8 @@ TEST_F(MenuWindow, InstrumentEntriesFollowTheRegisteredFamilies) {
     EXPECT_FALSE(w.action(40004)->isEnabled());
     EXPECT_FALSE(w.button(40004)->isEnabled());
     EXPECT_TRUE(w.action(40100)->isEnabled());   // CTR files
+    for (const int graviter_and_dsx : {40058, 40056, 40180, 40148, 40153})
+        EXPECT_TRUE(w.action(graviter_and_dsx)->isEnabled()) << graviter_and_dsx;
     EXPECT_TRUE(w.action(40173)->isEnabled());   // the server
     EXPECT_EQ(w.action(40029)->text().toStdString(), "Read &Garmin");
     EXPECT_EQ(w.action(40029)->shortcut().toString().toStdString(), "Ctrl+G");
