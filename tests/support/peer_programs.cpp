@@ -32,6 +32,8 @@ std::string peer_output(const std::string& command) {
     while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
     pclose(p);
     return out;
+}
+
 std::vector<std::string> gpsbabel_igc_rows(const std::string& igc_path) {
     using namespace std::chrono_literals;
     Subprocess babel;
