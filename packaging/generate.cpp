@@ -67,7 +67,18 @@ std::string formats() {
 std::string sim_families() {
     sim::FamilyRegistry registry;
     sim::register_all_families(registry);
-    return ".nf\n" + roff_lines(sim::family_list(registry)) + ".fi\n";
+    // The usage's lines, "  name      summary", as a tagged list: summaries are long.
+    std::string out;
+    std::istringstream in(sim::family_list(registry));
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t name = line.find_first_not_of(' ');
+        if (name == std::string::npos) continue;
+        const std::size_t gap = line.find(' ', name);
+        const std::size_t summary = gap == std::string::npos ? line.size() : line.find_first_not_of(' ', gap);
+        out += ".TP\n.B " + roff(line.substr(name, gap - name)) + "\n\\&" +
+               roff(summary == std::string::npos ? "" : line.substr(summary)) + "\n";
+    }
+    return out;
 }
 
 // Every setting with its built-in value, commented out: the administrator
