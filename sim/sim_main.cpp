@@ -56,10 +56,11 @@ struct Arguments {
     std::vector<std::string> command;   // after "--", for a family that hosts a program
 };
 
-void usage(const FamilyRegistry& registry) {
-    std::fprintf(stderr,
+void usage(const FamilyRegistry& registry, std::FILE* to = stderr) {
+    std::fprintf(to,
                  "usage: orlogix-sim --family NAME [--track FILE]... [--waypoints FILE] [--set key=value]...\n"
-                 "                   [--silent] [--corrupt N] [--drop N] [--cut-after N] [-- COMMAND...]\nfamilies:\n%s",
+                 "                   [--silent] [--corrupt N] [--drop N] [--cut-after N] [-- COMMAND...]\n"
+                 "       orlogix-sim --help\nfamilies:\n%s",
                  family_list(registry).c_str());
 }
 
@@ -134,6 +135,11 @@ int main(int argc, char** argv) {
     FamilyRegistry registry;
     register_all_families(registry);
 
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h") {
+            usage(registry, stdout);
+            return 0;
+        }
     Arguments args;
     if (parse_arguments(argc, argv, args) < 0) {
         usage(registry);

@@ -517,6 +517,12 @@ std::string usage_text(const std::function<bool(const InstrumentKind&)>& availab
            "(use the device path orlogix-sim printed in place of /dev/pts/3)\n";
 }
 
+std::vector<KeywordHelp> keyword_help() {
+    std::vector<KeywordHelp> out;
+    for (const Keyword& k : kKeywords) out.push_back({k.name, k.value, k.help, k.operation != CommandOperation::None});
+    return out;
+}
+
 const InstrumentKind& instrument_for(const CommandLine& c) {
     if (c.usb)
         if (const InstrumentKind* twin = find_gps_name(c.gps->gps_name, true)) return *twin;

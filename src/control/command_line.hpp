@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "access/instrument_catalogue.hpp"
 
@@ -87,6 +88,16 @@ int parse_command_line(std::string_view text, CommandLine& out, CommandLineError
 // formats: the list of file formats shown under "File formats" (none when empty).
 std::string usage_text(const std::function<bool(const InstrumentKind&)>& available = {},
                        const std::string& formats = {});
+
+// One keyword as the usage text and the manual page show it.
+struct KeywordHelp {
+    std::string_view name;
+    std::string_view value;   // what the value is; empty: the keyword takes none
+    std::string_view help;
+    bool operation = false;   // an operation rather than an option
+};
+// Every keyword, operations first, in the order the usage text shows them.
+std::vector<KeywordHelp> keyword_help();
 
 // The catalogue row of the command's instrument, /USB taken into account
 // (the serial row when the instrument has no USB twin).

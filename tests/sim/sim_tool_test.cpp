@@ -109,6 +109,16 @@ INSTANTIATE_TEST_SUITE_P(
                       BadArguments{"UnknownArgument", {"--family", "echo", "--verbose"}, "unknown argument --verbose"}),
     [](const ::testing::TestParamInfo<BadArguments>& info) { return std::string(info.param.name); });
 
+TEST_F(SimTool, HelpPrintsTheUsageAndTheFamiliesAndSucceeds) {
+    ASSERT_EQ(proc.start(sim_bin(), {"--help"}), 0);
+    std::string line, all;
+    while (proc.read_line(line, 2s)) all += line + "\n";
+    EXPECT_EQ(proc.wait(5s), 0);
+    EXPECT_EQ(all.rfind("usage: orlogix-sim --family NAME", 0), 0u) << all;
+    EXPECT_NE(all.find("\n  garmin "), std::string::npos) << all;
+    EXPECT_EQ(proc.error_output(), "");
+}
+
 TEST_F(SimTool, AnUnreadableTrackFileTypeIsAClearFailure) {
     ASSERT_EQ(proc.start(sim_bin(), {"--family", "echo", "--track", "/tmp/flight.unknownext"}), 0);
     EXPECT_EQ(proc.wait(5s), 1);
