@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "core/file_read.hpp"
+#include "support/command_run.hpp"
 #include "support/peer_programs.hpp"
 #include "support/subprocess.hpp"
 
@@ -94,6 +95,64 @@ TEST(IqBasicOverPty, CommandLineWritesTheKmlLogOfTheServedFlight) {
 
     EXPECT_EQ(sim.send_signal(SIGTERM), 0);
     EXPECT_EQ(sim.wait(10s), 0);
+    fs::remove_all(dir);
+}
+
+// Each operation the command line allows these names, against the
+// simulated instruments, with its exit code.
+TEST(FlytecOverPty, CommandLineOperationsOfBothNamesWithTheirExitCodes) {
+    const std::string data = ORLOGIX_TEST_DATA;
+    const std::string track = data + "/flights/d3p.igc";
+    const fs::path dir = fs::temp_directory_path() / ("orlogix-flytec-ops-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    const fs::path ctr = dir / "one.txt", wpt = dir / "two.wpt";
+    const std::string waypoints = wpt.string();
+    const std::pair<fs::path, std::string> files[] = {
+        {ctr, "AC D\r\nAN HILL ZONE\r\nAL GND\r\nAH 2000m MSL\r\nV X=46:30:00 N 007:15:00 E\r\nDC 2\r\n"},
+        {wpt, "$FormatGEO\r\nABC       N 46 30 00.00    E 007 15 30.00  1200  Abc\r\n"
+              "LOW       S 33 07 30.00    W 070 30 00.00   -12  Low point\r\n"}};
+    for (const auto& [path, text] : files) {
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+    }
+    const struct {
+        std::vector<std::string> sim;
+        std::vector<std::string> args;
+        fs::path written;      // a file the run writes, or empty
+        int exit_code;
+        const char* reported;  // a line the simulator reports, or ""
+    } cases[] = {
+        {{"--family", "flytec", "--track", track}, {"/GPS=IQCOMPEO", "/KML_LOG=" + (dir / "f.kml").string()},
+         dir / "f.kml", 0, ""},
+        {{"--family", "flytec", "--waypoints", waypoints}, {"/GPS=IQCOMPEO", "/RD_WPT=" + (dir / "f.wpt").string()},
+         dir / "f.wpt", 0, ""},
+        {{"--family", "flytec"}, {"/GPS=IQCOMPEO", "/WR_WPT=" + waypoints}, {}, 0, "waypoint 2 "},
+        {{"--family", "flytec"}, {"/GPS=IQCOMPEO", "/WR_CTR=" + ctr.string()}, {}, 0, "ctr HILL ZONE"},
+        {{"--family", "flytec", "--silent"}, {"/GPS=IQCOMPEO", "/KML_LOG=" + (dir / "s.kml").string(), "/TIMEOUT=2"},
+         {}, 1, ""},
+        {{"--family", "iqbasic", "--waypoints", waypoints}, {"/GPS=IQBASIC", "/RD_WPT=" + (dir / "b.wpt").string()},
+         dir / "b.wpt", 0, ""},
+        {{"--family", "iqbasic"}, {"/GPS=IQBASIC", "/WR_WPT=" + waypoints}, {}, 0, "waypoint 2 "},
+        {{"--family", "iqbasic", "--silent"}, {"/GPS=IQBASIC", "/RD_WPT=" + (dir / "t.wpt").string(), "/TIMEOUT=2"},
+         {}, 1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        const test::CommandRun run = test::run_against_sim(c.sim, c.args);
+        EXPECT_EQ(run.exit_code, c.exit_code) << run.output << run.errors;
+        if (!c.written.empty()) {
+            std::string bytes;
+            EXPECT_EQ(read_file(c.written.string(), bytes), 0);
+            EXPECT_GT(bytes.size(), 100u);
+        }
+        if (*c.reported) {
+            EXPECT_NE(run.reported.find(c.reported), std::string::npos) << run.reported;
+        }
+    }
     fs::remove_all(dir);
 }
 

@@ -6,7 +6,6 @@
 // the window's test. No Debian program speaks these protocols, so no third-party
 // host checks the simulators; the codec's golden bytes stand for that.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,9 +16,9 @@
 #include "core/file_read.hpp"
 #include "protocols/topnav/waypoint_transfer.hpp"
 #include "sim/topnav/topnav_instrument.hpp"
+#include "support/command_run.hpp"
 #include "support/recording_reporter.hpp"
 #include "support/sim_kit.hpp"
-#include "support/subprocess.hpp"
 
 namespace orlogix::topnav {
 namespace {
@@ -124,31 +123,18 @@ TEST(TopNavOverPty, CommandLineForEachGpsNameWithItsExitCode) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0] + " " + c.args[1]);
-        test::Subprocess sim;
         std::vector<std::string> sim_args = {"--family", c.family, "--track", track};
         sim_args.insert(sim_args.end(), c.sim_args.begin(), c.sim_args.end());
-        ASSERT_EQ(sim.start(test::built_program("ORLOGIX_SIM_BIN", "orlogix-sim"), sim_args), 0);
-        std::string device;
-        ASSERT_TRUE(sim.read_line(device, 10s)) << sim.error_output();
-        std::vector<std::string> args = c.args;
-        args.insert(args.end(), {"/COM=" + device, "/WIN=0", "/EXIT", "/OVERWRITE"});
-        test::Subprocess program;
-        ASSERT_EQ(program.start(test::built_program("ORLOGIX_BIN", "orlogix"), args), 0);
-        for (std::string line; program.read_line(line, 60s);) {
-        }
-        EXPECT_EQ(program.wait(60s), c.exit_code) << program.error_output();
+        const test::CommandRun run = test::run_against_sim(sim_args, c.args);
+        EXPECT_EQ(run.exit_code, c.exit_code) << run.errors;
         if (!c.output.empty()) {
             std::string written;
             EXPECT_EQ(read_file(c.output, written), 0);
             EXPECT_GT(written.size(), 1000u);
         }
-        EXPECT_EQ(sim.send_signal(SIGTERM), 0);
-        std::string reported;
-        for (std::string line; sim.read_line(line, 2s);) reported += line + "\n";
         if (!c.report.empty()) {
-            EXPECT_NE(reported.find(c.report), std::string::npos) << reported;
+            EXPECT_NE(run.reported.find(c.report), std::string::npos) << run.reported;
         }
-        EXPECT_EQ(sim.wait(10s), 0);
     }
     fs::remove_all(dir);
 }
