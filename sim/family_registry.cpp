@@ -15,6 +15,7 @@ void register_all_families(FamilyRegistry& registry) {
     register_iq_basic_family(registry);
     register_mtk_family(registry);
     register_mlr_family(registry);
+    register_logit_family(registry);
     register_garmin_usb_family(registry);
 }
 

@@ -66,6 +66,7 @@ void register_flymaster_family(FamilyRegistry& registry);
 void register_iq_basic_family(FamilyRegistry& registry);
 void register_mtk_family(FamilyRegistry& registry);
 void register_mlr_family(FamilyRegistry& registry);
+void register_logit_family(FamilyRegistry& registry);
 void register_garmin_usb_family(FamilyRegistry& registry);
 
 // Every family the tool knows.

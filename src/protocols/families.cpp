@@ -5,6 +5,7 @@
 #include "protocols/flytec/iq_basic_jobs.hpp"
 #include "protocols/flytec/jobs.hpp"
 #include "protocols/garmin/jobs.hpp"
+#include "protocols/logit/jobs.hpp"
 #include "protocols/mlr/jobs.hpp"
 #include "protocols/mtk/jobs.hpp"
 
@@ -18,6 +19,7 @@ void register_protocol_families() {
         add_family_registration(flytec::register_iq_basic_jobs);
         add_family_registration(mtk::register_mtk_jobs);
         add_family_registration(mlr::register_mlr_jobs);
+        add_family_registration(logit::register_logit_jobs);
         return true;
     }();
     (void)once;
