@@ -35,10 +35,6 @@ void LogItLogger::on_bytes(std::string_view bytes) {
 }
 
 void LogItLogger::handle(const std::string& line) {
-    if (line == kStopSentence) {
-        rate_ = 4800;
-        return;
-    }
     if (line == kProductRequest) {
         std::string text = "PMLR,IDGPS,01," + config_.name + ',' + config_.maker + ',' + config_.serial + ',' +
                            config_.firmware;
@@ -74,7 +70,7 @@ void LogItLogger::handle(const std::string& line) {
 }
 
 void LogItLogger::send_log(int rate) {
-    rate_ = rate;
+    talk_at(rate);
     ++transfers_;
     pause(kStartPause);
     uint8_t sequence = 0;
@@ -105,6 +101,8 @@ void LogItLogger::send_log(int rate) {
         reply(std::span<const uint8_t>(f));
     }
     reply(std::span<const uint8_t>(encode_frame(kLogItFrames, sequence, FrameKind::End)));
+    // Back in command mode at 4800 once the end frame is out.
+    talk_at(4800);
 }
 
 namespace {

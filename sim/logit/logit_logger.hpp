@@ -28,8 +28,7 @@ struct LogItConfig {
 
 class LogItLogger : public Instrument {
 public:
-    explicit LogItLogger(LogItConfig config) : config_(std::move(config)) {}
-    int transfer_rate() const { return rate_; }
+    explicit LogItLogger(LogItConfig config) : config_(std::move(config)) { talk_at(4800); }
 
 protected:
     void on_bytes(std::string_view bytes) override;
@@ -42,7 +41,6 @@ private:
     std::string line_;
     unsigned restart_at_ = 0;   // 0: the next start begins at the first point
     int transfers_ = 0;
-    int rate_ = 4800;
 };
 
 void register_logit_family(FamilyRegistry& registry);

@@ -23,12 +23,15 @@ constexpr std::size_t kWaypointsPerFrame = 23;
 // The host waits 300 ms after the start sentence and changes its rate; the
 // receiver answers at the new rate after that.
 constexpr auto kStartPause = 600ms;
+constexpr int kCommandRate = 4800;
+constexpr int kFastRate = 38400;
 
 }  // namespace
 
 MlrReceiver::MlrReceiver(MlrConfig config) : config_(std::move(config)) {
     const MlrProduct p = mlr_product({config_.model, "", config_.serial, config_.firmware, config_.extra});
     time_ahead_ = p.time_correction ? kSp24Offset : 0;
+    talk_at(kCommandRate);
 }
 
 void MlrReceiver::on_bytes(std::string_view bytes) {
@@ -65,6 +68,7 @@ void MlrReceiver::send_frames(char letter, const std::vector<std::vector<uint8_t
         if (++frame == config_.bad_frame) f[f.size() - 3] ^= 0x01;
         reply(std::span<const uint8_t>(f));
     };
+    talk_at(kFastRate);
     pause(kStartPause);
     send(encode_frame(rules, sequence_++, FrameKind::Start));
     for (std::size_t i = 0; i < records.size(); i += per_frame) {
@@ -74,6 +78,8 @@ void MlrReceiver::send_frames(char letter, const std::vector<std::vector<uint8_t
         send(encode_frame(rules, sequence_++, FrameKind::Data, bytes, static_cast<int>(n)));
     }
     send(encode_frame(rules, sequence_++, FrameKind::End));
+    // Back at the command rate once the end frame is out.
+    talk_at(kCommandRate);
 }
 
 void MlrReceiver::send_track() {

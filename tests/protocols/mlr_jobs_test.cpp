@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "access/job_runner.hpp"
+#include "protocols/mlr/frames.hpp"
 #include "protocols/mlr/jobs.hpp"
 #include "protocols/mlr/sentences.hpp"
 #include "sim/mlr/mlr_receiver.hpp"
+#include "sim/memory_runner.hpp"
 #include "support/fault_sweep.hpp"
 #include "support/recording_reporter.hpp"
 #include "support/sim_kit.hpp"
@@ -191,6 +193,21 @@ TEST(MlrJobs, FaultsEndEachTransferWithItsText) {
     EXPECT_EQ(aborted.run(read_track_log_job), -1);
     EXPECT_TRUE(aborted.reporter.has_status("Transfer aborted"));
     EXPECT_TRUE(aborted.ends_stopped());
+}
+
+TEST(MlrJobs, AHostThatSkipsTheRateChangeGetsGarbledFrames) {
+    sim::MlrReceiver receiver_at_4800(receiver(test::load_flight("flights/line.igc")));
+    sim::MemoryRunner line(receiver_at_4800);
+    line.set_line_rate(4800);
+    line.from_program(kTrackStart, 0);
+    std::vector<char> got(4000);
+    got.resize(line.to_program(got.data(), got.size(), 2000));
+    ASSERT_FALSE(got.empty());
+    FrameDecoder frames(kMlrTrackFrames);
+    int taken = 0;
+    for (const char c : got) taken += frames.feed(static_cast<uint8_t>(c)) == FrameDecoder::Result::Frame;
+    EXPECT_EQ(taken, 0);
+    EXPECT_EQ(std::count(got.begin(), got.end(), '\xFF'), static_cast<long>(got.size()));
 }
 
 const RoutineRegistry& mlr_routines() {

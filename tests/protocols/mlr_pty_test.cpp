@@ -10,12 +10,14 @@
 
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "access/job_runner.hpp"
 #include "core/file_read.hpp"
 #include "core/text_buffer.hpp"
 #include "core/units.hpp"
 #include "protocols/mlr/jobs.hpp"
+#include "protocols/mlr/sentences.hpp"
 #include "sim/mlr/mlr_receiver.hpp"
 #include "support/peer_programs.hpp"
 #include "support/recording_reporter.hpp"
@@ -45,6 +47,22 @@ TEST(MlrOverPty, TrackWaypointsListenerAndUploadThroughTheSerialLink) {
     EXPECT_EQ(got.back().latitude, c.positions.back().latitude);
     EXPECT_TRUE(reporter.has_status(std::to_string(got.size()) + " points received"));
     end_job(*track);
+    // The commands at the connect rate, the frames at the transfer rate, the stop sentence at 4800 again.
+    auto stopped = [&] {
+        const std::string wrote = sim.runner().received();
+        return wrote.rfind(kStopSentence) > wrote.find(kTrackStart);
+    };
+    for (int i = 0; i < 100 && !stopped(); ++i) std::this_thread::sleep_for(20ms);
+    std::vector<std::pair<bool, int>> turns;
+    for (const sim::TranscriptEntry& e : sim.runner().transcript()) {
+        const bool frames = !e.from_program && e.bytes.find('\x8B') != std::string::npos;
+        if (e.from_program || frames) turns.emplace_back(e.from_program, e.rate);
+    }
+    const std::vector<std::pair<bool, int>> rates = {{true, 4800}, {false, 38400}, {true, 4800}};
+    std::vector<std::pair<bool, int>> seen;
+    for (const auto& t : turns)
+        if (seen.empty() || seen.back() != t) seen.push_back(t);
+    EXPECT_EQ(seen, rates);
 
     auto fast = sim.job(reporter, AccessType::ReadWaypoints, ProtocolType::MlrFast);
     ASSERT_EQ(run_job_inline(*fast, read_waypoints_job), 0) << reporter.last_error().text;

@@ -43,7 +43,7 @@ TEST(FamilyRegistry, TheFamilyListFollowsTheCatalogue) {
     orlogix::test::add_toy_family();
     const std::string before = family_list(registry);
     // Catalogue families first, in its order, each once; tool families after.
-    const std::size_t mlr = before.find("\n  mlr        (not built yet)\n");
+    const std::size_t mlr = before.find("\n  mlr        " + registry.find("mlr")->summary + "\n");
     const std::size_t echo = before.find("\n  echo       ");
     EXPECT_EQ(before.rfind("  garmin     " + registry.find("garmin")->summary + "\n", 0), 0u) << before;
     EXPECT_NE(mlr, std::string::npos) << before;
@@ -51,6 +51,7 @@ TEST(FamilyRegistry, TheFamilyListFollowsTheCatalogue) {
     EXPECT_LT(mlr, echo) << before;
     EXPECT_EQ(before.find("mlr", mlr + 4), std::string::npos) << before;  // protocols 1 and 14 share it
     EXPECT_NE(before.find("\n  toy        (not built yet)\n"), std::string::npos) << before;
+    EXPECT_NE(before.find("\n  topnav     (not built yet)\n"), std::string::npos) << before;
     // The toy's simulator registers; from then on the tool lists and serves it.
     registry.add("toy", "a toy box", [](const FamilyOptions&, Reporter&) { return nullptr; });
     const std::string after = family_list(registry);
