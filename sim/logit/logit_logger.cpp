@@ -15,24 +15,12 @@ namespace {
 using namespace std::chrono_literals;
 using namespace orlogix::mlr;
 
-constexpr std::size_t kLineMax = 200;
 constexpr std::size_t kPointsPerFrame = 16;
 // The host waits 300 ms after the start sentence and changes its rate.
 constexpr auto kStartPause = 600ms;
 constexpr int kRates[] = {115200, 57600, 38400, 19200, 4800};
 
 }  // namespace
-
-void LogItLogger::on_bytes(std::string_view bytes) {
-    for (const char c : bytes) {
-        if (c == '$') line_.clear();
-        if (line_.size() < kLineMax) line_ += c;
-        if (c == '\n' && !line_.empty() && line_[0] == '$') {
-            handle(line_);
-            line_.clear();
-        }
-    }
-}
 
 void LogItLogger::handle(const std::string& line) {
     if (line == kProductRequest) {

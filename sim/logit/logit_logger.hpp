@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/records.hpp"
-#include "sim/instrument.hpp"
+#include "sim/mlr/pmlr_instrument.hpp"
 
 namespace orlogix::sim {
 
@@ -26,19 +26,17 @@ struct LogItConfig {
     bool bad_every_time = false;      // spoil it in every transfer, restarts too
 };
 
-class LogItLogger : public Instrument {
+class LogItLogger : public PmlrInstrument {
 public:
     explicit LogItLogger(LogItConfig config) : config_(std::move(config)) { talk_at(4800); }
 
 protected:
-    void on_bytes(std::string_view bytes) override;
+    void handle(const std::string& line) override;
 
 private:
-    void handle(const std::string& line);
     void send_log(int rate);
 
     LogItConfig config_;
-    std::string line_;
     unsigned restart_at_ = 0;   // 0: the next start begins at the first point
     int transfers_ = 0;
 };

@@ -17,7 +17,6 @@ namespace {
 using namespace std::chrono_literals;
 using namespace orlogix::mlr;
 
-constexpr std::size_t kLineMax = 200;
 constexpr std::size_t kTrackPerFrame = 27;
 constexpr std::size_t kWaypointsPerFrame = 23;
 // The host waits 300 ms after the start sentence and changes its rate; the
@@ -32,17 +31,6 @@ MlrReceiver::MlrReceiver(MlrConfig config) : config_(std::move(config)) {
     const MlrProduct p = mlr_product({config_.model, "", config_.serial, config_.firmware, config_.extra});
     time_ahead_ = p.time_correction ? kSp24Offset : 0;
     talk_at(kCommandRate);
-}
-
-void MlrReceiver::on_bytes(std::string_view bytes) {
-    for (const char c : bytes) {
-        if (c == '$') line_.clear();
-        if (line_.size() < kLineMax) line_ += c;
-        if (c == '\n' && !line_.empty() && line_[0] == '$') {
-            handle(line_);
-            line_.clear();
-        }
-    }
 }
 
 void MlrReceiver::handle(const std::string& line) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/records.hpp"
-#include "sim/instrument.hpp"
+#include "sim/mlr/pmlr_instrument.hpp"
 
 namespace orlogix::sim {
 
@@ -27,7 +27,7 @@ struct MlrConfig {
     std::size_t bad_frame = 0;
 };
 
-class MlrReceiver : public Instrument {
+class MlrReceiver : public PmlrInstrument {
 public:
     explicit MlrReceiver(MlrConfig config);
     std::chrono::milliseconds tick_interval() const override {
@@ -35,18 +35,16 @@ public:
     }
 
 protected:
-    void on_bytes(std::string_view bytes) override;
     void on_tick() override;
+    void handle(const std::string& line) override;
 
 private:
-    void handle(const std::string& line);
     void send_track();
     void send_waypoints();
     void send_frames(char letter, const std::vector<std::vector<uint8_t>>& records, std::size_t per_frame);
 
     MlrConfig config_;
     uint32_t time_ahead_ = 0;   // the old SP24 firmware's 14 s
-    std::string line_;
     std::size_t streamed_ = 0;
     uint8_t sequence_ = 0;
 };
