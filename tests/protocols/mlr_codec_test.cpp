@@ -37,6 +37,7 @@ TEST(MlrSentences, FixedSentencesFollowTheSumRuleExceptThe4800Start) {
     EXPECT_EQ(logit_transfer_rate(9600), 4800);
     EXPECT_EQ(restart_sentence(1), "$PMLR,59,1,0282\r\n");
     EXPECT_EQ(name_sentence("Jo,*$\r\nLongName"), "$PMLR,IDGPS,01,Jo-----Lo,       *00\r\n");
+    EXPECT_EQ(name_sentence("Ann"), "$PMLR,IDGPS,01,Ann      ,       *00\r\n");
 }
 
 TEST(MlrSentences, ProductReplyFieldsAndTheirLimits) {

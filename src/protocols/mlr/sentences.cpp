@@ -74,7 +74,9 @@ std::string restart_sentence(unsigned point) {
 }
 
 std::string name_sentence(std::string_view name) {
-    return "$PMLR,IDGPS,01," + nmea_clean_field(name, kNameMax, '-') + ",       *00\r\n";
+    std::string field = nmea_clean_field(name, kNameMax, '-');
+    field.resize(kNameMax, ' ');
+    return "$PMLR,IDGPS,01," + field + ",       *00\r\n";
 }
 
 bool ProductReplyReader::take(std::string_view body, bool checked) {

@@ -34,7 +34,7 @@ std::string pmlr_sentence(std::string_view text);
 // "$PMLR,59,<point>," with its sum: restart the transfer at point.
 std::string restart_sentence(unsigned point);
 // The owner-name sentence: the name made safe ("-" for control characters
-// and "," "*" "$") and cut to 9 characters.
+// and "," "*" "$"), cut or padded with blanks to 9 characters.
 std::string name_sentence(std::string_view name);
 inline constexpr std::size_t kNameMax = 9;
 
