@@ -14,6 +14,8 @@ void register_all_families(FamilyRegistry& registry) {
     register_flymaster_family(registry);
     register_iq_basic_family(registry);
     register_mtk_family(registry);
+    register_mlr_family(registry);
+    register_logit_family(registry);
     register_garmin_usb_family(registry);
     register_magellan_family(registry);
     register_topnav_families(registry);

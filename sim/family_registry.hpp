@@ -65,6 +65,8 @@ void register_flytec_family(FamilyRegistry& registry);
 void register_flymaster_family(FamilyRegistry& registry);
 void register_iq_basic_family(FamilyRegistry& registry);
 void register_mtk_family(FamilyRegistry& registry);
+void register_mlr_family(FamilyRegistry& registry);
+void register_logit_family(FamilyRegistry& registry);
 void register_garmin_usb_family(FamilyRegistry& registry);
 void register_magellan_family(FamilyRegistry& registry);
 void register_topnav_families(FamilyRegistry& registry);   // topnav and xctrainer

@@ -17,13 +17,15 @@ void Instrument::reply(std::string_view bytes) {
     }
     if (out.empty()) return;
     bytes_queued_ += out.size();
-    output_.push_back({std::move(out), pending_pause_});
+    output_.push_back({std::move(out), pending_pause_, rate_});
     pending_pause_ = std::chrono::milliseconds{0};
 }
 
 void Instrument::report(std::string_view line) const {
     if (sink_) sink_(line);
 }
+
+std::string garbled(std::string_view bytes) { return std::string(bytes.size(), '\xFF'); }
 
 OutputChunk Instrument::take_chunk() {
     if (output_.empty()) return {};

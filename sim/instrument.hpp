@@ -30,7 +30,16 @@ using ReportSink = std::function<void(std::string_view line)>;
 struct OutputChunk {
     std::string bytes;
     std::chrono::milliseconds pause_before{0};
+    int rate = 0;   // the line rate it goes out at; 0: any
 };
+
+// What bytes sent at one line rate become when read at another: every byte
+// turns into 0xFF, as the receiver sees only framing errors.
+std::string garbled(std::string_view bytes);
+// Whether a byte stream crossing between these rates arrives garbled (0: any rate).
+inline bool rates_differ(int instrument_rate, int program_rate) {
+    return instrument_rate != 0 && instrument_rate != program_rate;
+}
 
 class Instrument {
 public:
@@ -54,6 +63,10 @@ public:
     std::size_t reply_count() const { return replies_; }
     std::size_t bytes_queued() const { return bytes_queued_; }
 
+    // The rate the instrument listens at and sends its next replies at; 0
+    // (the default): any, the line's rate is not checked.
+    int line_rate() const { return rate_; }
+
     // How often on_tick runs while the runner serves; zero (the default): never.
     virtual std::chrono::milliseconds tick_interval() const { return std::chrono::milliseconds{0}; }
     // True for an instrument that wants to hear of purges: the pseudo-terminal
@@ -70,6 +83,8 @@ protected:
     // One logical reply (or one unsolicited message); faults apply here.
     void reply(std::string_view bytes);
     void reply(std::span<const std::uint8_t> bytes);
+    // From now on the instrument talks at this rate (its next replies and what it hears).
+    void talk_at(int baud) { rate_ = baud; }
     // Holds back the next reply for this long, as a slow instrument would.
     void pause(std::chrono::milliseconds duration) { pending_pause_ += duration; }
     // Reports an upload (waypoint, airspace, pilot data) as one line.
@@ -82,6 +97,7 @@ private:
     std::chrono::milliseconds pending_pause_{0};
     std::size_t replies_ = 0;
     std::size_t bytes_queued_ = 0;
+    int rate_ = 0;
 };
 
 }  // namespace orlogix::sim

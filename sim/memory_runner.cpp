@@ -11,7 +11,7 @@ void MemoryRunner::collect(int64_t now_ms) {
         // A reply's pause starts once the one before it has gone out.
         const int64_t at = std::max(now_ms, last_due_) + chunk.pause_before.count();
         last_due_ = at;
-        queue_.push_back({at, std::move(chunk.bytes)});
+        queue_.push_back({at, std::move(chunk.bytes), chunk.rate});
     }
 }
 
@@ -28,7 +28,7 @@ void MemoryRunner::run_ticks(int64_t now_ms) {
 
 void MemoryRunner::from_program(std::string_view bytes, int64_t now_ms) {
     run_ticks(now_ms);
-    instrument_.receive(bytes);
+    instrument_.receive(rates_differ(instrument_.line_rate(), program_rate_) ? garbled(bytes) : std::string(bytes));
     collect(now_ms);
 }
 
@@ -39,7 +39,8 @@ std::size_t MemoryRunner::to_program(char* buffer, std::size_t max, int64_t now_
     while (n < max && !queue_.empty() && queue_.front().at <= now_ms) {
         std::string& front = queue_.front().bytes;
         const std::size_t take = std::min(max - n, front.size());
-        std::memcpy(buffer + n, front.data(), take);
+        if (rates_differ(queue_.front().rate, program_rate_)) std::memset(buffer + n, 0xFF, take);
+        else std::memcpy(buffer + n, front.data(), take);
         n += take;
         front.erase(0, take);
         if (front.empty()) queue_.pop_front();

@@ -21,11 +21,14 @@ public:
     std::size_t to_program(char* buffer, std::size_t max, int64_t now_ms) override;
     int64_t next_due_ms(int64_t now_ms) override;
     void purge(int64_t now_ms) override;
+    // Bytes cross garbled both ways while this differs from the instrument's rate.
+    void set_line_rate(int baud) override { program_rate_ = baud; }
 
 private:
     struct Due {
         int64_t at = 0;
         std::string bytes;
+        int rate = 0;
     };
     // Takes the instrument's new replies into the queue, each due after its pause.
     void collect(int64_t now_ms);
@@ -35,6 +38,7 @@ private:
     std::deque<Due> queue_;
     int64_t last_due_ = 0;
     int64_t next_tick_ = -1;
+    int program_rate_ = 0;
 };
 
 }  // namespace orlogix::sim

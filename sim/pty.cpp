@@ -9,6 +9,22 @@
 
 namespace orlogix::sim {
 
+int line_rate(int master_fd) {
+    termios t{};
+    if (tcgetattr(master_fd, &t) != 0) return -1;
+    struct Rate {
+        speed_t speed;
+        int baud;
+    };
+    static constexpr Rate kRates[] = {{B0, 0},         {B1200, 1200},   {B2400, 2400},   {B4800, 4800},
+                                      {B9600, 9600},   {B19200, 19200}, {B38400, 38400}, {B57600, 57600},
+                                      {B115200, 115200}, {B230400, 230400}};
+    const speed_t speed = cfgetospeed(&t);
+    for (const Rate& r : kRates)
+        if (r.speed == speed) return r.baud;
+    return -1;
+}
+
 PtyPair::~PtyPair() { close(); }
 
 int PtyPair::open() {

@@ -5,6 +5,11 @@
 
 namespace orlogix::sim {
 
+// The rate the program set on the slave side, read through the master
+// (tcgetattr there returns the slave's settings): 0 until a program sets
+// one, and it stays after the program closes the port. -1 on failure.
+int line_rate(int master_fd);
+
 class PtyPair {
 public:
     PtyPair() = default;

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "sim/pty.hpp"
+
 namespace orlogix::sim {
 
 namespace {
@@ -113,8 +115,10 @@ void Runner::read_input(bool& no_slave) {
         }
         if (n > 0) {
             const std::string_view bytes(buffer, static_cast<std::size_t>(n));
-            record(true, bytes);
-            instrument_.receive(bytes);
+            // The rate the program's side had while they came.
+            const int rate = line_rate(master_);
+            record(true, bytes, rate);
+            instrument_.receive(rates_differ(instrument_.line_rate(), rate) ? garbled(bytes) : std::string(bytes));
             continue;
         }
         // EIO: no program has the slave side open (closed, or between reopens).
@@ -130,25 +134,30 @@ void Runner::write_output() {
             if (!instrument_.has_output()) return;
             OutputChunk chunk = instrument_.take_chunk();
             pending_ = std::move(chunk.bytes);
+            pending_rate_ = chunk.rate;
             written_ = 0;
             due_ = Clock::now() + chunk.pause_before;
         }
         if (Clock::now() < due_) return;
-        const ssize_t n = ::write(master_, pending_.data() + written_, pending_.size() - written_);
+        // A line at the wrong rate delivers nothing but framing errors.
+        const int rate = line_rate(master_);
+        const std::string_view rest = std::string_view(pending_).substr(written_);
+        const std::string out = rates_differ(pending_rate_, rate) ? garbled(rest) : std::string(rest);
+        const ssize_t n = ::write(master_, out.data(), out.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;  // full, or no slave: retried on the next round
-        record(false, std::string_view(pending_).substr(written_, static_cast<std::size_t>(n)));
+        record(false, std::string_view(out).substr(0, static_cast<std::size_t>(n)), rate);
         written_ += static_cast<std::size_t>(n);
     }
 }
 
-void Runner::record(bool from_program, std::string_view bytes) {
+void Runner::record(bool from_program, std::string_view bytes, int rate) {
     {
         std::lock_guard lock(mutex_);
-        if (!transcript_.empty() && transcript_.back().from_program == from_program)
+        if (!transcript_.empty() && transcript_.back().from_program == from_program && transcript_.back().rate == rate)
             transcript_.back().bytes.append(bytes);
         else
-            transcript_.push_back({from_program, std::string(bytes)});
+            transcript_.push_back({from_program, std::string(bytes), rate});
         (from_program ? received_total_ : sent_total_) += bytes.size();
     }
     changed_.notify_all();

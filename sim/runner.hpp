@@ -19,6 +19,7 @@ namespace orlogix::sim {
 struct TranscriptEntry {
     bool from_program = false;  // true: bytes the program wrote; false: bytes the instrument sent
     std::string bytes;
+    int rate = 0;               // the program's line rate while they crossed
 };
 
 class Runner {
@@ -52,7 +53,7 @@ private:
     void loop();
     void read_input(bool& no_slave);
     void write_output();
-    void record(bool from_program, std::string_view bytes);
+    void record(bool from_program, std::string_view bytes, int rate);
     int poll_timeout_ms(Clock::time_point now) const;
 
     Instrument& instrument_;
@@ -65,6 +66,7 @@ private:
     // Output being written: the current chunk, from `written_`, not before `due_`.
     std::string pending_;
     std::size_t written_ = 0;
+    int pending_rate_ = 0;      // the rate the instrument sends the current chunk at
     Clock::time_point due_{};
     Clock::time_point next_tick_{};
 

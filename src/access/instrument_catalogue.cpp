@@ -47,7 +47,7 @@ std::deque<InstrumentKind> shipped_rows() {
          .family = F::Mlr, .sim_family = "mlr",
          .entries = {{40004, kLogs, 150, "Read &MLR\tCtrl+M", A::ReadTrackLog},
                      {40137, kLogs, 160, "Read Digifly Leonardo\tCtrl+R", A::ReadTrackLog},
-                     {40033, kWpts, 60, "Read &MLR (NMEA)", A::ReadWaypoints},
+                     {40033, kWpts, 60, "Read &MLR (NMEA)", A::ReadWaypoints, 1},
                      {40007, kWpts, 170, "Send to &MLR", A::WriteWaypoints},
                      {40138, kWpts, 210, "Send to Digifly &Leonardo", A::WriteWaypoints}},
          .buttons = {{40004, "MLR types", 146, 25, 65, 14}}});

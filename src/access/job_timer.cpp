@@ -19,4 +19,9 @@ bool JobTimer::pause_ms(int64_t ms) {
     return !aborted();
 }
 
+void JobTimer::settle_ms(int64_t ms) {
+    std::unique_lock lock(mutex_);
+    if (ms > 0) clock_->wait_ms(lock, wake_, ms, [] { return false; });
+}
+
 }  // namespace orlogix

@@ -47,6 +47,9 @@ public:
     bool pause_ms(int64_t ms);
     // Sleeps until the deadline; false when aborted.
     bool pause_until(const Deadline& d) { return pause_ms(d.remaining_ms()); }
+    // Sleeps ms milliseconds even after an abort: the clean-up that brings an
+    // instrument back to its command mode needs its pauses whole.
+    void settle_ms(int64_t ms);
 
     // The clock the job's waits run on; set before the job starts.
     void set_clock(Clock& clock) { clock_ = &clock; }

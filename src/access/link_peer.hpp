@@ -19,6 +19,8 @@ public:
     virtual int64_t next_due_ms(int64_t now_ms) = 0;
     // Drops what is due and unread, as purging the driver's queues would.
     virtual void purge(int64_t now_ms) = 0;
+    // The rate the program's side of the line is set to (each configure).
+    virtual void set_line_rate(int baud) { (void)baud; }
 };
 
 }  // namespace orlogix

@@ -40,6 +40,8 @@ int MemoryLink::configure(int baud, bool xon_xoff) {
     baud_ = baud;
     xon_xoff_ = xon_xoff;
     settings_.emplace_back(baud, xon_xoff);
+    // The instrument's end sees the new rate: bytes at another one arrive garbled.
+    peer_.set_line_rate(baud);
     return 0;
 }
 

@@ -7,7 +7,9 @@
 #include "protocols/flytec/jobs.hpp"
 #include "protocols/garmin/jobs.hpp"
 #include "protocols/graviter/jobs.hpp"
+#include "protocols/logit/jobs.hpp"
 #include "protocols/magellan/jobs.hpp"
+#include "protocols/mlr/jobs.hpp"
 #include "protocols/mtk/jobs.hpp"
 #include "protocols/topnav/jobs.hpp"
 
@@ -24,6 +26,8 @@ void register_protocol_families() {
         add_family_registration(topnav::register_topnav_jobs);
         add_family_registration(graviter::register_graviter_jobs);
         add_family_registration(dsx::register_dsx_jobs);
+        add_family_registration(mlr::register_mlr_jobs);
+        add_family_registration(logit::register_logit_jobs);
         return true;
     }();
     (void)once;

@@ -38,6 +38,9 @@ Layout layout_of(int entry) {
                 {{"Pilot name", 14, Rule::Text, "Pilot name", &PilotData::pilot_name},
                  {"COMP ID", 7, Rule::Digits, "Bad comp. ID", &PilotData::comp_id},
                  {"CIVL ID", 7, Rule::Digits, "Bad CIVL ID", &PilotData::civl_id}}};
+    case 40015:
+        // The LogIt takes 9 characters, blank-padded on the way out.
+        return {0, "Write GPS name", "Write GPS name", "", {{"Name", 9, Rule::Name, "Name", &PilotData::pilot_name}}};
     default: return {};
     }
 }
@@ -78,6 +81,15 @@ bool FlymasterDataDialog::check(const Field& f, const std::string& text) {
         for (const char c : {'*', ','})
             if (text.find(c) != std::string::npos) {
                 r_.error_box(layout_.caption, strformat("%s contains '%c'", f.refusal, c));
+                return false;
+            }
+        data_.*f.text = text;
+        return true;
+    case Rule::Name:
+        // Nothing that would frame the sentence it goes out in.
+        for (const char c : text)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == ',' || c == '*' || c == '$') {
+                r_.error_box(layout_.caption, strformat("%s contains '%c'", f.refusal, c >= 0x20 ? c : '?'));
                 return false;
             }
         data_.*f.text = text;

@@ -23,7 +23,7 @@ class FlymasterDataDialog : public QDialog {
     Q_OBJECT
 public:
     // The dialog of a Misc entry: 40145 name, 40157 altitude alarm, 40166
-    // IDs; nullptr for any other entry.
+    // IDs, and the LogIt's 40015 "Write GPS name"; nullptr for any other entry.
     static std::unique_ptr<FlymasterDataDialog> for_entry(Reporter& r, int entry, QWidget* parent = nullptr);
 
     void accept() override;
@@ -35,7 +35,7 @@ public:
     std::vector<QLineEdit*> fields;   // in the order they are checked
 
     // How a field is checked and where its value goes.
-    enum class Rule { Text, Digits, Altitude };
+    enum class Rule { Text, Digits, Altitude, Name };
     struct Field {
         const char* label;
         int max_length;

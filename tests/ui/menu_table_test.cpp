@@ -81,12 +81,13 @@ using MenuWindow = test::WindowTest;
 
 TEST_F(MenuWindow, InstrumentEntriesFollowTheRegisteredFamilies) {
     MainWindow& w = open_window();
-    // Garmin serial is built; the other families are not registered yet.
+    // Garmin serial and MLR are built; the MXP families are not registered yet.
     EXPECT_TRUE(w.action(40029)->isEnabled());
     EXPECT_TRUE(w.action(40027)->isEnabled());
     EXPECT_TRUE(w.button(40029)->isEnabled());
-    EXPECT_FALSE(w.action(40004)->isEnabled());
-    EXPECT_FALSE(w.button(40004)->isEnabled());
+    EXPECT_TRUE(w.button(40004)->isEnabled());
+    EXPECT_FALSE(w.action(40091)->isEnabled());
+    EXPECT_FALSE(w.button(40091)->isEnabled());
     EXPECT_TRUE(w.action(40100)->isEnabled());   // CTR files
     for (const int graviter_and_dsx : {40058, 40056, 40180, 40148, 40153})
         EXPECT_TRUE(w.action(graviter_and_dsx)->isEnabled()) << graviter_and_dsx;
