@@ -108,13 +108,11 @@ void Runner::read_input(bool& no_slave) {
                 if (buffer[0] & (TIOCPKT_FLUSHREAD | TIOCPKT_FLUSHWRITE)) instrument_.purged();
                 continue;
             }
-            const std::string_view bytes(buffer + 1, static_cast<std::size_t>(n - 1));
-            record(true, bytes);
-            instrument_.receive(bytes);
-            continue;
         }
         if (n > 0) {
-            const std::string_view bytes(buffer, static_cast<std::size_t>(n));
+            // In packet mode the first byte is the status, the data follow.
+            const std::size_t skip = packet_mode_ ? 1 : 0;
+            const std::string_view bytes(buffer + skip, static_cast<std::size_t>(n) - skip);
             // The rate the program's side had while they came.
             const int rate = line_rate(master_);
             record(true, bytes, rate);

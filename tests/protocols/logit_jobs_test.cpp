@@ -139,7 +139,9 @@ TEST(LogItJobs, FaultsEndTheDownloadWithItsText) {
         EXPECT_EQ(rig.reporter.last_error().title, std::string(c.name) == "silent" ? "Get GPS product data"
                                                                                     : "Read LogIt track log");
         // The logger is left in command mode once a transfer was asked for.
-        if (std::string(c.name) != "silent") EXPECT_TRUE(rig.ends_stopped()) << c.name;
+        if (std::string(c.name) != "silent") {
+            EXPECT_TRUE(rig.ends_stopped()) << c.name;
+        }
     }
     // An abort in the middle: back in command mode, nothing kept.
     JobRig aborted(logger(served));

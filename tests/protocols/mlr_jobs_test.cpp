@@ -166,7 +166,9 @@ TEST(MlrJobs, FaultsEndEachTransferWithItsText) {
         EXPECT_EQ(rig.reporter.last_error().text, c.error) << c.name;
         EXPECT_TRUE(rig.ends_stopped()) << c.name;
         // Two attempts of 2000 ms for a TIMEOUT of 4 s.
-        if (std::string(c.name) == "silent") EXPECT_NEAR(rig.sim.now_ms() - began, 2 * 2000, 300);
+        if (std::string(c.name) == "silent") {
+            EXPECT_NEAR(rig.sim.now_ms() - began, 2 * 2000, 300);
+        }
     }
     // Silence in a waypoint transfer ends it too.
     sim::FaultSettings cut = after_product;
