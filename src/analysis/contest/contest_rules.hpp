@@ -1,0 +1,38 @@
+#pragma once
+// The scoring rules of the online contests as data: each league is a list of
+// flight types with their parameters, so that a league is one more table.
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace orlogix {
+
+enum class ContestShape {
+    FreeDistance,  // start, three turn points, finish
+    Triangle,      // three turn points and a closing pair around them
+    OutAndReturn,  // two turn points and back: twice the leg, with a closing pair
+};
+
+struct ContestType {
+    std::string_view name;      // "Free flight", "FAI triangle", ...
+    std::string_view code;      // od, tri, fai, oar
+    ContestShape shape = ContestShape::FreeDistance;
+    int multiplier_percent = 100;
+    // The closing pair may be apart at most the larger of these two.
+    int closing_percent = 0;          // of the perimeter
+    int32_t closing_metres = 0;       // absolute
+    int32_t free_closing_metres = 0;  // closings up to this cost no penalty; above it all of it counts
+    int min_leg_percent = 0;          // every leg at least this share of the perimeter (FAI triangles)
+    int32_t result_rounding = 1;      // the distance is rounded to this many 0.01 km at the end
+};
+
+struct ContestRules {
+    std::string_view name;  // XContest, FFVL, FAI
+    std::span<const ContestType> types;
+};
+
+std::span<const ContestRules> contest_rule_sets();
+// The rules of that name (case-insensitive), or nullptr.
+const ContestRules* find_contest_rules(std::string_view name);
+
+}  // namespace orlogix
