@@ -1,5 +1,6 @@
 #include "analysis/contest/contest_rules.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 
@@ -46,6 +47,34 @@ bool same_name(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
+
+int64_t closing_allowance_mm(const ContestType& type, int64_t perimeter_mm) {
+    return std::max<int64_t>(int64_t{type.closing_metres} * 1000, type.closing_percent * perimeter_mm / 100);
+}
+
+int64_t closed_flight_value(const ContestType& type, std::span<const double> legs, double closing) {
+    int64_t perimeter_mm = 0, perimeter = 0;
+    for (double leg : legs) {
+        perimeter_mm += millimetres(leg);
+        perimeter += hundredths_of_km(leg);
+    }
+    for (double leg : legs) {
+        if (millimetres(leg) * 100 < type.min_leg_percent * perimeter_mm) return -1;
+    }
+    const int64_t closing_mm = millimetres(closing);
+    if (closing_mm > closing_allowance_mm(type, perimeter_mm)) return -1;
+    const int64_t penalty = closing_mm > int64_t{type.free_closing_metres} * 1000 ? hundredths_of_km(closing) : 0;
+    return perimeter - penalty;
+}
+
+int64_t rounded_distance(const ContestType& type, int64_t distance) {
+    const int64_t r = type.result_rounding;
+    return (distance + r / 2) / r * r;
+}
+
+int64_t contest_points(const ContestType& type, int64_t value) {
+    return (rounded_distance(type, value) * type.multiplier_percent + 50) / 100;
+}
 
 std::span<const ContestRules> contest_rule_sets() { return kRuleSets; }
 

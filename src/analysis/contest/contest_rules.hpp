@@ -31,6 +31,20 @@ struct ContestRules {
     std::span<const ContestType> types;
 };
 
+// The checks and the arithmetic of a type, on distances in metres. Lengths
+// are compared to the millimetre; distances count in 0.01 km.
+// The farthest the closing pair may be apart around a perimeter, in mm.
+int64_t closing_allowance_mm(const ContestType& type, int64_t perimeter_mm);
+// The value (0.01 km, before the final rounding: perimeter less penalty) of a
+// closed flight over these legs and closing distance, or -1 where the rules
+// do not allow it.
+int64_t closed_flight_value(const ContestType& type, std::span<const double> legs, double closing);
+// The final rounding of a distance, and the points (0.01) of a value.
+int64_t rounded_distance(const ContestType& type, int64_t distance);
+int64_t contest_points(const ContestType& type, int64_t value);
+inline int64_t hundredths_of_km(double metres) { return static_cast<int64_t>(metres / 10.0 + 0.5); }
+inline int64_t millimetres(double metres) { return static_cast<int64_t>(metres * 1000.0 + 0.5); }
+
 std::span<const ContestRules> contest_rule_sets();
 // The rules of that name (case-insensitive), or nullptr.
 const ContestRules* find_contest_rules(std::string_view name);

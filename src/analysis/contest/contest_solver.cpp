@@ -17,8 +17,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int64_t to_hundredth_km(double metres) { return std::llround(metres / 10.0); }
-int64_t to_mm(double metres) { return std::llround(metres * 1000.0); }
+int64_t to_hundredth_km(double metres) { return hundredths_of_km(metres); }
 
 // Blocks of at most this level are searched depth first from the block taken
 // off the queue, which keeps the queue short and finds whole flights early.
@@ -62,12 +61,8 @@ private:
     void expand(const Node& node, std::vector<Node>& out);
     void dive(const Node& node);
     bool stop();
-    // The rules' final rounding of a distance, and the points of a value (both 0.01).
-    int64_t rounded(int64_t distance) const {
-        const int64_t r = type_.result_rounding;
-        return (distance + r / 2) / r * r;
-    }
-    int64_t points(int64_t value) const { return (rounded(value) * type_.multiplier_percent + 50) / 100; }
+    int64_t rounded(int64_t distance) const { return rounded_distance(type_, distance); }
+    int64_t points(int64_t value) const { return contest_points(type_, value); }
 
     const FixTree& t_;
     const ContestType& type_;
@@ -124,9 +119,9 @@ std::vector<std::vector<double>> block_maxima(const FixTree& t, std::vector<doub
     return levels;
 }
 
-// Stages may pass over a fix that beats the best by less than this; the score
-// is proven when the best plus twice this rounds to the same 0.01 km.
-constexpr double kStageTolerance = 0.25;
+// Each leg counts rounded to 0.01 km.
+constexpr double kLegGrain = 10.0;
+double counted(double metres) { return kLegGrain * std::floor(metres / kLegGrain + 0.5); }
 
 ContestResult Search::run_free() {
     const std::size_t n = t_.size();
@@ -144,6 +139,10 @@ ContestResult Search::run_free() {
         const FixBox& all = t_.box(t_.top_level(), 0);
         result_.bound = points(to_hundredth_km(4.0 * surface_upper_bound(max_chord(all, all))));
         return result_;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        start[i].metres = counted(start[i].metres);
+        finish[i].metres = counted(finish[i].metres);
     }
     // Over the middle turn point i: the best start and first turn point before
     // it are at most the longest start leg so far plus the farthest fix before
@@ -173,27 +172,32 @@ ContestResult Search::run_free() {
             tps = {static_cast<uint32_t>(i), static_cast<uint32_t>(i), static_cast<uint32_t>(i)};
         }
     }
+    double remaining = 0.0;
     for (std::size_t k = 0; k < n; ++k) {
         const uint32_t i = order[k];
-        if (ceiling(i) <= best + 2.0 * kStageTolerance) break;
-        if ((k & 15) == 0 && stop()) break;
-        const FixPair out = t_.farthest(i, true, &start_max, kStageTolerance, tps[0], best - ceiling_after[i]);
+        if (ceiling(i) <= best) break;
+        if ((k & 15) == 0 && stop()) {
+            remaining = ceiling(i);
+            break;
+        }
+        const FixPair out = t_.farthest(i, true, &start_max, kLegGrain, tps[0], best - ceiling_after[i]);
         if (out.metres <= best - ceiling_after[i]) continue;
-        const FixPair back = t_.farthest(i, false, &finish_max, kStageTolerance, tps[2], best - out.metres);
+        const FixPair back = t_.farthest(i, false, &finish_max, kLegGrain, tps[2], best - out.metres);
         if (back.metres <= best - out.metres) continue;
         best = out.metres + back.metres;
         tps = {out.a, i, back.b};
     }
     result_.nodes = nodes_;
     const uint32_t t1 = tps[0], mid = tps[1], t3 = tps[2];
-    const double metres = start[t1].metres + t_.distance(t1, mid) + t_.distance(mid, t3) + finish[t3].metres;
+    const double metres = start[t1].metres + counted(t_.distance(t1, mid)) + counted(t_.distance(mid, t3)) +
+                          finish[t3].metres;
     result_.found = true;
     result_.turnpoints = tps;
     result_.start = start[t1].a;
     result_.finish = finish[t3].b;
     result_.distance = rounded(to_hundredth_km(metres));
     result_.score = points(to_hundredth_km(metres));
-    const int64_t top = stopped_ ? to_hundredth_km(ceiling(order[0])) : to_hundredth_km(best + 2.0 * kStageTolerance);
+    const int64_t top = to_hundredth_km(std::max(best, remaining));
     result_.bound = std::max(result_.score, points(top));
     result_.optimal = result_.bound == result_.score;
     return result_;
@@ -218,9 +222,11 @@ int64_t Search::bound(int level, const std::array<uint32_t, 3>& b) {
         legs = 3;
     }
     double perimeter = 0.0, lower = 0.0;
+    int64_t rounded = 0;
     for (int e = 0; e < legs; ++e) {
         perimeter += ub[e];
         lower += lb[e];
+        rounded += to_hundredth_km(ub[e]);
     }
     if (type_.min_leg_percent > 0) {
         const double share = type_.min_leg_percent / 100.0;
@@ -229,8 +235,9 @@ int64_t Search::bound(int level, const std::array<uint32_t, 3>& b) {
             if ((1.0 - share) * ub[e] + kSlack < share * (lower - lb[e])) return -1;
             perimeter = std::min(perimeter, ub[e] / share + kSlack);
         }
+        // Each rounded leg exceeds its tenth of metres by at most a half.
+        rounded = std::min<int64_t>(rounded, static_cast<int64_t>(std::floor(perimeter / 10.0 + 0.5 * legs)));
     }
-    const int64_t rounded = to_hundredth_km(perimeter);
     const double allowed = std::max<double>(type_.closing_metres, type_.closing_percent / 100.0 * perimeter) + kSlack;
     const FixPair c = closing(t_.block_last(level, b[0]), t_.block_first(level, b[k_ - 1]), allowed);
     if (c.metres >= allowed) return -1;
@@ -250,25 +257,20 @@ void Search::leaf(const std::array<uint32_t, 3>& b) {
         legs[1] = t_.distance(t2, t3);
         legs[2] = t_.distance(t3, t1);
     }
-    int64_t mm[3], perimeter_mm = 0;
-    double metres = 0.0;
+    int64_t perimeter_mm = 0, perimeter = 0;
     for (int e = 0; e < count; ++e) {
-        mm[e] = to_mm(legs[e]);
-        perimeter_mm += mm[e];
-        metres += legs[e];
+        perimeter_mm += millimetres(legs[e]);
+        perimeter += to_hundredth_km(legs[e]);
     }
-    const int64_t perimeter = to_hundredth_km(metres);
     if (perimeter <= best_) return;  // cannot beat the best even without a penalty
-    for (int e = 0; e < count && type_.min_leg_percent > 0; ++e) {
-        if (mm[e] * 100 < type_.min_leg_percent * perimeter_mm) return;
-    }
-    const int64_t allowed_mm =
-        std::max<int64_t>(int64_t{type_.closing_metres} * 1000, type_.closing_percent * perimeter_mm / 100);
+    const std::span<const double> leg_span(legs, static_cast<std::size_t>(count));
+    // Legs too short for the rules fail whatever the closing: leave out the search for it.
+    if (type_.min_leg_percent > 0 && closed_flight_value(type_, leg_span, 0.0) < 0) return;
+    const int64_t allowed_mm = closing_allowance_mm(type_, perimeter_mm);
     const FixPair c = closing(t1, t3, (allowed_mm + 1) / 1000.0);
-    const int64_t closing_mm = to_mm(c.metres);
-    if (closing_mm > allowed_mm) return;
-    const int64_t penalty = closing_mm > int64_t{type_.free_closing_metres} * 1000 ? to_hundredth_km(c.metres) : 0;
-    const int64_t value = perimeter - penalty;
+    const int64_t value = closed_flight_value(type_, leg_span, c.metres);
+    if (value < 0) return;
+    const int64_t penalty = perimeter - value;
     if (value > best_) {
         best_ = value;
         result_.found = true;

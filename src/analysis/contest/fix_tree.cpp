@@ -132,12 +132,13 @@ FixPair FixTree::closest_around(std::size_t i, std::size_t j, double cap) const 
 }
 
 FixPair FixTree::farthest(std::size_t from, bool before, const std::vector<std::vector<double>>* weight_max,
-                          double tolerance, std::size_t hint, double floor) const {
+                          double grain, std::size_t hint, double floor) const {
     FixPair best{floor, static_cast<uint32_t>(from), static_cast<uint32_t>(from)};
     const FixBox& p = levels_[0][from];
     auto weight = [&](int level, std::size_t block) { return weight_max ? (*weight_max)[level][block] : 0.0; };
+    auto counted = [grain](double metres) { return grain > 0.0 ? grain * std::floor(metres / grain + 0.5) : metres; };
     if (hint != kNoHint && (before ? hint <= from : hint >= from)) {
-        const double d = weight(0, hint) + distance(hint, from);
+        const double d = weight(0, hint) + counted(distance(hint, from));
         if (d > best.metres) {
             best.metres = d;
             (before ? best.a : best.b) = static_cast<uint32_t>(hint);
@@ -153,9 +154,9 @@ FixPair FixTree::farthest(std::size_t from, bool before, const std::vector<std::
     while (!stack.empty()) {
         const Item it = stack.back();
         stack.pop_back();
-        if (it.ub <= best.metres + tolerance) continue;
+        if (it.ub <= best.metres) continue;
         if (it.level == 0) {
-            const double d = weight(0, it.block) + distance(it.block, from);
+            const double d = weight(0, it.block) + counted(distance(it.block, from));
             if (d > best.metres) {
                 best.metres = d;
                 (before ? best.a : best.b) = it.block;
@@ -169,11 +170,11 @@ FixPair FixTree::farthest(std::size_t from, bool before, const std::vector<std::
             const uint32_t b = 2 * it.block + x;
             if (b >= blocks(l)) continue;
             if (before ? block_first(l, b) > from : block_last(l, b) < from) continue;
-            kids[count++] = {l, b, weight(l, b) + surface_upper_bound(max_chord(box(l, b), p))};
+            kids[count++] = {l, b, weight(l, b) + counted(surface_upper_bound(max_chord(box(l, b), p)))};
         }
         if (count == 2 && kids[0].ub > kids[1].ub) std::swap(kids[0], kids[1]);
         for (int k = 0; k < count; ++k) {
-            if (kids[k].ub > best.metres + tolerance) stack.push_back(kids[k]);
+            if (kids[k].ub > best.metres) stack.push_back(kids[k]);
         }
     }
     return best;

@@ -52,13 +52,12 @@ public:
     FixPair farthest_after(std::size_t j) const { return farthest(j, false); }
     // Greatest weight[k] + distance(k, from) over k <= from (before) or k >= from,
     // given the weights' maxima over every block (weight_max[level][block]).
-    // Blocks and fixes that cannot beat the best found by more than tolerance
-    // metres are passed over, so the result is at most that much below the true one.
-    // The fix found is a (before) or b. hint, a fix on the right side of from,
-    // is tried first (the answer for a neighbouring fix is a good start). Only
-    // sums above floor are searched: when none is found, metres is floor.
+    // With a grain (metres), each distance counts rounded to the nearest
+    // multiple of it. The fix found is a (before) or b. hint, a fix on the right
+    // side of from, is tried first (the answer for a neighbouring fix is a good
+    // start). Only sums above floor are searched: when none is, metres is floor.
     FixPair farthest(std::size_t from, bool before, const std::vector<std::vector<double>>* weight_max = nullptr,
-                     double tolerance = 0.0, std::size_t hint = kNoHint, double floor = -1.0) const;
+                     double grain = 0.0, std::size_t hint = kNoHint, double floor = -1.0) const;
     static constexpr std::size_t kNoHint = static_cast<std::size_t>(-1);
 
 private:
