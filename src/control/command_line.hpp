@@ -27,6 +27,7 @@ enum class CommandOperation : int {
     UserName = 14,
     ReadGeoWaypoints = 15,
     CheckKml = 16,
+    XcScore = 17,
 };
 
 enum class WindowMode : int { Hidden = 0, Minimised = 1, Normal = 2 };
@@ -64,7 +65,10 @@ struct CommandLine {
     bool no_check = false;
     bool power_off = false;
     bool no_loop_opt = false;
-    int timeout = 0;             // 0 = the built-in 30
+    int timeout = 0;             // 0 = the built-in 30; for XC_SCORE the time limit, 0 none
+    bool xc_score = false;       // XC_SCORE without a file: score the downloaded track
+    std::string xc_rules = "XContest";
+    std::string xc_out;          // XC_OUT: GeoJSON of the best contest flight
     uint32_t send_log_seconds = 0;  // SENDLOG interval, 0 = off
 };
 

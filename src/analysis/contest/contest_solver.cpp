@@ -84,7 +84,7 @@ private:
 
 bool Search::stop() {
     if (stopped_) return true;
-    if ((++nodes_ & 1023) != 0) return false;
+    if ((++nodes_ & 1023) != 1) return false;  // the first time and every 1024th
     if (halt_.halted()) stopped_ = true;
     if (deadline_ > 0.0 && std::chrono::duration<double>(Clock::now() - start_).count() > deadline_) {
         stopped_ = true;
