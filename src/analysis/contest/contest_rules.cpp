@@ -48,21 +48,19 @@ bool same_name(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-int64_t closing_allowance_mm(const ContestType& type, int64_t perimeter_mm) {
-    return std::max<int64_t>(int64_t{type.closing_metres} * 1000, type.closing_percent * perimeter_mm / 100);
+int64_t closing_allowance_mm(const ContestType& type, int64_t perimeter) {
+    // pct % of perimeter x 10 000 mm.
+    return std::max<int64_t>(int64_t{type.closing_metres} * 1000, type.closing_percent * perimeter * 100);
 }
 
 int64_t closed_flight_value(const ContestType& type, std::span<const double> legs, double closing) {
-    int64_t perimeter_mm = 0, perimeter = 0;
+    int64_t perimeter = 0;
+    for (double leg : legs) perimeter += hundredths_of_km(leg);
     for (double leg : legs) {
-        perimeter_mm += millimetres(leg);
-        perimeter += hundredths_of_km(leg);
-    }
-    for (double leg : legs) {
-        if (millimetres(leg) * 100 < type.min_leg_percent * perimeter_mm) return -1;
+        if (hundredths_of_km(leg) * 100 < type.min_leg_percent * perimeter) return -1;
     }
     const int64_t closing_mm = millimetres(closing);
-    if (closing_mm > closing_allowance_mm(type, perimeter_mm)) return -1;
+    if (closing_mm > closing_allowance_mm(type, perimeter)) return -1;
     const int64_t penalty = closing_mm > int64_t{type.free_closing_metres} * 1000 ? hundredths_of_km(closing) : 0;
     return perimeter - penalty;
 }

@@ -31,10 +31,12 @@ struct ContestRules {
     std::span<const ContestType> types;
 };
 
-// The checks and the arithmetic of a type, on distances in metres. Lengths
-// are compared to the millimetre; distances count in 0.01 km.
-// The farthest the closing pair may be apart around a perimeter, in mm.
-int64_t closing_allowance_mm(const ContestType& type, int64_t perimeter_mm);
+// The checks and the arithmetic of a type, on distances in metres. Each leg
+// counts rounded to 0.01 km, and the share of a leg is that of the rounded
+// leg in the rounded perimeter; the closing pair's distance is compared to
+// the millimetre.
+// The farthest the closing pair may be apart around a perimeter (0.01 km), in mm.
+int64_t closing_allowance_mm(const ContestType& type, int64_t perimeter);
 // The value (0.01 km, before the final rounding: perimeter less penalty) of a
 // closed flight over these legs and closing distance, or -1 where the rules
 // do not allow it.

@@ -221,28 +221,27 @@ int64_t Search::bound(int level, const std::array<uint32_t, 3>& b) {
         }
         legs = 3;
     }
-    double perimeter = 0.0, lower = 0.0;
-    int64_t rounded = 0;
+    // Rounding keeps order: every leg inside rounds to between lo and hi.
+    int64_t hi[3], lo[3], perimeter = 0, lower = 0;
     for (int e = 0; e < legs; ++e) {
-        perimeter += ub[e];
-        lower += lb[e];
-        rounded += to_hundredth_km(ub[e]);
+        hi[e] = to_hundredth_km(ub[e]);
+        lo[e] = to_hundredth_km(lb[e]);
+        perimeter += hi[e];
+        lower += lo[e];
     }
     if (type_.min_leg_percent > 0) {
-        const double share = type_.min_leg_percent / 100.0;
+        const int64_t share = type_.min_leg_percent;
         for (int e = 0; e < legs; ++e) {
-            // leg >= share (leg + others) needs (1 - share) leg >= share others.
-            if ((1.0 - share) * ub[e] + kSlack < share * (lower - lb[e])) return -1;
-            perimeter = std::min(perimeter, ub[e] / share + kSlack);
+            // leg >= share % of (leg + others) needs (100 - share) leg >= share others.
+            if ((100 - share) * hi[e] < share * (lower - lo[e])) return -1;
+            perimeter = std::min(perimeter, hi[e] * 100 / share);
         }
-        // Each rounded leg exceeds its tenth of metres by at most a half.
-        rounded = std::min<int64_t>(rounded, static_cast<int64_t>(std::floor(perimeter / 10.0 + 0.5 * legs)));
     }
-    const double allowed = std::max<double>(type_.closing_metres, type_.closing_percent / 100.0 * perimeter) + kSlack;
+    const double allowed = closing_allowance_mm(type_, perimeter) / 1000.0 + kSlack;
     const FixPair c = closing(t_.block_last(level, b[0]), t_.block_first(level, b[k_ - 1]), allowed);
     if (c.metres >= allowed) return -1;
     const int64_t penalty = c.metres > type_.free_closing_metres + kSlack ? to_hundredth_km(c.metres) : 0;
-    return rounded - penalty;
+    return perimeter - penalty;
 }
 
 void Search::leaf(const std::array<uint32_t, 3>& b) {
@@ -257,16 +256,13 @@ void Search::leaf(const std::array<uint32_t, 3>& b) {
         legs[1] = t_.distance(t2, t3);
         legs[2] = t_.distance(t3, t1);
     }
-    int64_t perimeter_mm = 0, perimeter = 0;
-    for (int e = 0; e < count; ++e) {
-        perimeter_mm += millimetres(legs[e]);
-        perimeter += to_hundredth_km(legs[e]);
-    }
+    int64_t perimeter = 0;
+    for (int e = 0; e < count; ++e) perimeter += to_hundredth_km(legs[e]);
     if (perimeter <= best_) return;  // cannot beat the best even without a penalty
     const std::span<const double> leg_span(legs, static_cast<std::size_t>(count));
     // Legs too short for the rules fail whatever the closing: leave out the search for it.
     if (type_.min_leg_percent > 0 && closed_flight_value(type_, leg_span, 0.0) < 0) return;
-    const int64_t allowed_mm = closing_allowance_mm(type_, perimeter_mm);
+    const int64_t allowed_mm = closing_allowance_mm(type_, perimeter);
     const FixPair c = closing(t1, t3, (allowed_mm + 1) / 1000.0);
     const int64_t value = closed_flight_value(type_, leg_span, c.metres);
     if (value < 0) return;
