@@ -22,6 +22,10 @@ int64_t to_hundredth_km(double metres) { return hundredths_of_km(metres); }
 // Blocks of at most this level are searched depth first from the block taken
 // off the queue, which keeps the queue short and finds whole flights early.
 constexpr int kDiveLevel = 3;
+// Past this many blocks waiting (about 16 MB) the blocks taken off the queue
+// are searched depth first too, so that memory stays bounded on tracks where
+// nearly every block comes close to the best.
+constexpr std::size_t kQueueLimit = 1u << 19;
 constexpr double kSlack = 1e-3;  // metres of margin on every bound test
 
 struct Node {
@@ -61,6 +65,7 @@ private:
     void expand(const Node& node, std::vector<Node>& out);
     void dive(const Node& node);
     bool stop();
+    bool out_of_time() const;
     int64_t rounded(int64_t distance) const { return rounded_distance(type_, distance); }
     int64_t points(int64_t value) const { return contest_points(type_, value); }
 
@@ -82,13 +87,14 @@ private:
     std::unordered_map<uint64_t, Cached> closings_;
 };
 
+bool Search::out_of_time() const {
+    return deadline_ > 0.0 && std::chrono::duration<double>(Clock::now() - start_).count() > deadline_;
+}
+
 bool Search::stop() {
     if (stopped_) return true;
     if ((++nodes_ & 1023) != 1) return false;  // the first time and every 1024th
-    if (halt_.halted()) stopped_ = true;
-    if (deadline_ > 0.0 && std::chrono::duration<double>(Clock::now() - start_).count() > deadline_) {
-        stopped_ = true;
-    }
+    if (halt_.halted() || out_of_time()) stopped_ = true;
     return stopped_;
 }
 
@@ -126,13 +132,25 @@ double counted(double metres) { return kLegGrain * std::floor(metres / kLegGrain
 ContestResult Search::run_free() {
     const std::size_t n = t_.size();
     std::vector<FixPair> start(n), finish(n);
-    // The farthest start before and finish after every fix.
-    for (std::size_t k = 0; k < n; ++k) {
-        if ((k & 63) == 0 && stop()) break;
-        start[k] = t_.farthest(k, true, nullptr, 0.0, k == 0 ? FixTree::kNoHint : start[k - 1].a);
-        const std::size_t j = n - 1 - k;
-        finish[j] = t_.farthest(j, false, nullptr, 0.0, k == 0 ? FixTree::kNoHint : finish[j + 1].b);
+    // The farthest start before and finish after every fix, the one on a
+    // thread of its own (every query stands alone; the last answer is a hint).
+    auto ends = [&](bool before) {
+        for (std::size_t k = 0; k < n; ++k) {
+            if ((k & 255) == 0 && (halt_.halted() || out_of_time())) return;
+            if (before) {
+                start[k] = t_.farthest(k, true, nullptr, 0.0, k == 0 ? FixTree::kNoHint : start[k - 1].a);
+            } else {
+                const std::size_t j = n - 1 - k;
+                finish[j] = t_.farthest(j, false, nullptr, 0.0, k == 0 ? FixTree::kNoHint : finish[j + 1].b);
+            }
+        }
+    };
+    {
+        std::thread other(ends, false);
+        ends(true);
+        other.join();
     }
+    if (halt_.halted() || out_of_time()) stopped_ = true;
     result_.nodes = nodes_;
     if (stopped_) {
         // The whole track as one block bounds every flight in it.
@@ -338,7 +356,7 @@ ContestResult Search::run() {
             break;
         }
         queue.pop();
-        if (node.level <= kDiveLevel) {
+        if (node.level <= kDiveLevel || queue.size() > kQueueLimit) {
             dive(node);
             if (stopped_) {
                 remaining = node.bound;
