@@ -71,7 +71,8 @@ int64_t rounded_distance(const ContestType& type, int64_t distance) {
 }
 
 int64_t contest_points(const ContestType& type, int64_t value) {
-    return (rounded_distance(type, value) * type.multiplier_percent + 50) / 100;
+    // The points are rounded as the distance is.
+    return rounded_distance(type, (rounded_distance(type, value) * type.multiplier_percent + 50) / 100);
 }
 
 std::span<const ContestRules> contest_rule_sets() { return kRuleSets; }

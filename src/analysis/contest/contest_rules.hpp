@@ -23,7 +23,7 @@ struct ContestType {
     int32_t closing_metres = 0;       // absolute
     int32_t free_closing_metres = 0;  // closings up to this cost no penalty; above it all of it counts
     int min_leg_percent = 0;          // every leg at least this share of the perimeter (FAI triangles)
-    int32_t result_rounding = 1;      // the distance is rounded to this many 0.01 km at the end
+    int32_t result_rounding = 1;      // distance and points are rounded to this many 0.01 at the end
 };
 
 struct ContestRules {
