@@ -78,6 +78,16 @@ std::vector<std::string> contest_lines(const ContestScore& score, const std::vec
     return lines;
 }
 
+std::string contest_summary(const ContestScore& score) {
+    const std::string rules(score.rules ? score.rules->name : "");
+    if (score.halted) return "halted (" + rules + ")";
+    if (score.best < 0) return "none (" + rules + ")";
+    const ContestResult& b = score.types[score.best];
+    std::string gap = gap_text(b);
+    if (!b.optimal) gap = gap.substr(0, gap.find(" (bound"));
+    return std::string(b.type->name) + ", " + hundredths_text(b.score) + " points (" + rules + ", " + gap + ")";
+}
+
 std::string contest_geojson(const ContestScore& score, const std::vector<TrackPosition>& positions) {
     std::string features;
     std::string properties = "\"rules\":\"" + std::string(score.rules ? score.rules->name : "") + "\"";

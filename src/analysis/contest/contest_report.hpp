@@ -17,6 +17,10 @@ namespace orlogix {
 // "Best: FAI triangle, 166.21 points" (or "Best: none").
 std::vector<std::string> contest_lines(const ContestScore& score, const std::vector<TrackPosition>& positions);
 
+// The best flight in one line: "Closed FAI triangle, 189.95 points (XContest,
+// optimal)", "(XContest, within 0.52 %)", "none (XContest)", or "halted (XContest)".
+std::string contest_summary(const ContestScore& score);
+
 // The best flight of the score ("{...}" with an empty feature list when none).
 std::string contest_geojson(const ContestScore& score, const std::vector<TrackPosition>& positions);
 
