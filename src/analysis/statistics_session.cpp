@@ -71,7 +71,6 @@ void StatisticsSession::start(Reporter& r, ProgressText status) {
         stats_.results = results;
         std::vector<std::string> fields = result_texts(results);
         if (const ContestRules* rules = find_contest_rules(settings_.contest_rules)) {
-            if (status_) status_("Contest score");
             const ContestScore score = score_contest(stats_.positions, *rules, {}, {}, HaltToken(&halt_));
             fields.push_back(contest_summary(score));
         }
