@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "analysis/contest/contest_rules.hpp"
 #include "competition/identity_position.hpp"
 #include "core/report.hpp"
 #include "core/time.hpp"
@@ -285,6 +286,27 @@ public:
         return true;
     }
 
+    bool xc_score(const std::string& v) {
+        if (v.empty()) {
+            c_.xc_score = true;
+            return true;
+        }
+        return operation(CommandOperation::XcScore, v, "Missing IGC file name");
+    }
+
+    bool xc_rules(const std::string& v) {
+        const ContestRules* rules = find_contest_rules(v);
+        if (rules == nullptr) return fail("Unknown contest rules: " + v);
+        c_.xc_rules = std::string(rules->name);
+        return true;
+    }
+
+    bool xc_out(const std::string& v) {
+        if (v.empty()) return fail("Missing GeoJSON file name");
+        c_.xc_out = v;
+        return true;
+    }
+
     bool timeout(const std::string& v) {
         int64_t n = 0;
         if (!parse_signed(v, kTimeoutMax, n)) return fail("Bad TIMEOUT value");
@@ -338,6 +360,9 @@ const Keyword kKeywords[] = {
     {"SERVER", "port or address:port",
      "serve scoring clients over TCP until stopped (port 0: the system chooses one)", O::Server, nullptr,
      &I::server},
+    {"XC_SCORE", "file or nothing",
+     "the exact contest score of an IGC file (alone: of the downloaded track), one line per type and the best",
+     O::XcScore, nullptr, &I::xc_score},
     file_operation("LOGFILE", "open a track file (the same as naming the file alone)", O::LogFile,
                    "Missing track log file name"),
 
@@ -349,7 +374,9 @@ const Keyword kKeywords[] = {
     option("OVERWRITE", "", "replace existing output files without asking", &I::flag<&CommandLine::overwrite>),
     option("PILOT", "name", "pilot for the IGC header and the competition log", &I::pilot),
     option("ID", "text", "glider ID for the IGC header", &I::glider_id),
-    option("TIMEOUT", "seconds", "how long to keep trying to reach the instrument (30 when not given)", &I::timeout),
+    option("TIMEOUT", "seconds", "how long to keep trying to reach the instrument (30 when not given); with XC_SCORE the longest the scoring may take", &I::timeout),
+    option("XC_RULES", "XContest, FFVL or FAI", "the contest rules of XC_SCORE (XContest when not given)", &I::xc_rules),
+    option("XC_OUT", "file", "write the best contest flight as GeoJSON", &I::xc_out),
     option("PWROFF", "", "switch a Garmin or Flymaster off after the transfer", &I::flag<&CommandLine::power_off>),
     option("NOSPLIT", "", "keep a track with time gaps whole", &I::flag<&CommandLine::no_split>),
     option("NOLOOPOPT", "", "no out-and-return and triangle optimisation", &I::flag<&CommandLine::no_loop_opt>),

@@ -29,6 +29,7 @@ enum class CommandOperation : int {
     ReadGeoWaypoints = 15,
     CheckKml = 16,
     Server = 17,   // serve scoring clients over TCP until stopped
+    XcScore = 18,   // the exact contest score of a flight
 };
 
 enum class WindowMode : int { Hidden = 0, Minimised = 1, Normal = 2 };
@@ -66,7 +67,10 @@ struct CommandLine {
     bool no_check = false;
     bool power_off = false;
     bool no_loop_opt = false;
-    int timeout = 0;             // 0 = the built-in 30
+    int timeout = 0;             // 0 = the built-in 30; for XC_SCORE the time limit, 0 none
+    bool xc_score = false;       // XC_SCORE without a file: score the downloaded track
+    std::string xc_rules = "XContest";
+    std::string xc_out;          // XC_OUT: GeoJSON of the best contest flight
     uint32_t send_log_seconds = 0;  // SENDLOG interval, 0 = off
     std::string server_address;  // SERVER: the address to listen on, empty = every local address
     std::string server_port;     // SERVER: the port as given (checked when the server starts)

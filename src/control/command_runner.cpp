@@ -11,6 +11,7 @@
 #include "core/text_buffer.hpp"
 #include "analysis/track_filters.hpp"
 #include "control/trip_analysis.hpp"
+#include "control/xc_score_command.hpp"
 #include "formats/commands/kml_check.hpp"
 #include "formats/commands/ctr.hpp"
 #include "formats/commands/track_batch.hpp"
@@ -82,6 +83,11 @@ void CommandRunner::start() {
         options.max_gap = loop_gap();
         options.overwrite = c_.overwrite;
         failed_ = convert_igc_to_kml(env_.reporter, c_.file_name, options, make_trip_analysis(loop_gap(), c_.no_loop_opt)) != 0;
+        finished_ = true;
+        return;
+    }
+    if (c_.operation == CommandOperation::XcScore) {
+        failed_ = run_xc_score(env_.reporter, c_, stdout) != 0;
         finished_ = true;
         return;
     }
@@ -278,6 +284,7 @@ bool CommandRunner::write_track_output() {
     written_path_ = path;
     env_.data.track_log.header.saved = 1;
     r.status(strformat("%s: %d positions written", path.c_str(), count));
+    if (c_.xc_score) return report_xc_score(r, c_, copy_all_positions(log, nullptr), stdout) == 0;
     return true;
 }
 

@@ -14,10 +14,10 @@ namespace orlogix::ui {
 
 namespace {
 constexpr int kDescriptionMax = 8000;
-const char* const kResultNames[7] = {
+const char* const kResultNames[8] = {
     "Greatest dist. between any two points", "Greatest distance using 3 points", "Greatest distance using 4 points",
     "Greatest distance using 5 points",      "Greatest out-and-return",          "Greatest triangle",
-    "Greatest FAI triangle"};
+    "Greatest FAI triangle",                 "Contest score"};
 }  // namespace
 
 StatisticsDialog::StatisticsDialog(Reporter& r, std::unique_ptr<StatisticsSession> session,
@@ -48,7 +48,7 @@ StatisticsDialog::StatisticsDialog(Reporter& r, std::unique_ptr<StatisticsSessio
     add("Max./ min. height", t.highest, "highest", t.lowest, "lowest");
     add("Max. mean/top speed", t.best_mean_speed, "best_mean_speed", t.top_speed, "top_speed");
     add("Total distance", t.total_distance, "total_distance");
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < 8; ++i) {
         g->addWidget(new QLabel(kResultNames[i], this), row, 0);
         results_[i] = new QLabel(this);
         results_[i]->setObjectName(QString("result%1").arg(i));
@@ -101,7 +101,7 @@ void StatisticsDialog::done(int r) {
 void StatisticsDialog::show_results() {
     if (shown_results_ || !session_->finished()) return;
     std::vector<std::string> fields = session_->result_fields();
-    for (std::size_t i = 0; i < fields.size() && i < 7; ++i) results_[i]->setText(QString::fromStdString(fields[i]));
+    for (std::size_t i = 0; i < fields.size() && i < 8; ++i) results_[i]->setText(QString::fromStdString(fields[i]));
     shown_results_ = !fields.empty();
     if (shown_results_) timer_->stop();
 }

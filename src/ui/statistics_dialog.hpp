@@ -51,7 +51,7 @@ private:
     std::optional<std::string> instrument_;
     uint32_t loop_gap_;
     QLabel* status_;
-    QLabel* results_[7];
+    QLabel* results_[8];  // the seven results and the contest score
     QTimer* timer_;
     bool shown_results_ = false;
     bool saved_ = false;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <atomic>
 #include <filesystem>
+#include <sstream>
 #include <thread>
 
 #include "core/report.hpp"
@@ -570,6 +571,58 @@ TEST_F(CommandLineRun, WaypointFileUploadAddsThePilotNumberWaypoints) {
 TEST_F(CommandLineRun, MissingWaypointFileFailsBeforeAnyTransfer) {
     EXPECT_EQ(run({"/GPS=GARMIN", "/COM=/dev/null", "/WR_WPT=" + (dir_ / "none.wpt").string(), "/WIN=0", "/EXIT"}),
               1);
+}
+
+}  // namespace
+}  // namespace orlogix
+
+namespace orlogix {
+namespace {
+
+TEST_F(CommandLineRun, XcScoreOfARealFlightPrintsEveryTypeAndWritesGeoJson) {
+    const std::string geojson = (dir_ / "out" / "best.geojson").string();
+    std::string out;
+    ASSERT_EQ(run({"/XC_SCORE=" + std::string(ORLOGIX_TEST_DATA) + "/flights/trifai-xcontest-189.65.igc",
+                   "/XC_OUT=" + geojson, "/TIMEOUT=30"},
+                  &out),
+              0)
+        << stderr_;
+    std::vector<std::string> lines;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 7u) << out;
+    EXPECT_EQ(lines[0], "Rules: XContest");
+    EXPECT_EQ(lines[3].rfind("FAI triangle: 121.93 km x 1.40 = 166.21 points, turnpoints ", 0), 0u) << lines[3];
+    EXPECT_NE(lines[3].find(", closing 3.21 km, optimal"), std::string::npos) << lines[3];
+    EXPECT_EQ(lines[6].rfind("Best: Closed FAI triangle, ", 0), 0u) << lines[6];
+    // A JSON parser reads the file; the properties carry the best result.
+    test::Subprocess py;
+    ASSERT_EQ(py.start("python3", {"-c",
+                                   "import json,sys\n"
+                                   "d=json.load(open(sys.argv[1]))\n"
+                                   "p=d['properties']\n"
+                                   "ids=[f['properties']['id'] for f in d['features']]\n"
+                                   "print(d['type'],p['rules'],p['code'],p['distance'],p['optimal'],p['score']==p['bound'],"
+                                   "' '.join(ids))",
+                                   geojson}),
+              0);
+    std::string parsed;
+    ASSERT_TRUE(py.read_line(parsed, 30s));
+    EXPECT_EQ(py.wait(30s), 0) << py.error_output();
+    EXPECT_EQ(parsed, "FeatureCollection XContest fai 121.93 True True cp_in tp0 tp1 tp2 cp_out seg0 seg1 seg2 closing");
+}
+
+TEST_F(CommandLineRun, XcScoreAfterADownloadScoresTheDownloadedTrack) {
+    start_receiver(load_flight("tri.igc"));
+    std::string out;
+    ASSERT_EQ(run({"/GPS=GARMIN", "/COM=" + harness_->device_path(), "/KML_LOG=" + (dir_ / "out" / "t.kml").string(),
+                   "/XC_SCORE", "/XC_RULES=ffvl", "/WIN=0", "/EXIT"},
+                  &out),
+              0)
+        << stderr_;
+    EXPECT_NE(out.find("Rules: FFVL\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\nBest: "), std::string::npos) << out;
+    EXPECT_TRUE(fs::exists(dir_ / "out" / "t.kml"));
 }
 
 }  // namespace

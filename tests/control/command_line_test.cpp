@@ -212,6 +212,8 @@ TEST(CommandLineParse, MissingValuesHaveTheirOwnTexts) {
     expect_error("/IGC2KML", "Missing IGC/KML file name");
     expect_error("/DAT2KML", "Missing DAT/KML file name");
     expect_error("/LOGFILE", "Missing track log file name");
+    expect_error("/XC_SCORE=f.igc /XC_RULES=OLC", "Unknown contest rules: OLC");
+    expect_error("/XC_SCORE=f.igc /XC_OUT=", "Missing GeoJSON file name");
     expect_error("/COMP_DIR", "Missing competition directory name");
     expect_error("/COMP_FS", "Missing flight score file name");
     expect_error("/NOTIFY", "Missing window class name");

@@ -40,7 +40,7 @@ TEST_F(Statistics, FiguresAtOnceResultsFromTheWorkerAndASavedLogbook) {
         auto& s = dynamic_cast<StatisticsDialog&>(d);
         date = s.field("date");
         EXPECT_TRUE(pump_until([&] { return !s.field("result6").empty(); }));
-        for (int i = 0; i < 7; ++i) results.push_back(s.field(("result" + std::to_string(i)).c_str()));
+        for (int i = 0; i < 8; ++i) results.push_back(s.field(("result" + std::to_string(i)).c_str()));
         s.description->setPlainText("Evening flight");
         saved = s.save();
         return 0;
@@ -49,7 +49,9 @@ TEST_F(Statistics, FiguresAtOnceResultsFromTheWorkerAndASavedLogbook) {
     const TrackPosition& first = w.data().track_log.positions.front();
     CalendarTime c = calendar_from_time(first.time);
     EXPECT_EQ(date, strformat("%4d-%02d-%02d", c.year, c.month, c.day));
-    ASSERT_EQ(results.size(), 7u);
+    ASSERT_EQ(results.size(), 8u);
+    // The contest score beside them, proven on the worker: "<type>, <points> points (XContest, optimal)".
+    EXPECT_NE(results[7].find(" points (XContest, optimal)"), std::string::npos) << results[7];
     // Two points can never be farther apart than three, four or five.
     const double two = std::stod(results[0]), five = std::stod(results[3]);
     EXPECT_GT(two, 0.0);
