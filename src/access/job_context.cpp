@@ -23,6 +23,18 @@ int job_aborted(JobContext& ctx) {
     return -1;
 }
 
+void mark_downloaded_track(JobContext& ctx, const DownloadMarks& marks) {
+    JobResult& r = ctx.result;
+    TrackLogHeader& h = r.track_log.header;
+    h.instrument_family = marks.family;
+    h.track_log_source = marks.source;
+    h.times_in_utc = marks.times_in_utc ? 1 : 0;
+    h.baro_present = marks.baro_present ? 1 : 0;
+    h.product_name = r.product_name;
+    h.instrument_description = r.instrument_description;
+    h.device_identity = r.device_identity;
+}
+
 void end_job(JobContext& ctx) {
     ctx.reader.stop();
     ctx.link().close();

@@ -159,6 +159,17 @@ int job_yes_no(JobContext& ctx, std::string_view title, std::string_view text);
 // Shows "Transfer aborted" and returns -1: what every wait does after an abort.
 int job_aborted(JobContext& ctx);
 
+// How a family marks the track log it downloaded.
+struct DownloadMarks {
+    InstrumentFamily family;
+    bool times_in_utc = false;
+    bool baro_present = false;
+    uint32_t source = 1;   // 1: straight from the instrument
+};
+// The result's track header as a download leaves it: the family's marks and
+// the job's product texts.
+void mark_downloaded_track(JobContext& ctx, const DownloadMarks& marks);
+
 // Releases the link: stops the reader thread, closes the serial port and
 // the USB device. Safe to call more than once.
 void end_job(JobContext& ctx);

@@ -59,14 +59,7 @@ int read_track_log_job(JobContext& ctx) {
     JobResult& r = ctx.result;
     r.device_identity = strformat("%s: %u", kProductName, got.flight.serial).substr(0, kDeviceIdentityMax);
     r.instrument_description = got.description;
-    TrackLogHeader& h = r.track_log.header;
-    h.instrument_family = InstrumentFamily::Flymaster;
-    h.track_log_source = 1;
-    h.times_in_utc = 1;
-    h.baro_present = 1;
-    h.product_name = r.product_name;
-    h.instrument_description = r.instrument_description;
-    h.device_identity = r.device_identity;
+    mark_downloaded_track(ctx, {InstrumentFamily::Flymaster, true, true});
     r.track_log.positions = std::move(got.positions);
     return 1;
 }

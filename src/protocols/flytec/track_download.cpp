@@ -144,14 +144,7 @@ int install_track_download(JobContext& ctx, TrackDownload&& got, InstrumentFamil
     // A server session's client gets positions only, and no notice.
     const bool server = ctx.options.origin == JobOrigin::ServerSession;
     JobResult& r = ctx.result;
-    TrackLogHeader& h = r.track_log.header;
-    h.instrument_family = family;
-    h.times_in_utc = 1;
-    h.baro_present = 1;
-    h.track_log_source = got.all_g_records ? 1 : 0;
-    h.product_name = r.product_name;
-    h.instrument_description = r.instrument_description;
-    h.device_identity = r.device_identity;
+    mark_downloaded_track(ctx, {family, true, true, got.all_g_records ? 1u : 0u});
     r.track_log.positions = std::move(got.positions);
     // A server client that asked for the flight gets the instrument's own file.
     if (!server || ctx.options.deliver_flight) r.raw_igc = std::move(got.raw);

@@ -78,14 +78,7 @@ int read_track_log_job(JobContext& ctx) {
     if (decoded.error) return job_error(ctx, strformat("E205 Format error %d", decoded.error), kReadTitle), -1;
 
     JobResult& r = ctx.result;
-    TrackLogHeader& h = r.track_log.header;
-    h.instrument_family = InstrumentFamily::Graviter;
-    h.track_log_source = 1;
-    h.times_in_utc = 0;
-    h.baro_present = 0;
-    h.product_name = r.product_name;
-    h.instrument_description = r.instrument_description;
-    h.device_identity = r.device_identity;
+    mark_downloaded_track(ctx, {InstrumentFamily::Graviter});
     r.track_log.positions = std::move(decoded.positions);
     job_status(ctx, format_counts("% points received", static_cast<long long>(r.track_log.positions.size())));
     return 1;

@@ -61,13 +61,7 @@ int read_track_log_job(JobContext& ctx) {
     if (request.restarts && read_point_count(ctx, request.total) < 0) return -1;
     TrackLog& log = ctx.result.track_log;
     if (download_track_log(ctx, request, log.positions) < 0) return -1;
-    TrackLogHeader& h = log.header;
-    h.instrument_family = InstrumentFamily::LogIt;
-    h.track_log_source = 1;
-    h.times_in_utc = 0;
-    h.baro_present = 0;
-    h.product_name = ctx.result.product_name;
-    h.instrument_description = ctx.result.instrument_description;
+    mark_downloaded_track(ctx, {InstrumentFamily::LogIt});
     return 0;
 }
 

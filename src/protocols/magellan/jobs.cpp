@@ -28,16 +28,8 @@ int read_track_log_job(JobContext& ctx) {
         if (download_waypoints(ctx, nullptr, identity) < 0) return -1;
     std::vector<TrackPosition> positions;
     if (download_track(ctx, positions) < 0) return -1;
-    JobResult& r = ctx.result;
-    TrackLogHeader& h = r.track_log.header;
-    h.instrument_family = InstrumentFamily::Magellan;
-    h.track_log_source = 1;
-    h.times_in_utc = 0;
-    h.baro_present = 0;
-    h.product_name = r.product_name;
-    h.instrument_description = r.instrument_description;
-    h.device_identity = r.device_identity;
-    r.track_log.positions = std::move(positions);
+    mark_downloaded_track(ctx, {InstrumentFamily::Magellan});
+    ctx.result.track_log.positions = std::move(positions);
     return 0;
 }
 

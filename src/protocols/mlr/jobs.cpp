@@ -73,13 +73,7 @@ int read_track_log_job(JobContext& ctx) {
         return -1;
     TrackLog& log = ctx.result.track_log;
     if (fast_track_download(ctx, product, log.positions) < 0) return -1;
-    TrackLogHeader& h = log.header;
-    h.instrument_family = InstrumentFamily::Mlr;
-    h.track_log_source = 1;
-    h.times_in_utc = 1;
-    h.baro_present = 0;
-    h.product_name = ctx.result.product_name;
-    h.instrument_description = ctx.result.instrument_description;
+    mark_downloaded_track(ctx, {InstrumentFamily::Mlr, true});
     return 0;
 }
 

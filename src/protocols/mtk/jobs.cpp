@@ -149,15 +149,8 @@ int decode(JobContext& ctx, const std::vector<uint8_t>& image) {
     if (log.bad_records > 0) ctx.reporter.warning_box("Parse log data", "Bad data block");
     job_status(ctx, format_counts("% points received", static_cast<long long>(log.positions.size())));
     if (log.positions.empty()) return job_error(ctx, "No points detected", "Parse log data"), -1;
-    JobResult& r = ctx.result;
-    TrackLogHeader& h = r.track_log.header;
-    h.instrument_family = InstrumentFamily::Mtk;
-    h.track_log_source = 1;
-    h.times_in_utc = 1;
-    h.baro_present = 0;
-    h.product_name = r.product_name;
-    h.instrument_description = r.instrument_description;
-    r.track_log.positions = std::move(log.positions);
+    mark_downloaded_track(ctx, {InstrumentFamily::Mtk, true});
+    ctx.result.track_log.positions = std::move(log.positions);
     return 0;
 }
 

@@ -52,14 +52,7 @@ int install(JobContext& ctx, std::vector<TrackPosition> positions, int variant, 
     r.product_name = is_xc_trainer(ctx) ? "XcTrainer" : "TopNav";
     r.device_identity = strformat("%s: %d", r.product_name.c_str(), static_cast<int>(serial));
     r.instrument_description = description.substr(0, kDescriptionMax);
-    TrackLogHeader& h = r.track_log.header;
-    h.instrument_family = InstrumentFamily::TopNavigator;
-    h.track_log_source = 1;
-    h.times_in_utc = 0;
-    h.baro_present = variant != 1 ? 1 : 0;
-    h.product_name = r.product_name;
-    h.instrument_description = r.instrument_description;
-    h.device_identity = r.device_identity;
+    mark_downloaded_track(ctx, {InstrumentFamily::TopNavigator, false, variant != 1});
     r.track_log.positions = std::move(positions);
     if (ctx.options.origin != JobOrigin::ServerSession) r.raw_topnav.bytes = in.take_raw();
     job_status(ctx, format_counts("% points received", static_cast<long long>(r.track_log.positions.size())));
