@@ -33,7 +33,8 @@ std::vector<std::string> track_sentences(const std::vector<TrackPosition>& posit
 
 class MagellanReceiver : public Instrument {
 public:
-    explicit MagellanReceiver(MagellanConfig config) : config_(std::move(config)) {}
+    // The receiver talks at 9600 baud only: a host at another rate hears garbage.
+    explicit MagellanReceiver(MagellanConfig config) : config_(std::move(config)) { talk_at(9600); }
     const std::vector<Waypoint>& waypoints() const { return config_.waypoints; }
     std::chrono::milliseconds tick_interval() const override { return std::chrono::milliseconds{10}; }
 
