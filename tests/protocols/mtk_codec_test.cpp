@@ -63,7 +63,8 @@ TEST(MtkCodec, OnlyTheAwaitedWellFormedReplyIsTaken) {
 TEST(MtkCodec, LinesStartAfterTheFirstLineFeed) {
     LineReader r;
     std::vector<std::string> lines;
-    for (const char c : std::string("$PMTK001,0,3*30\r\n$A\0$B\r\nnoise$C\n", 34))
+    const char text[] = "$PMTK001,0,3*30\r\n$A\0$B\r\nnoise$C\n";   // a NUL ends a line too
+    for (const char c : std::string(text, sizeof text - 1))
         if (r.feed(c)) lines.emplace_back(r.line());
     EXPECT_EQ(lines, (std::vector<std::string>{"A", "B", "C"}));
 }

@@ -3,6 +3,10 @@
 // the ten slots) and each session's. Only the server's own files include it.
 #define ASIO_STANDALONE 1
 #define ASIO_NO_DEPRECATED 1
+// Asio picks aligned_alloc or operator new for its handler memory from what
+// the standard library headers seen so far declare, so two files could
+// allocate one way and free the other. Operator new everywhere.
+#define ASIO_DISABLE_STD_ALIGNED_ALLOC 1
 #include <asio.hpp>
 
 #include <atomic>
