@@ -59,6 +59,7 @@ protected:
         options.box_handler = [this](const BoxRequest& b) {
             boxes_.push_back(b);
             if (b.kind == "choose_many") b.reply->lines = chosen_lines_;
+            if (b.kind == "check") b.reply->checked = tick_checks_;
             if (b.kind == "save") {
                 b.reply->path = save_path_;
                 return save_path_.empty() ? kBoxCancel : kBoxOk;
@@ -100,6 +101,7 @@ protected:
     std::deque<int> answers_;
     std::vector<int> chosen_lines_;  // the answer to a track-list choice
     std::string save_path_;          // the answer to a job's save dialog; empty: closed
+    bool tick_checks_ = false;       // the answer to a notice's check box
 };
 
 // A window whose configured port is a simulated instrument on a pseudo-terminal.
