@@ -18,31 +18,13 @@
 namespace orlogix::ui {
 namespace {
 
-class GraviterDsxWindow : public test::WindowTest {
+class GraviterDsxWindow : public test::PtySimWindowTest {
 protected:
-    MainWindow& window_on(std::unique_ptr<sim::Instrument> instrument) {
-        sim_ = std::make_unique<orlogix::test::PtySim>(std::move(instrument));
-        EXPECT_TRUE(sim_->started());
-        MainWindow& w = open_window();
-        w.settings().port_name = sim_->device_path();
-        w.jobs().set_port_name(sim_->device_path());
-        return w;
-    }
-    bool run(MainWindow& w, int entry) {
-        w.command(entry);
-        return pump_until([&] { return !w.jobs().busy() && !w.jobs().job_registered(); }, 60000);
-    }
     int boxes_titled(const char* title) const {
         int n = 0;
         for (const BoxRequest& b : boxes_) n += b.title == title;
         return n;
     }
-    void TearDown() override {
-        window_.reset();
-        sim_.reset();
-        test::WindowTest::TearDown();
-    }
-    std::unique_ptr<orlogix::test::PtySim> sim_;
 };
 
 sim::GraviterConfig two_flights_without_fix() {
@@ -99,7 +81,7 @@ TEST_F(GraviterDsxWindow, GraviterNameDialogRefusesWhatTheInstrumentCannotKeepAn
     ASSERT_FALSE(boxes_.empty());
     EXPECT_EQ(boxes_[0].title, "Write GPS name");
     EXPECT_EQ(boxes_[0].text, "Name contains '?'");
-    const std::string got = sim_->runner().received();
+    const std::string got = received();
     // "ANNA" then four blanks, one memory write per byte at 208..215.
     for (const char* write : {"W000208065", "W000211065", "W000212032", "W000215032"})
         EXPECT_NE(got.find(write), std::string::npos) << write << " in " << got;
@@ -138,7 +120,7 @@ TEST_F(GraviterDsxWindow, DsxFormShowsTheTextsReadAndRewritesOnlyChangedOnes) {
     ASSERT_FALSE(boxes_.empty());
     EXPECT_EQ(boxes_[0].title, "Set DSX pilot data");
     EXPECT_EQ(boxes_[0].text, "Comp. ID contains '?'");
-    const std::string got = sim_->runner().received();
+    const std::string got = received();
     EXPECT_NE(got.find("H2777\r"), std::string::npos) << got;
     EXPECT_NE(got.find("C1EXTRA\r"), std::string::npos) << got;
     for (const char* unsent : {"H1", "H3", "H4", "H5"}) EXPECT_EQ(got.find(unsent), std::string::npos) << unsent;

@@ -15,6 +15,7 @@
 #include "access/dispatch.hpp"
 #include "protocols/families.hpp"
 #include "sim/harness.hpp"
+#include "support/sim_kit.hpp"
 #include "ui/main_window.hpp"
 
 namespace orlogix::ui::test {
@@ -121,6 +122,32 @@ protected:
         WindowTest::TearDown();
     }
     std::unique_ptr<sim::Harness> harness_;
+};
+
+// A window (the one open, or a new one) on a simulated instrument held by
+// the test kit's pseudo-terminal runner, whose received bytes tests check.
+class PtySimWindowTest : public WindowTest {
+protected:
+    MainWindow& window_on(std::unique_ptr<sim::Instrument> instrument) {
+        sim_ = std::make_unique<orlogix::test::PtySim>(std::move(instrument));
+        EXPECT_TRUE(sim_->started());
+        MainWindow& w = window_ ? *window_ : open_window();
+        w.settings().port_name = sim_->device_path();
+        w.jobs().set_port_name(sim_->device_path());
+        return w;
+    }
+    // Runs a menu entry's job to its end.
+    bool run(MainWindow& w, int entry) {
+        w.command(entry);
+        return pump_until([&] { return !w.jobs().busy() && !w.jobs().job_registered(); }, 60000);
+    }
+    std::string received() { return sim_->runner().received(); }
+    void TearDown() override {
+        window_.reset();
+        sim_.reset();
+        WindowTest::TearDown();
+    }
+    std::unique_ptr<orlogix::test::PtySim> sim_;
 };
 
 inline std::string flight_path(const char* name) { return std::string(ORLOGIX_TEST_DATA) + "/flights/" + name; }
