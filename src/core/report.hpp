@@ -69,6 +69,16 @@ public:
         notice_box(title, text);
         return false;
     }
+    // A form over texts an instrument answered (read), for the user to
+    // change: true with the wanted texts in texts, false for a closed form.
+    // Without anyone to ask, the texts prepared beforehand stay as they are.
+    virtual bool edit_texts(std::string_view title, const std::vector<std::string>& read,
+                            std::vector<std::string>& texts) {
+        (void)title;
+        (void)read;
+        (void)texts;
+        return true;
+    }
     // A save dialog asked from a job: the filters as labels with their
     // patterns ("KML files (*.kml)"). The chosen path and the index of the
     // filter it was chosen under; an empty path for a closed dialog, and

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 #include "core/names.hpp"
@@ -41,11 +42,55 @@ Layout layout_of(int entry) {
     case 40015:
         // The LogIt takes 9 characters, blank-padded on the way out.
         return {0, "Write GPS name", "Write GPS name", "", {{"Name", 9, Rule::Name, "Name", &PilotData::pilot_name}}};
+    case 40180:
+        // The Graviter's 8 bytes of owner name, blank-padded on the way out.
+        return {0, "Write GPS name", "Write GPS name", "",
+                {{"Name", 8, Rule::Printable, "Name", &PilotData::pilot_name}}};
     default: return {};
     }
 }
 
 }  // namespace
+
+namespace {
+
+// Fields 3 to 5 of the DSX form, by the label choice.
+constexpr const char* kFreeflightLabels[] = {"CIVLID", "Glider", "Sponsor"};
+constexpr const char* kGlidingLabels[] = {"Comp. class", "Call sign", "Aircraft type"};
+
+}  // namespace
+
+std::unique_ptr<FlymasterDataDialog> FlymasterDataDialog::dsx_form(Reporter& r, const std::vector<std::string>& read,
+                                                                   QWidget* parent) {
+    const char* title = "Set DSX pilot data";
+    Layout layout{0, title, title, "Blank fields are not sent",
+                  {{"Pilot name", 62, Rule::Printable, "Pilot name", nullptr},
+                   {"Comp. ID", 6, Rule::Printable, "Comp. ID", nullptr},
+                   {kFreeflightLabels[0], 14, Rule::Printable, kFreeflightLabels[0], nullptr},
+                   {kFreeflightLabels[1], 14, Rule::Printable, kFreeflightLabels[1], nullptr},
+                   {kFreeflightLabels[2], 14, Rule::Printable, kFreeflightLabels[2], nullptr},
+                   {"Extra text", 20, Rule::Printable, "Extra text", nullptr}}};
+    auto d = std::make_unique<FlymasterDataDialog>(r, std::move(layout), parent);
+    d->read_ = read;
+    d->read_.resize(d->fields.size());
+    for (std::size_t i = 0; i < d->fields.size(); ++i) d->fields[i]->setText(QString::fromStdString(d->read_[i]));
+    auto* form = d->findChild<QFormLayout*>();
+    auto* freeflight = new QRadioButton("Freeflight", d.get());
+    d->gliding = new QRadioButton("Gliding && motorplanes", d.get());
+    freeflight->setChecked(true);
+    form->insertRow(0, freeflight, d->gliding);
+    FlymasterDataDialog* self = d.get();
+    connect(d->gliding, &QRadioButton::toggled, self, [self, form](bool on) {
+        for (int i = 0; i < 3; ++i) {
+            const char* label = on ? kGlidingLabels[i] : kFreeflightLabels[i];
+            self->layout_.fields[static_cast<std::size_t>(2 + i)].label = label;
+            self->layout_.fields[static_cast<std::size_t>(2 + i)].refusal = label;
+            if (auto* l = qobject_cast<QLabel*>(form->labelForField(self->fields[static_cast<std::size_t>(2 + i)])))
+                l->setText(label);
+        }
+    });
+    return d;
+}
 
 std::unique_ptr<FlymasterDataDialog> FlymasterDataDialog::for_entry(Reporter& r, int entry, QWidget* parent) {
     Layout layout = layout_of(entry);
@@ -94,6 +139,22 @@ bool FlymasterDataDialog::check(const Field& f, const std::string& text) {
             }
         data_.*f.text = text;
         return true;
+    case Rule::Printable: {
+        // Plain printable ASCII: the instrument keeps bytes, not characters.
+        const std::size_t index = data_.texts.size();
+        // A text read and left as shown goes back as it was read, whole.
+        const bool unchanged = index < read_.size() && text == QString::fromStdString(read_[index])
+                                                                   .left(f.max_length).toStdString();
+        if (!unchanged)
+            for (const char c : text)
+                if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) {
+                    r_.error_box(layout_.caption, strformat("%s contains '?'", f.refusal));
+                    return false;
+                }
+        if (f.text) data_.*f.text = text;
+        else data_.texts.push_back(unchanged ? read_[index] : text);
+        return true;
+    }
     case Rule::Digits: {
         const std::string t = read_field_text(text, 64);
         long long ignored = 0;

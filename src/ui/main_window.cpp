@@ -89,6 +89,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     setWindowTitle("Orlogix");
     reporter_->setParent(this);
     if (options_.box_handler) reporter_->set_box_handler(options_.box_handler);
+    reporter_->set_form_handler([this](const BoxRequest& b) { return ask_texts(b); });
     settings_ = default_settings(options_.settings_paths.home);
     store_.load(*reporter_, settings_);
     jobs_ = std::make_unique<JobFramework>(*reporter_, poster_, data_);

@@ -210,6 +210,7 @@ private:
     std::string file_dialog(FileRequest& request);
     JobOptions window_job_options(ProtocolType protocol) const;
     bool ask_pilot_data(int entry, PilotData& out);
+    int ask_texts(const BoxRequest& request);
     double du_x() const;
     double du_y() const;
 

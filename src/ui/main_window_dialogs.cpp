@@ -138,6 +138,15 @@ bool MainWindow::ask_pilot_data(int entry, PilotData& out) {
     return true;
 }
 
+// A job's form over the texts an instrument holds (the DSX pilot data):
+// kBoxOk with the texts to send in the reply, kBoxCancel when closed.
+int MainWindow::ask_texts(const BoxRequest& request) {
+    std::unique_ptr<FlymasterDataDialog> d = FlymasterDataDialog::dsx_form(*reporter_, request.items, this);
+    if (run_dialog(*d) != QDialog::Accepted) return kBoxCancel;
+    request.reply->texts = d->data().texts;
+    return kBoxOk;
+}
+
 void MainWindow::choose_font() {
     bool ok = false;
     QFont f = QFontDialog::getFont(&ok, user_font_, this, "Font");

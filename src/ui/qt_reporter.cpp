@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -73,6 +74,15 @@ int show_save_dialog(QWidget* parent, const BoxRequest& b) {
     return kBoxOk;
 }
 
+int show_check_notice(QWidget* parent, const BoxRequest& b) {
+    QMessageBox m(QMessageBox::Information, q(b.title), q(b.text), QMessageBox::Ok, parent);
+    auto* check = new QCheckBox(b.items.empty() ? QString() : q(b.items.front()), &m);
+    m.setCheckBox(check);
+    m.exec();
+    b.reply->checked = check->isChecked();
+    return kBoxOk;
+}
+
 BoxRequest make_request(const char* kind, std::string_view title, std::string_view text,
                         const std::vector<std::string>& items = {}, int default_index = -1) {
     BoxRequest r;
@@ -87,6 +97,7 @@ BoxRequest make_request(const char* kind, std::string_view title, std::string_vi
 int show_box(QWidget* parent, const BoxRequest& b) {
     if (b.kind == "choose_many") return show_track_list(parent, b);
     if (b.kind == "save") return show_save_dialog(parent, b);
+    if (b.kind == "check") return show_check_notice(parent, b);
     if (b.kind == "choose") {
         QDialog d(parent);
         d.setWindowTitle(q(b.title));
@@ -121,11 +132,17 @@ int show_box(QWidget* parent, const BoxRequest& b) {
 }  // namespace
 
 int QtReporter::box(BoxRequest request) {
-    int refusal = request.kind == "question" || request.kind == "choose_many" || request.kind == "save" ? kBoxCancel
+    int refusal = request.kind == "question" || request.kind == "choose_many" || request.kind == "save" ||
+                          request.kind == "texts"
+                      ? kBoxCancel
                   : request.kind == "yesno"                                                            ? kBoxNo
                                                                                                        : kBoxOk;
     if (request.kind == "choose") refusal = request.default_index;
-    if (QThread::currentThread() == thread()) return handler_ ? handler_(request) : show_box(window_, request);
+    auto answer = [this](const BoxRequest& r) {
+        if (r.kind == "texts") return form_ ? form_(r) : kBoxCancel;
+        return handler_ ? handler_(r) : show_box(window_, r);
+    };
+    if (QThread::currentThread() == thread()) return answer(request);
     // A job thread waits for the answer, but never past the window's closing:
     // shutdown joins the job and must not wait for a box nobody will answer.
     struct Pending {
@@ -137,8 +154,8 @@ int QtReporter::box(BoxRequest request) {
     auto pending = std::make_shared<Pending>();
     QMetaObject::invokeMethod(
         this,
-        [this, pending, request] {
-            int a = handler_ ? handler_(request) : show_box(window_, request);
+        [answer, pending, request] {
+            int a = answer(request);
             std::lock_guard<std::mutex> lock(pending->mutex);
             pending->answer = a;
             pending->done = true;
@@ -184,6 +201,20 @@ Reporter::SaveChoice QtReporter::ask_save_path(std::string_view title, const std
     BoxRequest request = make_request("save", title, {}, filters);
     if (box(request) != kBoxOk) return {};
     return {request.reply->path, request.reply->filter};
+}
+
+bool QtReporter::notice_with_check(std::string_view title, std::string_view text, std::string_view check) {
+    BoxRequest request = make_request("check", title, text, {std::string(check)});
+    box(request);
+    return request.reply->checked;
+}
+
+bool QtReporter::edit_texts(std::string_view title, const std::vector<std::string>& read,
+                            std::vector<std::string>& texts) {
+    BoxRequest request = make_request("texts", title, {}, read);
+    if (box(request) != kBoxOk) return false;
+    texts = request.reply->texts;
+    return true;
 }
 
 void QtReporter::set_label(QLabel* label, std::string_view text) {

@@ -16,7 +16,7 @@
 namespace orlogix::ui {
 namespace {
 
-class FlymasterWindow : public test::WindowTest {
+class FlymasterWindow : public test::PtySimWindowTest {
 protected:
     MainWindow& window_on(const std::string& model) {
         sim::FlymasterConfig c;
@@ -26,24 +26,8 @@ protected:
         t.start = t.positions.front().time;
         t.duration = t.positions.back().time - t.start;
         c.tracks.push_back(std::move(t));
-        sim_ = std::make_unique<orlogix::test::PtySim>(std::make_unique<sim::FlymasterInstrument>(c));
-        EXPECT_TRUE(sim_->started());
-        MainWindow& w = window_ ? *window_ : open_window();
-        w.settings().port_name = sim_->device_path();
-        w.jobs().set_port_name(sim_->device_path());
-        return w;
+        return PtySimWindowTest::window_on(std::make_unique<sim::FlymasterInstrument>(c));
     }
-    bool run(MainWindow& w, int entry) {
-        w.command(entry);
-        return pump_until([&] { return !w.jobs().busy() && !w.jobs().job_registered(); }, 60000);
-    }
-    std::string received() { return sim_->runner().received(); }
-    void TearDown() override {
-        window_.reset();
-        sim_.reset();
-        test::WindowTest::TearDown();
-    }
-    std::unique_ptr<orlogix::test::PtySim> sim_;
 };
 
 TEST_F(FlymasterWindow, EntriesAreOnAndADownloadSwitchesOffByItsOwnToggle) {

@@ -15,6 +15,7 @@
 #include "access/dispatch.hpp"
 #include "protocols/families.hpp"
 #include "sim/harness.hpp"
+#include "support/sim_kit.hpp"
 #include "ui/main_window.hpp"
 
 namespace orlogix::ui::test {
@@ -59,6 +60,7 @@ protected:
         options.box_handler = [this](const BoxRequest& b) {
             boxes_.push_back(b);
             if (b.kind == "choose_many") b.reply->lines = chosen_lines_;
+            if (b.kind == "check") b.reply->checked = tick_checks_;
             if (b.kind == "save") {
                 b.reply->path = save_path_;
                 return save_path_.empty() ? kBoxCancel : kBoxOk;
@@ -100,6 +102,7 @@ protected:
     std::deque<int> answers_;
     std::vector<int> chosen_lines_;  // the answer to a track-list choice
     std::string save_path_;          // the answer to a job's save dialog; empty: closed
+    bool tick_checks_ = false;       // the answer to a notice's check box
 };
 
 // A window whose configured port is a simulated instrument on a pseudo-terminal.
@@ -119,6 +122,32 @@ protected:
         WindowTest::TearDown();
     }
     std::unique_ptr<sim::Harness> harness_;
+};
+
+// A window (the one open, or a new one) on a simulated instrument held by
+// the test kit's pseudo-terminal runner, whose received bytes tests check.
+class PtySimWindowTest : public WindowTest {
+protected:
+    MainWindow& window_on(std::unique_ptr<sim::Instrument> instrument) {
+        sim_ = std::make_unique<orlogix::test::PtySim>(std::move(instrument));
+        EXPECT_TRUE(sim_->started());
+        MainWindow& w = window_ ? *window_ : open_window();
+        w.settings().port_name = sim_->device_path();
+        w.jobs().set_port_name(sim_->device_path());
+        return w;
+    }
+    // Runs a menu entry's job to its end.
+    bool run(MainWindow& w, int entry) {
+        w.command(entry);
+        return pump_until([&] { return !w.jobs().busy() && !w.jobs().job_registered(); }, 60000);
+    }
+    std::string received() { return sim_->runner().received(); }
+    void TearDown() override {
+        window_.reset();
+        sim_.reset();
+        WindowTest::TearDown();
+    }
+    std::unique_ptr<orlogix::test::PtySim> sim_;
 };
 
 inline std::string flight_path(const char* name) { return std::string(ORLOGIX_TEST_DATA) + "/flights/" + name; }

@@ -113,8 +113,7 @@ int read_pilot_text(JobContext& ctx, int n, std::string& text) {
     return 0;
 }
 
-int write_pilot_texts(JobContext& ctx, const std::vector<std::string>& read) {
-    const std::vector<std::string>& wanted = ctx.params.pilot.texts;
+int write_pilot_texts(JobContext& ctx, const std::vector<std::string>& read, const std::vector<std::string>& wanted) {
     for (int i = 0; i < kPilotTexts; ++i) {
         const std::string& text = static_cast<std::size_t>(i) < wanted.size() ? wanted[i] : std::string();
         if (text.empty() || text == read[static_cast<std::size_t>(i)]) continue;
@@ -151,7 +150,10 @@ int write_pilot_data(JobContext& ctx) {
     std::vector<std::string> read(kPilotTexts);
     for (int i = 0; i < kPilotTexts; ++i)
         if (read_pilot_text(ctx, i + 1, read[static_cast<std::size_t>(i)]) < 0) return -1;
-    if (write_pilot_texts(ctx, read) < 0) return -1;
+    // The form shows what the instrument holds; closing it sends nothing.
+    std::vector<std::string> wanted = ctx.params.pilot.texts;
+    if (!ctx.reporter.edit_texts(kSetTitle, read, wanted)) return -1;
+    if (write_pilot_texts(ctx, read, wanted) < 0) return -1;
     if (!ctx.pause_ms(kBeforeCloseMs)) return job_aborted(ctx);
     job_status(ctx, "Data sent");
     return 0;
