@@ -53,13 +53,30 @@ ProjectedTrack project_track(const std::vector<TrackPosition>& positions) {
 
 namespace {
 
-// First j in [lo, hi) holding the row's maximum, when that maximum is above 0.
-bool first_maximum(const int32_t* row, std::size_t lo, std::size_t hi, int32_t& best, uint32_t& at) {
+// The first j in [lo, hi) holding the greatest entry of the row, when that
+// is above 0; whole blocks inside the range are judged by their maxima.
+bool first_maximum(const int32_t* row, const int32_t* block_max, std::size_t lo, std::size_t hi, int32_t& best,
+                   uint32_t& at) {
     if (lo >= hi) return false;
-    const int32_t top = max_value(row, static_cast<uint32_t>(lo), static_cast<uint32_t>(hi));
+    const std::size_t b0 = (lo + kBlock - 1) / kBlock, b1 = hi / kBlock;  // whole blocks [b0, b1)
+    int32_t top = INT32_MIN;
+    if (b0 >= b1) {
+        top = max_value(row, static_cast<uint32_t>(lo), static_cast<uint32_t>(hi));
+    } else {
+        top = max_value(row, static_cast<uint32_t>(lo), static_cast<uint32_t>(b0 * kBlock));
+        top = std::max(top, max_value(block_max, static_cast<uint32_t>(b0), static_cast<uint32_t>(b1)));
+        top = std::max(top, max_value(row, static_cast<uint32_t>(b1 * kBlock), static_cast<uint32_t>(hi)));
+    }
     if (top <= 0) return false;
     std::size_t j = lo;
-    while (row[j] != top) ++j;
+    while (j < hi && row[j] != top) {
+        // Skip whole blocks that do not hold it.
+        if (j % kBlock == 0 && j + kBlock <= hi && block_max[j / kBlock] != top) {
+            j += kBlock;
+            continue;
+        }
+        ++j;
+    }
     best = top;
     at = static_cast<uint32_t>(j);
     return true;
@@ -76,6 +93,8 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
                           const std::function<void(std::size_t)>& row_done) {
     n_ = points.size();
     const std::size_t n = n_;
+    blocks_ = (n + kBlock - 1) / kBlock;
+    const std::size_t nb = blocks_, wide = nb + 1;
     std::vector<double> xs, ys;
     try {
         xs.resize(n);
@@ -84,26 +103,25 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
         c_.assign(n, 0);
         ra_.assign(n, 0);
         ca_.assign(n, 0);
+        // Every entry of these is written before it is read.
+        bmax_ = std::make_unique_for_overwrite<int32_t[]>(n * nb);
+        bmin_ = std::make_unique_for_overwrite<int32_t[]>(n * nb);
+        tmax_ = std::make_unique_for_overwrite<int32_t[]>(nb * nb);
+        tmin_ = std::make_unique_for_overwrite<int32_t[]>(nb * nb);
+        suffix_ = std::make_unique_for_overwrite<int32_t[]>(n * wide);
+        prefix_ = std::make_unique_for_overwrite<int32_t[]>(n * wide);
+        corner_ = std::make_unique_for_overwrite<int32_t[]>(wide * wide);
     } catch (const std::bad_alloc&) {
         return kOptimiseNoMemory;
     }
-    // Rows of the bound tables are padded to whole groups of eight, so that
-    // the bound tests always read eight entries; the padding holds zeros.
-    const std::size_t real_blocks = (n + kBlock - 1) / kBlock;
-    supers_ = (real_blocks + kBlocksPerSuper - 1) / kBlocksPerSuper;
-    blocks_ = supers_ * kBlocksPerSuper;
-    super_stride_ = (supers_ + 7) / 8 * 8;
-    bmax_.reset(new (std::nothrow) int32_t[n * blocks_]);
-    bmin_.reset(new (std::nothrow) int32_t[n * blocks_]);
-    smax_.reset(new (std::nothrow) int32_t[n * super_stride_]);
-    smin_.reset(new (std::nothrow) int32_t[n * super_stride_]);
-    if (!bmax_ || !bmin_ || !smax_ || !smin_ || !d_.allocate(n * n)) return kOptimiseNoMemory;
+    if (!d_.allocate(n * n)) return kOptimiseNoMemory;
     for (std::size_t i = 0; i < n; ++i) {
         xs[i] = points[i].x;
         ys[i] = points[i].y;
     }
     // Whole rows (both halves of the symmetric table), shared out between the
-    // threads; each row also gives its R (later points) and C (earlier points).
+    // threads; each row also gives its R (later points), C (earlier points),
+    // its block extremes and the running block minima the closing gaps come from.
     std::atomic<std::size_t> next{0}, done{0};
     std::atomic<bool> stopped{false};
     auto fill = [&](bool report) {
@@ -115,25 +133,22 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
                 return;
             }
             int32_t* di = &d_[i * n];
-            distance_row(xs.data(), ys.data(), i, n, di);
+            int32_t* hi = &bmax_[i * nb];
+            int32_t* lo = &bmin_[i * nb];
+            distance_row(xs.data(), ys.data(), i, n, di, hi, lo);
             // Strictly greater replaces: ties keep the smallest index; nothing above 0 keeps the defaults.
             r_[i] = 0;
             ra_[i] = static_cast<uint32_t>(i + 1 < n ? i + 1 : n - 1);
-            first_maximum(di, i + 1, n, r_[i], ra_[i]);
+            first_maximum(di, hi, i + 1, n, r_[i], ra_[i]);
             c_[i] = 0;
             ca_[i] = static_cast<uint32_t>(i > 0 ? i - 1 : 0);
-            first_maximum(di, 0, i, c_[i], ca_[i]);
-            // The row's block and super-block extremes while it is still in the cache.
-            int32_t* hi = &bmax_[i * blocks_];
-            int32_t* lo = &bmin_[i * blocks_];
-            block_extremes(di, n, hi, lo);
-            std::fill(hi + real_blocks, hi + blocks_, 0);
-            std::fill(lo + real_blocks, lo + blocks_, 0);
-            for (std::size_t s = 0; s < super_stride_; ++s) {
-                const std::size_t from = s * kBlocksPerSuper, to = std::min(real_blocks, from + kBlocksPerSuper);
-                smax_[i * super_stride_ + s] = from < to ? *std::max_element(hi + from, hi + to) : 0;
-                smin_[i * super_stride_ + s] = from < to ? *std::min_element(lo + from, lo + to) : 0;
-            }
+            first_maximum(di, hi, 0, i, c_[i], ca_[i]);
+            int32_t* suf = &suffix_[i * wide];
+            suf[nb] = INT32_MAX;
+            for (std::size_t y = nb; y-- > 0;) suf[y] = std::min(suf[y + 1], lo[y]);
+            int32_t* pre = &prefix_[i * wide];
+            pre[0] = INT32_MAX;
+            for (std::size_t x = 0; x < nb; ++x) pre[x + 1] = std::min(pre[x], lo[x]);
             const std::size_t rows = done.fetch_add(1, std::memory_order_relaxed) + 1;
             // Progress goes out from the calling thread only.
             if (report && row_done && rows % 64 == 0) row_done(rows);
@@ -151,162 +166,80 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     for (std::thread& th : pool) th.join();
     if (stopped) return kOptimiseHalted;
     longest_ = n > 0 ? *std::max_element(r_.begin(), r_.end()) : 0;  // R: each row's greatest to later points
+
+    // Tile extremes from the rows' block extremes, and the corners of G:
+    // corner(x + 1, y) adds the rows of block x to corner(x, y).
+    for (std::size_t y = 0; y < wide; ++y) corner_[y] = INT32_MAX;
+    for (std::size_t x = 0; x < nb; ++x) {
+        int32_t* hi = &tmax_[x * nb];
+        int32_t* lo = &tmin_[x * nb];
+        int32_t* cor = &corner_[(x + 1) * wide];
+        std::copy_n(&corner_[x * wide], wide, cor);
+        const std::size_t first = x * kBlock, last = std::min(n, first + kBlock);
+        std::copy_n(&bmax_[first * nb], nb, hi);
+        std::copy_n(&bmin_[first * nb], nb, lo);
+        for (std::size_t a = first; a < last; ++a) {
+            const int32_t* ah = &bmax_[a * nb];
+            const int32_t* al = &bmin_[a * nb];
+            const int32_t* as = &suffix_[a * wide];
+            for (std::size_t y = 0; y < nb; ++y) {
+                hi[y] = std::max(hi[y], ah[y]);
+                lo[y] = std::min(lo[y], al[y]);
+            }
+            for (std::size_t y = 0; y < wide; ++y) cor[y] = std::min(cor[y], as[y]);
+        }
+    }
     if (row_done) row_done(n);
     return 0;
 }
 
-namespace {
-
-// Runs a and b side by side when threads allow it, else one after the other.
-template <typename A, typename B>
-void side_by_side(unsigned threads, A&& a, B&& b) {
-    std::thread helper;
-    if (worker_count(threads) > 1) {
-        try {
-            helper = std::thread(std::ref(b));
-        } catch (const std::system_error&) {
+void DistanceTables::gaps(std::size_t x, std::size_t y, int32_t* out) const {
+    const std::size_t n = n_, wide = blocks_ + 1;
+    const std::size_t k0 = x * kBlock, k1 = std::min(n, k0 + kBlock);
+    const std::size_t l0 = y * kBlock, l1 = std::min(n, l0 + kBlock);
+    // Column l starts from the pairs before block x: a < k0 with b >= l.
+    int32_t col[kBlock];
+    int32_t run = corner_[x * wide + y + 1];
+    for (std::size_t l = l1; l-- > l0;) {
+        run = std::min(run, prefix_[l * wide + x]);
+        col[l - l0] = run;
+    }
+    // Then each row a of block x adds min D(a, b) over b >= l.
+    for (std::size_t a = k0; a < k1; ++a) {
+        const int32_t* da = row(a);
+        int32_t* o = out + (a - k0) * kBlock;
+        int32_t tail = suffix_[a * wide + y + 1];
+        for (std::size_t l = l1; l-- > l0;) {
+            tail = std::min(tail, da[l]);
+            col[l - l0] = std::min(col[l - l0], tail);
+            o[l - l0] = col[l - l0];
         }
     }
-    a();
-    if (helper.joinable()) helper.join();
-    else b();
 }
 
-}  // namespace
-
-int DistanceTables::build_gaps(const HaltToken& halt, unsigned threads, uint32_t gap_limit) {
-    const std::size_t n = n_;
-    // Room for whole rows; a limited build writes only the front of it, and
-    // the pages it does not reach are never touched.
-    const std::size_t most_cells = 1 + n * (n + 1) / 2;
-    const std::size_t real_blocks = (n + kBlock - 1) / kBlock;
-    std::vector<int32_t> scratch;
-    try {
-        row_start_.assign(n, 0);
-        gap_end_.assign(n, n);
-        pbmax_.assign(blocks_ * blocks_, 0);
-        pbmin_.assign(blocks_ * blocks_, 0);
-        scratch.assign(n, INT32_MAX);
-    } catch (const std::bad_alloc&) {
-        return kOptimiseNoMemory;
-    }
-    if (!g_.allocate(most_cells) || !colmax_.allocate(most_cells)) return kOptimiseNoMemory;
-    std::atomic<bool> stopped{false};
-    // G row by row from the top, each row from the right: the running value,
-    // D(k, l), then G(k-1, l) (none above row 0). The rows are worked out
-    // whole in `scratch`; what is kept of row k, l from k + 1 to gap_end(k),
-    // follows the kept part of row k - 1, so the offsets are known as G is.
-    auto gaps = [&] {
-        std::size_t offset = 1;  // keeps upper(k, l) >= 0 for every kept cell
-        for (std::size_t k = 0; k < n; ++k) {
-            if (halt.halted()) {
-                stopped = true;
-                return;
-            }
-            row_start_[k] = offset - (k + 1);
-            if (k + 2 > n) break;  // the last row keeps nothing
-            const int32_t* dk = row(k);
-            int32_t run = INT32_MAX;
-            for (std::size_t l = n - 1; l >= k + 1; --l) {
-                run = std::min(run, std::min(dk[l], scratch[l]));
-                scratch[l] = run;
-            }
-            // G never falls as l grows, so the ends below the limit are a run from k + 2.
-            if (gap_limit > 0)
-                gap_end_[k] = static_cast<std::size_t>(
-                    std::partition_point(scratch.begin() + static_cast<std::ptrdiff_t>(k + 2), scratch.end(),
-                                         [gap_limit](int32_t g) { return int64_t{g} < int64_t{gap_limit}; }) -
-                    scratch.begin());
-            std::copy(scratch.begin() + static_cast<std::ptrdiff_t>(k + 1),
-                      scratch.begin() + static_cast<std::ptrdiff_t>(gap_end_[k]), &g_[offset]);
-            offset += gap_end_[k] - (k + 1);
-        }
-    };
-    // Extremes of D over a block of ends times a block of turn points.
-    auto pair_blocks = [&] {
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::size_t lb = i / kBlock;
-            for (std::size_t mb = 0; mb < real_blocks; ++mb) {
-                int32_t& hi = pbmax_[lb * blocks_ + mb];
-                int32_t& lo = pbmin_[lb * blocks_ + mb];
-                const int32_t bh = bmax_[i * blocks_ + mb], bl = bmin_[i * blocks_ + mb];
-                if (i % kBlock == 0 || bh > hi) hi = bh;
-                if (i % kBlock == 0 || bl < lo) lo = bl;
-            }
-        }
-    };
-    side_by_side(threads, gaps, pair_blocks);
-    if (stopped) return kOptimiseHalted;
-    if (n < 3) return 0;
-
-    // CM(k, l) = max D(m, l) over k < m < l, kept over the same cells as G
-    // (l from k + 2) so that the pair loop of a search reads it in order.
-    // Row k comes from row k + 1, column by column; gap_end never falls
-    // from one row to the next, so the cells a row needs below are kept.
-    // The columns are split between the threads at the half of the cells.
-    std::vector<std::size_t> per_column(n + 1, 0);
-    for (std::size_t k = 0; k + 2 < n; ++k) {
-        ++per_column[k + 2];
-        --per_column[gap_end_[k]];  // unsigned wrap-around cancels in the running sum
-    }
-    std::size_t total = 0;
-    for (std::size_t k = 0; k + 2 < n; ++k) total += gap_end_[k] - (k + 2);
-    std::size_t split = n, seen = 0, open = 0;
-    for (std::size_t l = 0; l < n && split == n; ++l) {
-        open += per_column[l];
-        seen += open;
-        if (2 * seen >= total) split = l + 1;
-    }
-    auto columns = [&](std::size_t from_column, std::size_t to_column) {
-        for (std::size_t k = n - 2; k-- > 0;) {
-            if (halt.halted()) {
-                stopped = true;
-                return;
-            }
-            const int32_t* next = row(k + 1);
-            int32_t* out = &colmax_[upper(k, 0)];
-            const int32_t* below = &colmax_[upper(k + 1, 0)];
-            std::size_t l = std::max(from_column, k + 2);
-            const std::size_t end = std::min(to_column, gap_end_[k]);
-            if (l == k + 2 && l < end) {
-                out[l] = next[l];
-                ++l;
-            }
-            for (; l < end; ++l) out[l] = std::max(below[l], next[l]);
-        }
-    };
-    side_by_side(threads, [&] { columns(0, split); }, [&] { columns(split, n); });
-    if (stopped) return kOptimiseHalted;
-    return 0;
+int32_t DistanceTables::g(std::size_t k, std::size_t l) const {
+    int32_t cells[kBlock * kBlock];
+    gaps(k / kBlock, l / kBlock, cells);
+    return cells[(k % kBlock) * kBlock + l % kBlock];
 }
 
 uint32_t DistanceTables::w(std::size_t k, std::size_t l) const {
-    // G(k, l) depends only on rows 0..k and columns l..n-1, so the recurrence
-    // is run again over that corner, this time carrying the pairs: first the
-    // running value, then D(r, c), then the row above, strictly smaller replacing.
-    const std::size_t n = n_, width = n - l;
-    std::vector<int32_t> g(width), g_next(width);
-    std::vector<uint32_t> w(width), w_next(width);
-    int32_t run = INT32_MAX;
-    uint32_t pair = 0;
-    for (std::size_t c = n; c-- > l;) {
-        if (d(0, c) < run) { run = d(0, c); pair = static_cast<uint32_t>(c); }
-        g[c - l] = run;
-        w[c - l] = pair;
+    // Filling G row by row, each from the right, keeps the pair of the
+    // column to the right on a tie, then D(k, l), then the row above. So of
+    // the pairs that give v = G(k, l), the one kept has the last column b
+    // whose best start a <= k reaches v, and in it the last such start.
+    const std::size_t wide = blocks_ + 1, x = k / kBlock;
+    const int32_t v = g(k, l);
+    for (std::size_t b = n_; b-- > l;) {
+        const int32_t* db = row(b);
+        int32_t least = prefix_[b * wide + x];  // starts before block x
+        for (std::size_t a = x * kBlock; a <= k; ++a) least = std::min(least, db[a]);
+        if (least != v) continue;
+        std::size_t a = k;
+        while (db[a] != v) --a;
+        return static_cast<uint32_t>(a * 65536 + b);
     }
-    for (std::size_t r = 1; r <= k; ++r) {
-        run = INT32_MAX;
-        pair = 0;
-        for (std::size_t c = n; c-- > l;) {
-            if (d(r, c) < run) { run = d(r, c); pair = static_cast<uint32_t>(r * 65536 + c); }
-            if (g[c - l] < run) { run = g[c - l]; pair = w[c - l]; }
-            g_next[c - l] = run;
-            w_next[c - l] = pair;
-        }
-        g.swap(g_next);
-        w.swap(w_next);
-    }
-    return w[0];
+    return 0;
 }
 
 }  // namespace orlogix

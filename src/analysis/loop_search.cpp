@@ -6,6 +6,8 @@
 #include <thread>
 #include <tuple>
 #include <vector>
+#include <cstdio>
+#include <cstdlib>
 
 #include "analysis/loop_kernels.hpp"
 
@@ -49,203 +51,225 @@ struct SharedFloor {
     }
 };
 
+// A pair of blocks for the first and the last turn point, with the most any
+// triangle on them can score (flat and FAI; -1: none can qualify).
+struct BlockPair {
+    int64_t flat, fai;
+    uint32_t x, y;
+};
+
+// Sides known to lie between their extremes: the ends of the two sides at
+// the turn point, a and b, and the closing side d between the corners.
+struct Sides {
+    int64_t a_lo, a_hi, b_lo, b_hi, d_lo, d_hi;
+};
+
+int64_t flat_bound(const Sides& s) { return s.a_hi + s.b_hi + s.d_hi; }
+
+// The greatest perimeter an FAI triangle with such sides can have, -1 when
+// none can qualify. Every side of an FAI triangle is at least P x 7 / 25
+// (integer), so none exceeds (11 P + 48) / 25.
+int64_t fai_bound(const Sides& s) {
+    const int64_t most = std::min({s.a_hi + s.b_hi + s.d_hi, fai_perimeter_cap(s.a_hi), fai_perimeter_cap(s.b_hi),
+                                   fai_perimeter_cap(s.d_hi)});
+    const int64_t longest = std::max({s.a_lo, s.b_lo, s.d_lo});
+    const int64_t least = std::max(s.a_lo + s.b_lo + s.d_lo, (25 * longest - 48) / 11);
+    return most >= least ? most : -1;
+}
+
+// The highest perimeters any turn point block between the corner blocks x
+// and y allows.
+void perimeter_bounds(const DistanceTables& t, std::size_t x, std::size_t y, int64_t& flat, int64_t& fai) {
+    const int32_t *xh = t.tile_max(x), *xl = t.tile_min(x), *yh = t.tile_max(y), *yl = t.tile_min(y);
+    if (t.longest() < kNarrowDistance) {
+        int32_t f, a;
+        pair_perimeter_bounds(xl, xh, yl, yh, xl[y], xh[y], static_cast<uint32_t>(x), static_cast<uint32_t>(y + 1), f,
+                              a);
+        flat = f;
+        fai = a;
+        return;
+    }
+    flat = fai = -1;
+    for (std::size_t m = x; m <= y; ++m) {
+        const Sides s{xl[m], xh[m], yl[m], yh[m], xl[y], xh[y]};
+        flat = std::max(flat, flat_bound(s));
+        fai = std::max(fai, fai_bound(s));
+    }
+}
+
+std::vector<BlockPair> block_pairs(const DistanceTables& t, ClosingRule rule, uint32_t gap) {
+    const std::size_t n = t.size(), nb = t.blocks();
+    std::vector<BlockPair> pairs;
+    for (std::size_t x = 0; x < nb; ++x) {
+        for (std::size_t y = x; y < nb; ++y) {
+            // Room for three points in time order.
+            if (std::min(n, (y + 1) * kBlock) < x * kBlock + 3) continue;
+            const int64_t g = x < y ? t.least_gap(x, y) : 0;
+            // The least gap never falls as the last block moves on.
+            if (rule == ClosingRule::GapLimit && g >= int64_t{gap}) {
+                if (x < y) break;
+                continue;
+            }
+            int64_t flat, fai;
+            perimeter_bounds(t, x, y, flat, fai);
+            if (rule == ClosingRule::OneFifth) {
+                if (flat <= 5 * g) continue;
+                if (fai <= 5 * g) fai = g - 1;
+            }
+            pairs.push_back({flat - g, fai - g, static_cast<uint32_t>(x), static_cast<uint32_t>(y)});
+        }
+    }
+    return pairs;
+}
+
+enum class Shape { Flat, Fai };
+
+// The search for one shape over the block pairs, most promising first, so
+// that good triangles are found early and the rest fall below them on their
+// bounds. Workers may share one list and one floor.
 class TriangleWorker {
 public:
-    TriangleWorker(const DistanceTables& t, ClosingRule rule, uint32_t gap, SharedFloor& floor)
-        : t_(t), rule_(rule), gap_(gap), floor_(floor), prefix_(t.size(), 0), keep_(t.size(), 0) {}
+    TriangleWorker(const DistanceTables& t, ClosingRule rule, uint32_t gap, Shape shape,
+                   std::atomic<int64_t>& floor)
+        : t_(t), rule_(rule), gap_(gap), shape_(shape), floor_(floor) {}
 
-    // Every pair (k, l) of one first turn point k, l in steps of `stride` from k + 2.
-    void first_turn_point(uint32_t k, uint32_t stride) {
-        uint32_t n = static_cast<uint32_t>(t_.size());
-        const int32_t* dk = t_.row(k);
-        if (rule_ == ClosingRule::GapLimit) {
-            // G(k, l) never falls as l grows (fewer ends to choose from), so the
-            // ends that close within the gap form a run from k + 2, no longer
-            // than the tables keep.
-            if (k + 2 < n) {
-                const int32_t* gk = t_.g_row(k);
-                n = static_cast<uint32_t>(std::partition_point(gk + k + 2, gk + t_.gap_end(k), [this](int32_t g) {
-                                              return int64_t{g} < int64_t{gap_};
-                                          }) - gk);
-            }
+    int64_t floor() const { return std::max(best.score, floor_.load(std::memory_order_relaxed)); }
+
+    // Every triangle whose first turn point lies in block x and last in block y.
+    void block_pair(const BlockPair& p) {
+        const std::size_t n = t_.size();
+        const uint32_t x = p.x, y = p.y;
+        const uint32_t k0 = x * kBlock, k1 = static_cast<uint32_t>(std::min(n, (x + 1) * std::size_t{kBlock}));
+        const uint32_t l0 = y * kBlock, l1 = static_cast<uint32_t>(std::min(n, (y + 1) * std::size_t{kBlock}));
+        t_.gaps(x, y, gaps_);
+        const int64_t least = x < y ? t_.least_gap(x, y) : 0;
+        const int32_t *xh = t_.tile_max(x), *xl = t_.tile_min(x), *yh = t_.tile_max(y), *yl = t_.tile_min(y);
+        // The turn point blocks by their bound, highest first.
+        order_.clear();
+        for (uint32_t mb = x; mb <= y; ++mb) {
+            const int64_t most = bound({xl[mb], xh[mb], yl[mb], yh[mb], xl[y], xh[y]});
+            if (most < 0) continue;
+            if (rule_ == ClosingRule::OneFifth && most <= 5 * least) continue;
+            if (most - least >= floor()) order_.push_back({most - least, mb});
         }
-        // prefix_[l] = max D(k, m) over k < m < l.
-        int32_t run = -1;
-        for (uint32_t l = k + 1; l < n; ++l) {
-            prefix_[l] = run;
-            if (dk[l] > run) run = dk[l];
-        }
-        if (k + 2 >= n) return;
-        // Most pairs fall below the best so far on their bound alone; that
-        // test runs for the whole row at once with the floors as they stand
-        // now. Floors only rise, so a pair left out here would fail pair()'s
-        // own test too.
-        const int64_t flat_floor = std::max(flat.score, floor_.flat.load(std::memory_order_relaxed));
-        const int64_t fai_floor = std::max(fai.score, floor_.fai.load(std::memory_order_relaxed));
-        // Scores are perimeters less a gap: below 3 x the longest distance.
-        if (t_.longest() < kNarrowDistance)
-            triangle_pair_bounds_narrow(prefix_.data(), t_.column_max_row(k), dk, t_.g_row(k), k + 2, n,
-                                        static_cast<int32_t>(flat_floor), static_cast<int32_t>(fai_floor),
-                                        keep_.data());
-        else
-            triangle_pair_bounds(prefix_.data(), t_.column_max_row(k), dk, t_.g_row(k), k + 2, n, flat_floor,
-                                 fai_floor, keep_.data());
-        uint32_t checked_block = UINT32_MAX;
-        for (uint32_t l = k + 2; l < n; l += stride) {
-            if (stride == 1 && l + 8 <= n) {
-                // Eight ends at once: most rows keep hardly any.
-                uint64_t eight;
-                std::memcpy(&eight, &keep_[l], sizeof eight);
-                if (eight == 0) {
-                    l += 7;
-                    continue;
+        std::sort(order_.begin(), order_.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (const auto& [top, mb] : order_) {
+            if (top < floor()) break;
+            ++blocks;
+            const uint32_t m0 = mb * kBlock, m1 = static_cast<uint32_t>(std::min(n, (mb + 1) * std::size_t{kBlock}));
+            for (uint32_t k = k0; k < k1; ++k) {
+                const int64_t ak_lo = t_.block_min(k)[mb], ak = t_.block_max(k)[mb];
+                const uint32_t lo = std::max(m0, k + 1);
+                for (uint32_t l = std::max(l0, lo + 1); l < l1; ++l) {
+                    const uint32_t hi = std::min(m1, l);
+                    if (lo >= hi) break;
+                    const int64_t g = gaps_[(k - k0) * kBlock + (l - l0)];
+                    if (rule_ == ClosingRule::GapLimit && g >= int64_t{gap_}) break;  // G grows with l
+                    turn_points(k, l, lo, hi, g, ak_lo, ak);
                 }
             }
-            if (!keep_[l]) continue;
-            const uint32_t lb = l / kBlock;
-            if (lb != checked_block) {
-                checked_block = lb;
-                fai_block_ = fai_in_end_block(k, l, lb);
-                flat_block_ = flat_in_end_block(k, l, lb);
-            }
-            pair(k, l, dk);
         }
     }
 
-    LoopCandidate flat, fai;
+    LoopCandidate best;
+    uint64_t pairs = 0, blocks = 0, calls = 0, evals = 0;
 
 private:
-    // Whether any end from l to the end of block lb can give an FAI triangle
-    // above the best so far; lets whole blocks of ends skip the FAI tests.
-    bool fai_in_end_block(uint32_t k, uint32_t l, uint32_t lb) const {
-        const int64_t fai_floor = std::max(fai.score, floor_.fai.load(std::memory_order_relaxed));
-        const int64_t g = t_.g(k, l);  // the smallest gap of the block: G grows with l
-        const int32_t dmax = t_.block_max(k)[lb], dmin = t_.block_min(k)[lb];
-        int64_t need = fai_floor + g - dmax;
-        if (rule_ == ClosingRule::OneFifth) need = std::max(need, 5 * g - dmax + 1);
-        need = std::clamp<int64_t>(need, -1, INT32_MAX);
-        return fai_possible(t_.block_max(k), t_.block_min(k), t_.pair_block_max(lb), t_.pair_block_min(lb),
-                            (k + 1) / kBlock, lb, static_cast<int32_t>(need), dmin, dmax);
-    }
+    int64_t bound(const Sides& s) const { return shape_ == Shape::Flat ? flat_bound(s) : fai_bound(s); }
 
-    // The same for any triangle at all.
-    bool flat_in_end_block(uint32_t k, uint32_t l, uint32_t lb) const {
-        const int64_t flat_floor = std::max(flat.score, floor_.flat.load(std::memory_order_relaxed));
-        const int64_t g = t_.g(k, l);
-        const int32_t dmax = t_.block_max(k)[lb];
-        int64_t need = flat_floor + g - dmax;
-        if (rule_ == ClosingRule::OneFifth) need = std::max(need, 5 * g - dmax + 1);
-        need = std::clamp<int64_t>(need, -1, INT32_MAX);
-        return sum_possible(t_.block_max(k), t_.pair_block_max(lb), (k + 1) / kBlock, lb, static_cast<int32_t>(need));
-    }
-
-    void pair(uint32_t k, uint32_t l, const int32_t* dk) {
-        const int64_t g = t_.g(k, l);
-        if (rule_ == ClosingRule::GapLimit && g >= int64_t{gap_}) return;
+    // The turn points m in [lo, hi) of corners k, l with gap g; D(k, m) lies from ak_lo to ak there.
+    void turn_points(uint32_t k, uint32_t l, uint32_t lo, uint32_t hi, int64_t g, int64_t ak_lo, int64_t ak) {
+        const int32_t* dk = t_.row(k);
+        const int32_t* dl = t_.row(l);
         const int64_t d = dk[l];
-        const int64_t a = prefix_[l];
-        const int64_t b = t_.column_max_after(k, l);
-        const int64_t most = a + b + d;
-        if (rule_ == ClosingRule::OneFifth && most <= 5 * g) return;
-
-        const int64_t flat_floor = std::max(flat.score, floor_.flat.load(std::memory_order_relaxed));
-        const int64_t fai_floor = std::max(fai.score, floor_.fai.load(std::memory_order_relaxed));
-        const int64_t fai_most =
-            std::min({most, fai_perimeter_cap(d), fai_perimeter_cap(a), fai_perimeter_cap(b)});
+        const std::size_t mb = lo / kBlock;
+        const int64_t most = bound({ak_lo, ak, t_.block_min(l)[mb], t_.block_max(l)[mb], d, d});
+        const bool five = rule_ == ClosingRule::OneFifth;
         // Skip only when the bound is strictly below the best: an equal score
         // later in the loop order still wins.
-        const bool try_flat = flat_block_ && most - g >= flat_floor;
-        const bool try_fai = fai_block_ && fai_most - g >= fai_floor;
-        if (!try_flat && !try_fai) return;
-
-        const int32_t* dl = t_.row(l);
-        const uint32_t lo = k + 1, hi = l;
-        const uint32_t first_block = lo / kBlock, last_block = (hi - 1) / kBlock;
-        // Sums a + b a turn point must reach for its triangle not to fall below the best.
-        int64_t need_flat = flat_floor + g - d;
-        int64_t need_fai = fai_floor + g - d;
-        if (rule_ == ClosingRule::OneFifth) {
-            need_flat = std::max(need_flat, 5 * g - d + 1);
-            need_fai = std::max(need_fai, 5 * g - d + 1);
+        ++calls;
+        if (most - g < floor() || (five && most <= 5 * g)) return;
+        ++evals;
+        int64_t p;
+        uint32_t m;
+        if (shape_ == Shape::Flat) {
+            const int32_t s = max_pair_sum(dk, dl, lo, hi);
+            p = s + d;
+            m = last_pair_sum(dk, dl, lo, hi, s);
+        } else {
+            p = max_fai_perimeter(dk, dl, static_cast<int32_t>(d), lo, hi);
+            if (p < 0) return;
+            m = last_fai(dk, dl, static_cast<int32_t>(d), lo, hi, static_cast<int32_t>(p));
         }
-        auto clamp = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, -1, INT32_MAX)); };
-        const BlockNeeds needs{try_flat ? clamp(need_flat) : INT32_MAX, try_fai ? clamp(need_fai) : INT32_MAX,
-                               static_cast<int32_t>(d)};
-        // Super-blocks first (eight at a time), then the blocks inside those
-        // that may hold a candidate.
-        const uint32_t first_super = first_block / kBlocksPerSuper, last_super = last_block / kBlocksPerSuper;
-        int32_t best_sum = -1, best_p = -1;
-        uint32_t sum_at = 0, p_at = 0;
-        for (uint32_t group = first_super / 8; group <= last_super / 8; ++group) {
-            const uint32_t base = group * 8;
-            const uint32_t fs = std::max(first_super, base) - base, ls = std::min(last_super, base + 7) - base;
-            if (flag_blocks8(t_.super_max(k) + base, t_.super_min(k) + base, t_.super_max(l) + base,
-                             t_.super_min(l) + base, fs, ls, needs, super_flags_) == 0)
-                continue;
-            for (uint32_t s8 = fs; s8 <= ls; ++s8) {
-                const int32_t sf = super_flags_[s8];
-                if (sf == 0) continue;
-                const uint32_t bbase = (base + s8) * kBlocksPerSuper;
-                const uint32_t fb = std::max(first_block, bbase) - bbase;
-                const uint32_t lb = std::min(last_block, bbase + 7) - bbase;
-                if (flag_blocks8(t_.block_max(k) + bbase, t_.block_min(k) + bbase, t_.block_max(l) + bbase,
-                                 t_.block_min(l) + bbase, fb, lb, needs, flags_) == 0)
-                    continue;
-                for (uint32_t b8 = fb; b8 <= lb; ++b8) {
-                    const int32_t f = flags_[b8] & sf;
-                    if (f == 0) continue;
-                    const uint32_t blk = bbase + b8;
-                    const uint32_t from = std::max<uint32_t>(lo, blk * kBlock);
-                    const uint32_t to = std::min<uint32_t>(hi, blk * kBlock + kBlock);
-                    if (f & 1) {
-                        const int32_t s = max_pair_sum(dk, dl, from, to);
-                        if (s >= best_sum) {  // a later block wins a tie
-                            best_sum = s;
-                            sum_at = last_pair_sum(dk, dl, from, to, s);
-                        }
-                    }
-                    if (f & 2) {
-                        const int32_t p = max_fai_perimeter(dk, dl, static_cast<int32_t>(d), from, to);
-                        if (p >= 0 && p >= best_p) {
-                            best_p = p;
-                            p_at = last_fai(dk, dl, static_cast<int32_t>(d), from, to, p);
-                        }
-                    }
-                }
-            }
-        }
-        // Blocks left out lie strictly below the need, so a maximum at or
-        // above it is the maximum of the whole range.
-        if (try_flat && best_sum >= 0 && best_sum >= need_flat) {
-            const int64_t s = best_sum + d - g;
-            if (beats(s, k, l, sum_at, flat)) {
-                take(flat, s, k, l, sum_at);
-                SharedFloor::raise(floor_.flat, s);
-            }
-        }
-        if (try_fai && best_p >= 0 && best_p - d >= need_fai) {
-            const int64_t s = best_p - g;
-            if (beats(s, k, l, p_at, fai)) {
-                take(fai, s, k, l, p_at);
-                SharedFloor::raise(floor_.fai, s);
-            }
+        if (five && p <= 5 * g) return;
+        if (beats(p - g, k, l, m, best)) {
+            take(best, p - g, k, l, m);
+            SharedFloor::raise(floor_, p - g);
         }
     }
 
     const DistanceTables& t_;
     ClosingRule rule_;
     uint32_t gap_;
-    SharedFloor& floor_;
-    std::vector<int32_t> prefix_;
-    std::vector<uint8_t> keep_;
-    bool fai_block_ = true;
-    bool flat_block_ = true;
-    int32_t flags_[8] = {};
-    int32_t super_flags_[8] = {};
+    Shape shape_;
+    std::atomic<int64_t>& floor_;
+    int32_t gaps_[kBlock * kBlock] = {};
+    std::vector<std::pair<int64_t, uint32_t>> order_;
 };
 
-void merge(LoopCandidate& into, const LoopCandidate& from) {
-    if (from.found && beats(from.score, from.k, from.l, from.m, into)) into = from;
+
+// Greater score, or the same score from a later start (ends within a row
+// are walked in order, so the row's own tie rule is kept).
+bool row_beats(int64_t score, uint32_t i, const LoopCandidate& best) {
+    if (!best.found) return true;
+    if (score != best.score) return score > best.score;
+    return i > best.k;
+}
+
+// The out-and-return of one start i: the last (end, turn point) with the
+// greatest 2 D(i, turn) - D(i, end). far is -1 when no end closes.
+LoopCandidate out_and_return_row(const DistanceTables& t, uint32_t i, uint32_t gap) {
+    LoopCandidate best;
+    const std::size_t n = t.size();
+    const int32_t* di = t.row(i);
+    const int32_t* bmax = t.block_max(i);
+    const int32_t* bmin = t.block_min(i);
+    // For a fixed start the best turn point of every end is the last
+    // farthest point before it, carried along as the end moves on.
+    int64_t far = -1;
+    uint32_t far_at = 0;
+    auto step = [&](std::size_t from, std::size_t to) {
+        for (std::size_t j = from; j < to; ++j) {
+            if (j >= i + 2 && int64_t{di[j]} < int64_t{gap}) {
+                const int64_t s = 2 * far - di[j];
+                if (!best.found || s >= best.score) take(best, s, i, static_cast<uint32_t>(j), far_at);
+            }
+            if (di[j] >= far) {
+                far = di[j];
+                far_at = static_cast<uint32_t>(j);
+            }
+        }
+    };
+    // Up to the first whole block past i + 1 one end at a time; then a
+    // block none of whose ends closes within the gap only moves the
+    // farthest point on, to the last place of its maximum (as the
+    // one-at-a-time walk, where an equal distance replaces, would).
+    const std::size_t first_block = (i + 2 + kBlock - 1) / kBlock;
+    step(i + 1, std::min(n, first_block * kBlock));
+    for (std::size_t b = first_block; b * kBlock < n; ++b) {
+        const std::size_t from = b * kBlock, to = std::min(n, from + kBlock);
+        if (int64_t{bmin[b]} < int64_t{gap}) {
+            step(from, to);
+            continue;
+        }
+        if (bmax[b] >= far) {
+            far = bmax[b];
+            std::size_t j = to - 1;
+            while (di[j] != bmax[b]) --j;
+            far_at = static_cast<uint32_t>(j);
+        }
+    }
+    return best;
 }
 
 }  // namespace
@@ -254,53 +278,23 @@ LoopCandidate search_out_and_return(const DistanceTables& t, uint32_t gap, const
     LoopCandidate best;
     halted = false;
     const std::size_t n = t.size();
-    int64_t best_score = -1000000000;
-    for (std::size_t i = 0; i + 3 <= n; ++i) {
+    if (n < 3) return best;
+    // No score of start i exceeds 2 R(i): the starts are taken from the
+    // farthest-reaching down, until no later one can reach the best.
+    std::vector<uint32_t> starts(n - 2);
+    for (uint32_t i = 0; i < starts.size(); ++i) starts[i] = i;
+    std::sort(starts.begin(), starts.end(), [&t](uint32_t a, uint32_t b) {
+        return t.r(a) != t.r(b) ? t.r(a) > t.r(b) : a > b;
+    });
+    for (const uint32_t i : starts) {
+        if (best.found && (2 * int64_t{t.r(i)} < best.score || (2 * int64_t{t.r(i)} == best.score && i < best.k)))
+            break;
         if (halt.halted()) {
             halted = true;
             return LoopCandidate{};
         }
-        const int32_t* di = t.row(i);
-        const int32_t* bmax = t.block_max(i);
-        const int32_t* bmin = t.block_min(i);
-        // For a fixed start the best turn point of every end is the last
-        // farthest point before it, carried along as the end moves on.
-        int64_t far = -1;
-        uint32_t far_at = 0;
-        auto step = [&](std::size_t from, std::size_t to) {
-            for (std::size_t j = from; j < to; ++j) {
-                if (j >= i + 2 && int64_t{di[j]} < int64_t{gap}) {
-                    const int64_t s = 2 * far - di[j];
-                    if (s >= best_score) {
-                        best_score = s;
-                        take(best, s, static_cast<uint32_t>(i), static_cast<uint32_t>(j), far_at);
-                    }
-                }
-                if (di[j] >= far) {
-                    far = di[j];
-                    far_at = static_cast<uint32_t>(j);
-                }
-            }
-        };
-        // Up to the first whole block past i + 1 one end at a time; then a
-        // block none of whose ends closes within the gap only moves the
-        // farthest point on, to the last place of its maximum (as the
-        // one-at-a-time walk, where an equal distance replaces, would).
-        const std::size_t first_block = (i + 2 + kBlock - 1) / kBlock;
-        step(i + 1, std::min(n, first_block * kBlock));
-        for (std::size_t b = first_block; b * kBlock < n; ++b) {
-            const std::size_t from = b * kBlock, to = std::min(n, from + kBlock);
-            if (int64_t{bmin[b]} < int64_t{gap}) {
-                step(from, to);
-                continue;
-            }
-            if (bmax[b] >= far) {
-                far = bmax[b];
-                std::size_t j = to - 1;
-                while (di[j] != bmax[b]) --j;
-                far_at = static_cast<uint32_t>(j);
-            }
-        }
+        const LoopCandidate row = out_and_return_row(t, i, gap);
+        if (row.found && row_beats(row.score, i, best)) best = row;
     }
     if (best.found && best.score < 0) best = LoopCandidate{};
     return best;
@@ -325,7 +319,8 @@ LoopCandidate search_olc_out_and_return(const DistanceTables& t, int32_t limit, 
         }
         for (uint32_t j = i + 2; j < n; ++j) {
             if (di[j] >= limit) continue;
-            const int64_t most = int64_t{prefix[j]} + t.column_max_after(i, j);
+            // C(j) bounds D(m, j) of every earlier m.
+            const int64_t most = int64_t{prefix[j]} + t.c(j);
             if (best.found && most < best.score) continue;
             const int32_t* dj = t.row(j);
             const int32_t* bi = t.block_max(i);
@@ -357,56 +352,51 @@ TriangleSearch search_triangles(const DistanceTables& t, ClosingRule rule, uint3
     if (n < 3) return out;
     if (threads == 0) threads = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
 
-    SharedFloor floor;
-    // A coarse first pass finds good triangles early, so that the full pass
-    // can skip most pairs by their bound.
-    {
-        constexpr uint32_t kStride = 16;
-        TriangleWorker seed(t, rule, gap, floor);
-        for (uint32_t k = 0; k + 2 < n; k += kStride) {
-            if (halt.halted()) {
-                out.halted = true;
-                return out;
-            }
-            seed.first_turn_point(k, kStride);
-        }
-        out.flat = seed.flat;
-        out.fai = seed.fai;
-    }
-
-    std::atomic<uint32_t> next{0};
+    // Flat and FAI triangles are two searches, each over the block pairs in
+    // the order of its own bound; with two threads each takes one.
+    std::vector<BlockPair> pairs = block_pairs(t, rule, gap);
+    std::vector<BlockPair> fai_pairs = pairs;
+    std::sort(pairs.begin(), pairs.end(), [](const BlockPair& a, const BlockPair& b) { return a.flat > b.flat; });
+    std::sort(fai_pairs.begin(), fai_pairs.end(), [](const BlockPair& a, const BlockPair& b) { return a.fai > b.fai; });
+    SharedFloor floors;
+    TriangleWorker flat(t, rule, gap, Shape::Flat, floors.flat);
+    TriangleWorker fai(t, rule, gap, Shape::Fai, floors.fai);
     std::atomic<bool> stopped{false};
-    std::vector<TriangleWorker> workers;
-    workers.reserve(threads);
-    for (unsigned i = 0; i < threads; ++i) workers.emplace_back(t, rule, gap, floor);
-    auto run = [&](TriangleWorker& w) {
-        while (true) {
-            const uint32_t k = next.fetch_add(1, std::memory_order_relaxed);
-            if (k + 2 >= n) return;
-            if (halt.halted()) {
+    auto run = [&](TriangleWorker& w, const std::vector<BlockPair>& list, Shape shape) {
+        for (std::size_t at = 0; at < list.size(); ++at) {
+            const BlockPair& p = list[at];
+            // Bounds strictly below the best can hold no winner; equal ones
+            // may still hold a later triangle of the same score.
+            if ((shape == Shape::Flat ? p.flat : p.fai) < w.floor()) break;
+            if (halt.halted() || stopped.load(std::memory_order_relaxed)) {
                 stopped.store(true);
                 return;
             }
-            w.first_turn_point(k, 1);
+            w.block_pair(p);
+            ++w.pairs;
             if (triples_done) {
-                const uint64_t rest = n - k - 1;
-                triples_done->fetch_add(rest * (rest - 1) / 2, std::memory_order_relaxed);
+                const uint64_t span = (std::size_t{p.y} - p.x + 1) * kBlock;
+                triples_done->fetch_add(kBlock * kBlock * span / 2, std::memory_order_relaxed);
             }
         }
     };
-    std::vector<std::thread> pool;
-    for (unsigned i = 1; i < threads; ++i) pool.emplace_back(run, std::ref(workers[i]));
-    run(workers[0]);
-    for (std::thread& th : pool) th.join();
+    std::thread other;
+    if (threads > 1) {
+        try {
+            other = std::thread(run, std::ref(fai), std::cref(fai_pairs), Shape::Fai);
+        } catch (const std::system_error&) {
+        }
+    }
+    run(flat, pairs, Shape::Flat);
+    if (other.joinable()) other.join();
+    else run(fai, fai_pairs, Shape::Fai);
     if (stopped.load()) {
         out.halted = true;
-        out.flat = out.fai = LoopCandidate{};
         return out;
     }
-    for (const TriangleWorker& w : workers) {
-        merge(out.flat, w.flat);
-        merge(out.fai, w.fai);
-    }
+    out.flat = flat.best;
+    out.fai = fai.best;
+    if (getenv("TRIDEBUG")) fprintf(stderr, "pairs %zu | flat %lu %lu %lu %lu best %ld | fai %lu %lu %lu %lu best %ld\n", pairs.size(), flat.pairs, flat.blocks, flat.calls, flat.evals, flat.best.score, fai.pairs, fai.blocks, fai.calls, fai.evals, fai.best.score);
     return out;
 }
 

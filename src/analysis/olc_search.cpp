@@ -92,7 +92,6 @@ int olc_search(const std::vector<TrackPosition>& positions, OlcResults& out, con
     int rc = tables.build(proj.points, halt, threads, [&](std::size_t rows) {
         if (progress) progress->done = static_cast<double>(rows) * (n + 1) / 2 * 0.00001;
     });
-    if (rc == 0) rc = tables.build_gaps(halt, threads);
     if (rc == kOptimiseHalted) {
         say(status, "Computation halted");
         return rc;

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <system_error>
-#include <thread>
 
 #include "analysis/distance_tables.hpp"
 #include "analysis/free_distance.hpp"
@@ -82,26 +80,6 @@ int optimise_track(const std::vector<TrackPosition>& positions, const Optimisati
     const std::vector<GeoPosition> geo = positions_in_radians(positions);
 
     const uint32_t gap = settings.no_loop_opt ? 0 : settings.loop_flight_gap;
-    // The gap tables need only D: a second core builds them while this one
-    // runs the free-distance and out-and-return searches, which read nothing
-    // that build_gaps writes.
-    int gaps_rc = 0;
-    bool gaps_started = false;
-    std::thread gap_builder;
-    const unsigned cores = settings.threads != 0 ? settings.threads : std::min(2u, std::thread::hardware_concurrency());
-    if (gap > 0 && cores > 1) {
-        try {
-            gap_builder = std::thread([&tables, &halt, &gaps_rc, gap] { gaps_rc = tables.build_gaps(halt, 1, gap); });
-            gaps_started = true;
-        } catch (const std::system_error&) {
-        }
-    }
-    struct JoinOnExit {
-        std::thread& t;
-        ~JoinOnExit() {
-            if (t.joinable()) t.join();
-        }
-    } join_on_exit{gap_builder};
 
     static const char* const kSteps[] = {"Computing greatest distance (2 points)",
                                          "Computing greatest distance (3 points)",
@@ -139,13 +117,6 @@ int optimise_track(const std::vector<TrackPosition>& positions, const Optimisati
 
         if (halt.halted()) return kOptimiseHalted;
         say(progress, "Computing triangle distance");
-        if (gaps_started) {
-            gap_builder.join();
-            rc = gaps_rc;
-        } else {
-            rc = tables.build_gaps(halt, settings.threads, gap);
-        }
-        if (rc != 0) return rc;
         const TriangleSearch tri = search_triangles(tables, ClosingRule::GapLimit, gap, settings.threads, halt);
         if (tri.halted) return kOptimiseHalted;
         if (tri.flat.found) {

@@ -52,7 +52,6 @@ TEST(OlcTriangles, ClosingGapOfExactlyTwentyPercentDoesNotQualify) {
     for (double end_x : {2000.0, 1999.0}) {
         DistanceTables t;
         ASSERT_EQ(t.build({{0, 0}, {1000, y}, {end_x, 0}}, {}), 0);
-        ASSERT_EQ(t.build_gaps({}), 0);
         ASSERT_EQ(t.d(0, 2), static_cast<int32_t>(end_x));
         ASSERT_EQ(t.d(0, 1) + t.d(1, 2), 8000);
         const TriangleSearch s = search_triangles(t, ClosingRule::OneFifth, 0, 1, {});

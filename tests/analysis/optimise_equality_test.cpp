@@ -113,74 +113,76 @@ TEST(FastEqualsReference, SoaringInASmallBox) {
     check(box, 3000, "box, gap 3000");
 }
 
-// The row-wide pair bound of the triangle search tests its FAI caps without
-// division; it must keep exactly the pairs whose bound, worked out the plain
-// way, reaches a floor, also at the edges of the integer steps.
-TEST(FastEqualsReference, PairBoundKeepsThePairsThatCanReachTheFloors) {
+// The block bounds of the triangle search must never fall below a triangle
+// whose sides lie within the extremes they are given: any perimeter for the
+// flat bound, any FAI perimeter (every side at least P x 7 / 25) for the FAI one.
+TEST(FastEqualsReference, PerimeterBoundsNeverFallBelowATriangleWithinTheExtremes) {
     std::mt19937 rng(11);
-    std::uniform_int_distribution<int32_t> small(0, 60), large(0, 3000000);
-    const uint32_t n = 4000;
-    std::vector<int32_t> a(n), b(n), d(n), g(n);
-    std::vector<uint8_t> keep(n, 2);
-    auto cap = [](int64_t side) { return (25 * side + 24) / 7; };
-    for (int round = 0; round < 40; ++round) {
-        auto& pick = round % 2 ? large : small;
-        for (uint32_t l = 0; l < n; ++l) {
-            a[l] = pick(rng);
-            b[l] = pick(rng);
-            d[l] = pick(rng);
-            g[l] = pick(rng) / 4;
+    std::uniform_int_distribution<int32_t> side(0, 40000);
+    std::uniform_int_distribution<int32_t> spread(0, 3000);
+    int fai_seen = 0;
+    for (int round = 0; round < 20000; ++round) {
+        int32_t lo[3], hi[3], pick[3];
+        for (int s = 0; s < 3; ++s) {
+            lo[s] = side(rng);
+            hi[s] = lo[s] + spread(rng);
+            pick[s] = std::uniform_int_distribution<int32_t>(lo[s], hi[s])(rng);
         }
-        const int64_t flat_floor = round % 5 == 0 ? -1 : pick(rng) * 2, fai_floor = pick(rng);
-        // The 64-bit kernel and the 32-bit one (every value here is in its range).
-        for (bool narrow : {false, true}) {
-            std::fill(keep.begin(), keep.end(), 2);
-            if (narrow)
-                triangle_pair_bounds_narrow(a.data(), b.data(), d.data(), g.data(), 3, n - 1,
-                                            static_cast<int32_t>(flat_floor), static_cast<int32_t>(fai_floor),
-                                            keep.data());
-            else
-                triangle_pair_bounds(a.data(), b.data(), d.data(), g.data(), 3, n - 1, flat_floor, fai_floor,
-                                     keep.data());
-            for (uint32_t l = 3; l < n - 1; ++l) {
-                const int64_t most = int64_t{a[l]} + b[l] + d[l];
-                const int64_t fai_most = std::min({most, cap(a[l]), cap(b[l]), cap(d[l])});
-                const bool expect = most - g[l] >= flat_floor || fai_most - g[l] >= fai_floor;
-                ASSERT_EQ(keep[l], expect ? 1 : 0) << "round " << round << " end " << l << " narrow " << narrow;
-            }
-            EXPECT_EQ(keep[2], 2);  // outside the range: untouched
-            EXPECT_EQ(keep[n - 1], 2);
+        // Turn point blocks 1 and 2 of 4: the others hold extremes no triangle reaches.
+        const int32_t xl[4] = {0, lo[0], lo[0], 0}, xh[4] = {0, hi[0], hi[0], 0};
+        const int32_t yl[4] = {0, lo[1], lo[1], 0}, yh[4] = {0, hi[1], hi[1], 0};
+        int32_t flat = 0, fai = 0;
+        pair_perimeter_bounds(xl, xh, yl, yh, lo[2], hi[2], 1, 3, flat, fai);
+        const int32_t p = pick[0] + pick[1] + pick[2];
+        ASSERT_GE(flat, p) << "round " << round;
+        const int32_t least = static_cast<int32_t>(static_cast<uint32_t>(p) * 7u / 25u);
+        if (pick[0] >= least && pick[1] >= least && pick[2] >= least) {
+            ++fai_seen;
+            ASSERT_GE(fai, p) << "round " << round;
         }
     }
+    EXPECT_GT(fai_seen, 100);
+    // Sides that cannot make an FAI triangle: one far longer than the others.
+    const int32_t xl[1] = {1000}, xh[1] = {1100}, yl[1] = {1000}, yh[1] = {1100};
+    int32_t flat = 0, fai = 0;
+    pair_perimeter_bounds(xl, xh, yl, yh, 5000, 5000, 0, 1, flat, fai);
+    EXPECT_EQ(flat, 7200);
+    EXPECT_EQ(fai, -1);
 }
 
-// Tables built for one closing gap keep G and the column maxima only where a
-// search of that gap reads them; there they must equal the whole tables, and
-// each row must end at the first end whose G reaches the gap.
-TEST(FastEqualsReference, GapLimitedTablesKeepTheCellsTheSearchReads) {
-    // A track that drifts away with some noise: rows end at every place.
+// The closing gaps are worked out from block tables when a search needs
+// them; they must equal G and W as the plain row-by-row filling gives them,
+// also where many pairs tie.
+TEST(FastEqualsReference, ClosingGapsAndTheirPairsEqualThePlainFilling) {
     std::mt19937 rng(5);
-    std::uniform_real_distribution<double> u(-0.0005, 0.0005);
-    std::vector<TrackPosition> wander;
-    for (int i = 0; i < 300; ++i) wander.push_back(test::fix_at(45.0 + u(rng) + i * 1e-4, 6.0 + u(rng), 1000u + 3u * i));
-    const ProjectedTrack proj = project_track(wander);
-    DistanceTables whole;
-    ASSERT_EQ(whole.build(proj.points, {}), 0);
-    ASSERT_EQ(whole.build_gaps({}), 0);
-    for (uint32_t gap : {1u, 800u, 3000u, 20000u}) {
-        DistanceTables kept;
-        ASSERT_EQ(kept.build(proj.points, {}), 0);
-        ASSERT_EQ(kept.build_gaps({}, 0, gap), 0);
-        const std::size_t n = kept.size();
-        for (std::size_t k = 0; k + 2 < n; ++k) {
-            std::size_t end = k + 2;
-            while (end < n && whole.g(k, end) < static_cast<int32_t>(gap)) ++end;
-            ASSERT_EQ(kept.gap_end(k), end) << "gap " << gap << " row " << k;
-            for (std::size_t l = k + 2; l < end; ++l) {
-                ASSERT_EQ(kept.g(k, l), whole.g(k, l)) << "gap " << gap << " at " << k << ", " << l;
-                ASSERT_EQ(kept.column_max_after(k, l), whole.column_max_after(k, l)) << "gap " << gap << " at " << k << ", " << l;
+    for (int run = 0; run < 3; ++run) {
+        // Points on a coarse grid: equal distances everywhere.
+        std::uniform_int_distribution<int> u(0, run == 0 ? 3 : 40);
+        std::vector<PlanePoint> points;
+        const std::size_t n = run == 2 ? 123 : 70;
+        for (std::size_t i = 0; i < n; ++i) points.push_back({100.0 * u(rng), 100.0 * u(rng)});
+        DistanceTables t;
+        ASSERT_EQ(t.build(points, {}), 0);
+        std::vector<int32_t> g(n * n, INT32_MAX);
+        std::vector<uint32_t> w(n * n, 0);
+        for (std::size_t k = 0; k < n; ++k) {
+            int32_t run_g = INT32_MAX;
+            uint32_t run_w = 0;
+            for (std::size_t l = n; l-- > k + 1;) {
+                if (t.d(k, l) < run_g) { run_g = t.d(k, l); run_w = static_cast<uint32_t>(k * 65536 + l); }
+                if (k > 0 && g[(k - 1) * n + l] < run_g) { run_g = g[(k - 1) * n + l]; run_w = w[(k - 1) * n + l]; }
+                g[k * n + l] = run_g;
+                w[k * n + l] = run_w;
             }
         }
+        for (std::size_t k = 0; k + 1 < n; ++k)
+            for (std::size_t l = k + 1; l < n; ++l) {
+                ASSERT_EQ(t.g(k, l), g[k * n + l]) << "run " << run << " at " << k << ", " << l;
+                ASSERT_EQ(t.w(k, l), w[k * n + l]) << "run " << run << " at " << k << ", " << l;
+                if (k / kBlock < l / kBlock) {
+                    ASSERT_LE(t.least_gap(k / kBlock, l / kBlock), g[k * n + l]);
+                }
+            }
     }
 }
 
