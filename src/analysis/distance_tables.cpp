@@ -119,39 +119,41 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
         xs[i] = points[i].x;
         ys[i] = points[i].y;
     }
-    // Whole rows (both halves of the symmetric table), shared out between the
-    // threads; each row also gives its R (later points), C (earlier points),
-    // its block extremes and the running block minima the closing gaps come from.
+    // Blocks of rows shared out between the threads: each computes its rows
+    // from its own block on (half the table) and copies them into the
+    // columns of the rows below, so every distance is worked out once. A
+    // row's R (later points) is known at once; C (earlier points) once all
+    // blocks are in.
     std::atomic<std::size_t> next{0}, done{0};
     std::atomic<bool> stopped{false};
     auto fill = [&](bool report) {
+        std::vector<int32_t> column_hi(n), column_lo(n);
         while (true) {
-            const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
-            if (i >= n) return;
+            const std::size_t block = next.fetch_add(1, std::memory_order_relaxed);
+            if (block >= nb) return;
             if (halt.halted()) {
                 stopped = true;
                 return;
             }
-            int32_t* di = &d_[i * n];
-            int32_t* hi = &bmax_[i * nb];
-            int32_t* lo = &bmin_[i * nb];
-            distance_row(xs.data(), ys.data(), i, n, di, hi, lo);
-            // Strictly greater replaces: ties keep the smallest index; nothing above 0 keeps the defaults.
-            r_[i] = 0;
-            ra_[i] = static_cast<uint32_t>(i + 1 < n ? i + 1 : n - 1);
-            first_maximum(di, hi, i + 1, n, r_[i], ra_[i]);
-            c_[i] = 0;
-            ca_[i] = static_cast<uint32_t>(i > 0 ? i - 1 : 0);
-            first_maximum(di, hi, 0, i, c_[i], ca_[i]);
-            int32_t* suf = &suffix_[i * wide];
-            suf[nb] = INT32_MAX;
-            for (std::size_t y = nb; y-- > 0;) suf[y] = std::min(suf[y + 1], lo[y]);
-            int32_t* pre = &prefix_[i * wide];
-            pre[0] = INT32_MAX;
-            for (std::size_t x = 0; x < nb; ++x) pre[x + 1] = std::min(pre[x], lo[x]);
-            const std::size_t rows = done.fetch_add(1, std::memory_order_relaxed) + 1;
+            const std::size_t i0 = block * kBlock, i1 = std::min(n, i0 + kBlock);
+            for (std::size_t i = i0; i < i1; ++i) {
+                int32_t* di = &d_[i * n];
+                int32_t* hi = &bmax_[i * nb];
+                distance_row(xs.data(), ys.data(), i, i0, n, di, hi, &bmin_[i * nb]);
+                // Strictly greater replaces: ties keep the smallest index; nothing above 0 keeps the defaults.
+                r_[i] = 0;
+                ra_[i] = static_cast<uint32_t>(i + 1 < n ? i + 1 : n - 1);
+                first_maximum(di, hi, i + 1, n, r_[i], ra_[i]);
+            }
+            mirror_block_rows(d_.data(), n, i0, i1);
+            column_extremes(d_.data(), n, i0, i1, i1, column_hi.data(), column_lo.data());
+            for (std::size_t j = i1; j < n; ++j) {
+                bmax_[j * nb + block] = column_hi[j];
+                bmin_[j * nb + block] = column_lo[j];
+            }
+            const std::size_t rows = done.fetch_add(i1 - i0, std::memory_order_relaxed) + (i1 - i0);
             // Progress goes out from the calling thread only.
-            if (report && row_done && rows % 64 == 0) row_done(rows);
+            if (report && row_done) row_done(rows);
         }
     };
     std::vector<std::thread> pool;
@@ -166,6 +168,18 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     for (std::thread& th : pool) th.join();
     if (stopped) return kOptimiseHalted;
     longest_ = n > 0 ? *std::max_element(r_.begin(), r_.end()) : 0;  // R: each row's greatest to later points
+    for (std::size_t i = 0; i < n; ++i) {
+        const int32_t* lo = &bmin_[i * nb];
+        c_[i] = 0;
+        ca_[i] = static_cast<uint32_t>(i > 0 ? i - 1 : 0);
+        first_maximum(row(i), &bmax_[i * nb], 0, i, c_[i], ca_[i]);
+        int32_t* suf = &suffix_[i * wide];
+        suf[nb] = INT32_MAX;
+        for (std::size_t y = nb; y-- > 0;) suf[y] = std::min(suf[y + 1], lo[y]);
+        int32_t* pre = &prefix_[i * wide];
+        pre[0] = INT32_MAX;
+        for (std::size_t x = 0; x < nb; ++x) pre[x + 1] = std::min(pre[x], lo[x]);
+    }
 
     // Tile extremes from the rows' block extremes, and the corners of G:
     // corner(x + 1, y) adds the rows of block x to corner(x, y).

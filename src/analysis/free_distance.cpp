@@ -1,13 +1,14 @@
 #include "analysis/free_distance.hpp"
 
+#include <vector>
+
 #include "analysis/loop_kernels.hpp"
 
 namespace orlogix {
 
-// Every comparison is greater-or-equal, so among equal lengths the last
-// candidate in loop order wins.
+namespace {
 
-MatrixPath free_distance_2(const DistanceTables& t) {
+MatrixPath two_points(const DistanceTables& t) {
     MatrixPath out;
     const std::size_t n = t.size();
     if (n < 2) return out;
@@ -20,7 +21,7 @@ MatrixPath free_distance_2(const DistanceTables& t) {
     return out;
 }
 
-MatrixPath free_distance_3(const DistanceTables& t) {
+MatrixPath three_points(const DistanceTables& t) {
     MatrixPath out;
     const std::size_t n = t.size();
     if (n < 3) return out;
@@ -34,42 +35,49 @@ MatrixPath free_distance_3(const DistanceTables& t) {
     return out;
 }
 
-MatrixPath free_distance_4(const DistanceTables& t) {
-    MatrixPath out;
+}  // namespace
+
+std::array<MatrixPath, 4> free_distances(const DistanceTables& t) {
+    std::array<MatrixPath, 4> out{two_points(t), three_points(t), MatrixPath{}, MatrixPath{}};
     const uint32_t n = static_cast<uint32_t>(t.size());
     if (n < 4) return out;
     const int32_t* r = t.r_data();
-    for (uint32_t b = 1; b + 3 <= n; ++b) {
-        // The inner loop's winner: the last c with the greatest D(b, c) + R(c).
-        const int32_t* db = t.row(b);
-        const int32_t best_c = max_pair_sum(db, r, b + 1, n - 1);
-        const int64_t v = int64_t{t.c(b)} + best_c;
-        if (v >= out.length) {
-            const uint32_t c = last_pair_sum(db, r, b + 1, n - 1, best_c);
-            out.length = v;
-            out.point = {t.ca(b), b, c, t.ra(c)};
-        }
-    }
-    return out;
-}
-
-MatrixPath free_distance_5(const DistanceTables& t) {
-    MatrixPath out;
-    const uint32_t n = static_cast<uint32_t>(t.size());
-    if (n < 5) return out;
-    const int32_t* r = t.r_data();
     const int32_t* cc = t.c_data();
-    for (uint32_t c = 2; c + 3 <= n; ++c) {
-        const int32_t* dc = t.row(c);
-        const int32_t left = max_pair_sum(cc, dc, 1, c);
-        const int32_t right = max_pair_sum(dc, r, c + 1, n - 1);
-        if (int64_t{left} + right >= out.length) {
-            const uint32_t b = last_pair_sum(cc, dc, 1, c, left);
-            const uint32_t d = last_pair_sum(dc, r, c + 1, n - 1, right);
-            out.length = int64_t{left} + right;
-            out.point = {t.ca(b), b, c, d, t.ra(d)};
+    // after[b]: the greatest D(b, c) + R(c) over c in b+1..n-2, the last two
+    // legs from b on. The 4-point search ends there from its second point,
+    // the 5-point one from its middle point.
+    std::vector<int32_t> after(n, -1);
+    for (uint32_t b = 1; b + 3 <= n; ++b) after[b] = max_pair_sum(t.row(b), r, b + 1, n - 1);
+    // Every comparison is greater-or-equal, so the winner is the last
+    // candidate with the greatest length; its inner points are found last.
+    MatrixPath& four = out[2];
+    uint32_t four_b = 0;
+    for (uint32_t b = 1; b + 3 <= n; ++b) {
+        const int64_t v = int64_t{t.c(b)} + after[b];
+        if (v >= four.length) {
+            four.length = v;
+            four_b = b;
         }
     }
+    const uint32_t c4 = last_pair_sum(t.row(four_b), r, four_b + 1, n - 1, after[four_b]);
+    four.point = {t.ca(four_b), four_b, c4, t.ra(c4)};
+    if (n < 5) return out;
+    MatrixPath& five = out[3];
+    uint32_t five_c = 0;
+    int32_t five_left = 0;
+    for (uint32_t c = 2; c + 3 <= n; ++c) {
+        // The first two legs up to c, from a start before its first point b.
+        const int32_t left = max_pair_sum(cc, t.row(c), 1, c);
+        if (int64_t{left} + after[c] >= five.length) {
+            five.length = int64_t{left} + after[c];
+            five_c = c;
+            five_left = left;
+        }
+    }
+    const int32_t* dc = t.row(five_c);
+    const uint32_t b5 = last_pair_sum(cc, dc, 1, five_c, five_left);
+    const uint32_t d5 = last_pair_sum(dc, r, five_c + 1, n - 1, after[five_c]);
+    five.point = {t.ca(b5), b5, five_c, d5, t.ra(d5)};
     return out;
 }
 

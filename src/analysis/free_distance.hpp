@@ -12,9 +12,8 @@ struct MatrixPath {
     int64_t length = -1;  // -1: too few points
 };
 
-MatrixPath free_distance_2(const DistanceTables& t);
-MatrixPath free_distance_3(const DistanceTables& t);
-MatrixPath free_distance_4(const DistanceTables& t);
-MatrixPath free_distance_5(const DistanceTables& t);
+// Over 2, 3, 4 and 5 points, in that order. Among equal lengths the last
+// candidate in the plain loops' order wins (start, then each later point).
+std::array<MatrixPath, 4> free_distances(const DistanceTables& t);
 
 }  // namespace orlogix

@@ -3,6 +3,11 @@
 #include <climits>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#include <emmintrin.h>
+#endif
+
 // These loops carry almost all of the optimisation's time; let them use the
 // wider vectors where the processor has them. Only "avx2" is named, never
 // "fma", so that no multiply-add contraction can change a distance. The
@@ -52,43 +57,79 @@ int32_t max_fai_perimeter(const int32_t* a, const int32_t* b, int32_t d, uint32_
 }
 
 ORLOGIX_KERNEL
-void distance_row(const double* x, const double* y, std::size_t i, std::size_t n, int32_t* out, int32_t* hi,
-                  int32_t* lo) {
+void distance_row(const double* x, const double* y, std::size_t i, std::size_t from, std::size_t n, int32_t* out,
+                  int32_t* hi, int32_t* lo) {
     const double xi = x[i], yi = y[i];
-    // Whole blocks with a fixed trip count, which the compiler turns into a
-    // few vector operations per block; then the short block at the end.
+    for (std::size_t j = from; j < n; ++j) {
+        // The same operands in the same order for (i, j) and (j, i): the
+        // squares of a difference and of its negation are equal.
+        const double dx = x[j] - xi;
+        const double dy = y[j] - yi;
+        out[j] = static_cast<int32_t>(std::sqrt(dx * dx + dy * dy) + 0.5);
+    }
+    // The block extremes while the row is still in the cache: whole blocks
+    // with a fixed trip count, which become a few vector operations each.
     const std::size_t whole = n / kBlock;
-    for (std::size_t b = 0; b < whole; ++b) {
-        const std::size_t from = b * kBlock;
-        int32_t v[kBlock];
-        for (std::size_t k = 0; k < kBlock; ++k) {
-            // The same operands in the same order for (i, j) and (j, i): the
-            // squares of a difference and of its negation are equal.
-            const double dx = x[from + k] - xi;
-            const double dy = y[from + k] - yi;
-            v[k] = static_cast<int32_t>(std::sqrt(dx * dx + dy * dy) + 0.5);
-        }
-        int32_t mx = v[0], mn = v[0];
-        for (std::size_t k = 0; k < kBlock; ++k) {
-            out[from + k] = v[k];
-            mx = v[k] > mx ? v[k] : mx;
-            mn = v[k] < mn ? v[k] : mn;
+    for (std::size_t b = from / kBlock; b < whole; ++b) {
+        const int32_t* p = out + b * kBlock;
+        int32_t mx = p[0], mn = p[0];
+        for (std::size_t k = 1; k < kBlock; ++k) {
+            mx = p[k] > mx ? p[k] : mx;
+            mn = p[k] < mn ? p[k] : mn;
         }
         hi[b] = mx;
         lo[b] = mn;
     }
-    if (whole * kBlock < n) {
-        int32_t mx = INT32_MIN, mn = INT32_MAX;
-        for (std::size_t j = whole * kBlock; j < n; ++j) {
-            const double dx = x[j] - xi;
-            const double dy = y[j] - yi;
-            const int32_t v = static_cast<int32_t>(std::sqrt(dx * dx + dy * dy) + 0.5);
-            out[j] = v;
-            mx = v > mx ? v : mx;
-            mn = v < mn ? v : mn;
+    if (whole * kBlock < n && whole * kBlock >= from) {
+        int32_t mx = out[whole * kBlock], mn = mx;
+        for (std::size_t j = whole * kBlock + 1; j < n; ++j) {
+            mx = out[j] > mx ? out[j] : mx;
+            mn = out[j] < mn ? out[j] : mn;
         }
         hi[whole] = mx;
         lo[whole] = mn;
+    }
+}
+
+ORLOGIX_KERNEL
+void column_extremes(const int32_t* d, std::size_t n, std::size_t i0, std::size_t i1, std::size_t from, int32_t* hi,
+                     int32_t* lo) {
+    const int32_t* first = d + i0 * n;
+    for (std::size_t j = from; j < n; ++j) hi[j] = lo[j] = first[j];
+    for (std::size_t i = i0 + 1; i < i1; ++i) {
+        const int32_t* r = d + i * n;
+        for (std::size_t j = from; j < n; ++j) {
+            hi[j] = r[j] > hi[j] ? r[j] : hi[j];
+            lo[j] = r[j] < lo[j] ? r[j] : lo[j];
+        }
+    }
+}
+
+void mirror_block_rows(int32_t* d, std::size_t n, std::size_t i0, std::size_t i1) {
+    std::size_t j = i1;
+#if defined(__SSE2__)
+    // Four by four, transposed in registers.
+    if (i1 - i0 == kBlock) {
+        for (; j + 4 <= n; j += 4) {
+            for (std::size_t i = i0; i < i1; i += 4) {
+                const int32_t* s = d + i * n + j;
+                __m128 r0 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)));
+                __m128 r1 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n)));
+                __m128 r2 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 2 * n)));
+                __m128 r3 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * n)));
+                _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+                int32_t* t = d + j * n + i;
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(t), _mm_castps_si128(r0));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(t + n), _mm_castps_si128(r1));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(t + 2 * n), _mm_castps_si128(r2));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(t + 3 * n), _mm_castps_si128(r3));
+            }
+        }
+    }
+#endif
+    for (; j < n; ++j) {
+        int32_t* to = d + j * n;
+        for (std::size_t i = i0; i < i1; ++i) to[i] = d[i * n + j];
     }
 }
 

@@ -227,8 +227,9 @@ bool row_beats(int64_t score, uint32_t i, const LoopCandidate& best) {
 }
 
 // The out-and-return of one start i: the last (end, turn point) with the
-// greatest 2 D(i, turn) - D(i, end). far is -1 when no end closes.
-LoopCandidate out_and_return_row(const DistanceTables& t, uint32_t i, uint32_t gap) {
+// greatest 2 D(i, turn) - D(i, end), among those that reach `floor` (the
+// others cannot win).
+LoopCandidate out_and_return_row(const DistanceTables& t, uint32_t i, uint32_t gap, int64_t floor) {
     LoopCandidate best;
     const std::size_t n = t.size();
     const int32_t* di = t.row(i);
@@ -242,7 +243,7 @@ LoopCandidate out_and_return_row(const DistanceTables& t, uint32_t i, uint32_t g
         for (std::size_t j = from; j < to; ++j) {
             if (j >= i + 2 && int64_t{di[j]} < int64_t{gap}) {
                 const int64_t s = 2 * far - di[j];
-                if (!best.found || s >= best.score) take(best, s, i, static_cast<uint32_t>(j), far_at);
+                if (s >= floor && (!best.found || s >= best.score)) take(best, s, i, static_cast<uint32_t>(j), far_at);
             }
             if (di[j] >= far) {
                 far = di[j];
@@ -251,14 +252,16 @@ LoopCandidate out_and_return_row(const DistanceTables& t, uint32_t i, uint32_t g
         }
     };
     // Up to the first whole block past i + 1 one end at a time; then a
-    // block none of whose ends closes within the gap only moves the
-    // farthest point on, to the last place of its maximum (as the
-    // one-at-a-time walk, where an equal distance replaces, would).
+    // block that cannot reach the best (none of its ends closes within the
+    // gap, or its bound is below) only moves the farthest point on, to the
+    // last place of its maximum (as the one-at-a-time walk, where an equal
+    // distance replaces, would).
     const std::size_t first_block = (i + 2 + kBlock - 1) / kBlock;
     step(i + 1, std::min(n, first_block * kBlock));
     for (std::size_t b = first_block; b * kBlock < n; ++b) {
         const std::size_t from = b * kBlock, to = std::min(n, from + kBlock);
-        if (int64_t{bmin[b]} < int64_t{gap}) {
+        const int64_t most = 2 * std::max<int64_t>(far, bmax[b]) - bmin[b];
+        if (int64_t{bmin[b]} < int64_t{gap} && most >= std::max(floor, best.found ? best.score : floor)) {
             step(from, to);
             continue;
         }
@@ -293,7 +296,7 @@ LoopCandidate search_out_and_return(const DistanceTables& t, uint32_t gap, const
             halted = true;
             return LoopCandidate{};
         }
-        const LoopCandidate row = out_and_return_row(t, i, gap);
+        const LoopCandidate row = out_and_return_row(t, i, gap, best.found ? best.score : INT64_MIN);
         if (row.found && row_beats(row.score, i, best)) best = row;
     }
     if (best.found && best.score < 0) best = LoopCandidate{};

@@ -104,12 +104,13 @@ int olc_search(const std::vector<TrackPosition>& positions, OlcResults& out, con
         say(status, "Max. distance search aborted");
         return kOptimiseHalted;
     }
-    res.two = path_score(geo, proj, free_distance_2(tables), 2);
+    const std::array<MatrixPath, 4> paths = free_distances(tables);
+    res.two = path_score(geo, proj, paths[0], 2);
     if (halt.halted()) {
         say(status, "Max. distance search aborted");
         return kOptimiseHalted;
     }
-    res.free_distance = path_score(geo, proj, free_distance_5(tables), 5);
+    res.free_distance = path_score(geo, proj, paths[3], 5);
     res.free_distance.points = res.free_distance.total * 0.0015;
 
     say(status, "Out-and-return search");

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <system_error>
+#include <thread>
 
 #include "analysis/distance_tables.hpp"
 #include "analysis/free_distance.hpp"
@@ -80,28 +82,49 @@ int optimise_track(const std::vector<TrackPosition>& positions, const Optimisati
     const std::vector<GeoPosition> geo = positions_in_radians(positions);
 
     const uint32_t gap = settings.no_loop_opt ? 0 : settings.loop_flight_gap;
+    // The out-and-return search reads only the tables: a second core runs it
+    // while this one runs the free distances.
+    LoopCandidate oar;
+    bool oar_halted = false;
+    auto out_and_return = [&] { oar = search_out_and_return(tables, gap, halt, oar_halted); };
+    std::thread oar_worker;
+    const unsigned cores = settings.threads != 0 ? settings.threads : std::min(2u, std::thread::hardware_concurrency());
+    if (gap > 0 && cores > 1) {
+        try {
+            oar_worker = std::thread(out_and_return);
+        } catch (const std::system_error&) {
+        }
+    }
+    struct JoinOnExit {
+        std::thread& t;
+        ~JoinOnExit() {
+            if (t.joinable()) t.join();
+        }
+    } join_on_exit{oar_worker};
 
     static const char* const kSteps[] = {"Computing greatest distance (2 points)",
                                          "Computing greatest distance (3 points)",
                                          "Computing greatest distance (4 points)",
                                          "Computing greatest distance (5 points)"};
-    MatrixPath (*const searches[])(const DistanceTables&) = {free_distance_2, free_distance_3, free_distance_4,
-                                                             free_distance_5};
+    // The four searches share their passes over the table: done at once,
+    // reported step by step.
+    if (halt.halted()) return kOptimiseHalted;
+    say(progress, kSteps[0]);
+    const std::array<MatrixPath, 4> paths = free_distances(tables);
     PathResult* slots_out[] = {&results.two, &results.three, &results.four, &results.five};
     for (std::size_t s = 0; s < 4; ++s) {
         if (halt.halted()) return kOptimiseHalted;
-        say(progress, kSteps[s]);
-        const MatrixPath path = searches[s](tables);
-        if (path.length < 0) continue;
-        *slots_out[s] = finish_path(geo, to_positions(proj, path.point, s + 2), s + 2);
+        if (s > 0) say(progress, kSteps[s]);
+        if (paths[s].length < 0) continue;
+        *slots_out[s] = finish_path(geo, to_positions(proj, paths[s].point, s + 2), s + 2);
     }
 
     if (gap > 0) {
         if (halt.halted()) return kOptimiseHalted;
         say(progress, "Computing out-and-return distance");
-        bool halted = false;
-        const LoopCandidate oar = search_out_and_return(tables, gap, halt, halted);
-        if (halted) return kOptimiseHalted;
+        if (oar_worker.joinable()) oar_worker.join();
+        else out_and_return();
+        if (oar_halted) return kOptimiseHalted;
         if (oar.found) {
             std::array<uint32_t, 5> idx = to_positions(proj, {oar.k, oar.m, oar.l}, 3);
             const PolishOutcome p = polish(geo, idx, 3, PolishRule::OutAndReturn, gap);
