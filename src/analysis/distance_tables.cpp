@@ -54,9 +54,10 @@ ProjectedTrack project_track(const std::vector<TrackPosition>& positions) {
 namespace {
 
 // The first j in [lo, hi) holding the greatest entry of the row, when that
-// is above 0; whole blocks inside the range are judged by their maxima.
-bool first_maximum(const int32_t* row, const int32_t* block_max, std::size_t lo, std::size_t hi, int32_t& best,
-                   uint32_t& at) {
+// is above 0; whole blocks inside the range are judged by their maxima
+// (block b's at block_max[b * stride]).
+bool first_maximum(const int32_t* row, const int32_t* block_max, std::size_t stride, std::size_t lo, std::size_t hi,
+                   int32_t& best, uint32_t& at) {
     if (lo >= hi) return false;
     const std::size_t b0 = (lo + kBlock - 1) / kBlock, b1 = hi / kBlock;  // whole blocks [b0, b1)
     int32_t top = INT32_MIN;
@@ -64,14 +65,14 @@ bool first_maximum(const int32_t* row, const int32_t* block_max, std::size_t lo,
         top = max_value(row, static_cast<uint32_t>(lo), static_cast<uint32_t>(hi));
     } else {
         top = max_value(row, static_cast<uint32_t>(lo), static_cast<uint32_t>(b0 * kBlock));
-        top = std::max(top, max_value(block_max, static_cast<uint32_t>(b0), static_cast<uint32_t>(b1)));
+        for (std::size_t b = b0; b < b1; ++b) top = std::max(top, block_max[b * stride]);
         top = std::max(top, max_value(row, static_cast<uint32_t>(b1 * kBlock), static_cast<uint32_t>(hi)));
     }
     if (top <= 0) return false;
     std::size_t j = lo;
     while (j < hi && row[j] != top) {
         // Skip whole blocks that do not hold it.
-        if (j % kBlock == 0 && j + kBlock <= hi && block_max[j / kBlock] != top) {
+        if (j % kBlock == 0 && j + kBlock <= hi && block_max[j / kBlock * stride] != top) {
             j += kBlock;
             continue;
         }
@@ -104,12 +105,12 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
         ra_.assign(n, 0);
         ca_.assign(n, 0);
         // Every entry of these is written before it is read.
-        bmax_ = std::make_unique_for_overwrite<int32_t[]>(n * nb);
-        bmin_ = std::make_unique_for_overwrite<int32_t[]>(n * nb);
+        bmax_ = std::make_unique_for_overwrite<int32_t[]>(nb * n);
+        bmin_ = std::make_unique_for_overwrite<int32_t[]>(nb * n);
         tmax_ = std::make_unique_for_overwrite<int32_t[]>(nb * nb);
         tmin_ = std::make_unique_for_overwrite<int32_t[]>(nb * nb);
-        suffix_ = std::make_unique_for_overwrite<int32_t[]>(n * wide);
-        prefix_ = std::make_unique_for_overwrite<int32_t[]>(n * wide);
+        suffix_ = std::make_unique_for_overwrite<int32_t[]>(wide * n);
+        prefix_ = std::make_unique_for_overwrite<int32_t[]>(wide * n);
         corner_ = std::make_unique_for_overwrite<int32_t[]>(wide * wide);
     } catch (const std::bad_alloc&) {
         return kOptimiseNoMemory;
@@ -123,11 +124,12 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     // from its own block on (half the table) and copies them into the
     // columns of the rows below, so every distance is worked out once. A
     // row's R (later points) is known at once; C (earlier points) once all
-    // blocks are in.
+    // blocks are in. The block extremes are kept a block at a time (all rows'
+    // extremes over block b together), as the tables built from them read them.
     std::atomic<std::size_t> next{0}, done{0};
     std::atomic<bool> stopped{false};
     auto fill = [&](bool report) {
-        std::vector<int32_t> column_hi(n), column_lo(n);
+        std::vector<int32_t> hi(nb), lo(nb);
         while (true) {
             const std::size_t block = next.fetch_add(1, std::memory_order_relaxed);
             if (block >= nb) return;
@@ -138,19 +140,18 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
             const std::size_t i0 = block * kBlock, i1 = std::min(n, i0 + kBlock);
             for (std::size_t i = i0; i < i1; ++i) {
                 int32_t* di = &d_[i * n];
-                int32_t* hi = &bmax_[i * nb];
-                distance_row(xs.data(), ys.data(), i, i0, n, di, hi, &bmin_[i * nb]);
+                distance_row(xs.data(), ys.data(), i, i0, n, di, hi.data(), lo.data());
+                for (std::size_t b = block; b < nb; ++b) {
+                    bmax_[b * n + i] = hi[b];
+                    bmin_[b * n + i] = lo[b];
+                }
                 // Strictly greater replaces: ties keep the smallest index; nothing above 0 keeps the defaults.
                 r_[i] = 0;
                 ra_[i] = static_cast<uint32_t>(i + 1 < n ? i + 1 : n - 1);
-                first_maximum(di, hi, i + 1, n, r_[i], ra_[i]);
+                first_maximum(di, hi.data(), 1, i + 1, n, r_[i], ra_[i]);
             }
             mirror_block_rows(d_.data(), n, i0, i1);
-            column_extremes(d_.data(), n, i0, i1, i1, column_hi.data(), column_lo.data());
-            for (std::size_t j = i1; j < n; ++j) {
-                bmax_[j * nb + block] = column_hi[j];
-                bmin_[j * nb + block] = column_lo[j];
-            }
+            column_extremes(d_.data(), n, i0, i1, i1, &bmax_[block * n], &bmin_[block * n]);
             const std::size_t rows = done.fetch_add(i1 - i0, std::memory_order_relaxed) + (i1 - i0);
             // Progress goes out from the calling thread only.
             if (report && row_done) row_done(rows);
@@ -169,38 +170,31 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     if (stopped) return kOptimiseHalted;
     longest_ = n > 0 ? *std::max_element(r_.begin(), r_.end()) : 0;  // R: each row's greatest to later points
     for (std::size_t i = 0; i < n; ++i) {
-        const int32_t* lo = &bmin_[i * nb];
         c_[i] = 0;
         ca_[i] = static_cast<uint32_t>(i > 0 ? i - 1 : 0);
-        first_maximum(row(i), &bmax_[i * nb], 0, i, c_[i], ca_[i]);
-        int32_t* suf = &suffix_[i * wide];
-        suf[nb] = INT32_MAX;
-        for (std::size_t y = nb; y-- > 0;) suf[y] = std::min(suf[y + 1], lo[y]);
-        int32_t* pre = &prefix_[i * wide];
-        pre[0] = INT32_MAX;
-        for (std::size_t x = 0; x < nb; ++x) pre[x + 1] = std::min(pre[x], lo[x]);
+        first_maximum(row(i), &bmax_[i], n, 0, i, c_[i], ca_[i]);
     }
-
-    // Tile extremes from the rows' block extremes, and the corners of G:
-    // corner(x + 1, y) adds the rows of block x to corner(x, y).
-    for (std::size_t y = 0; y < wide; ++y) corner_[y] = INT32_MAX;
+    // prefix(x, b): min D(b, a) over a before block x; suffix(y, a): min D(a, b) over b from block y on.
+    std::fill_n(&prefix_[0], n, INT32_MAX);
+    for (std::size_t x = 0; x < nb; ++x) running_min(&prefix_[x * n], &bmin_[x * n], n, &prefix_[(x + 1) * n]);
+    std::fill_n(&suffix_[nb * n], n, INT32_MAX);
+    for (std::size_t y = nb; y-- > 0;) running_min(&suffix_[(y + 1) * n], &bmin_[y * n], n, &suffix_[y * n]);
+    // Tile extremes over the rows of block x, then the corners of G:
+    // corner(x + 1, y) adds the tiles of block x from block y on to corner(x, y).
+    for (std::size_t y = 0; y < nb; ++y) {
+        for (std::size_t x = 0; x < nb; ++x) {
+            const std::size_t a0 = x * kBlock, a1 = std::min(n, a0 + kBlock);
+            tmax_[x * nb + y] = max_value(&bmax_[y * n], static_cast<uint32_t>(a0), static_cast<uint32_t>(a1));
+            tmin_[x * nb + y] = -max_value_negated(&bmin_[y * n], static_cast<uint32_t>(a0), static_cast<uint32_t>(a1));
+        }
+    }
+    std::fill_n(&corner_[0], wide, INT32_MAX);
     for (std::size_t x = 0; x < nb; ++x) {
-        int32_t* hi = &tmax_[x * nb];
-        int32_t* lo = &tmin_[x * nb];
-        int32_t* cor = &corner_[(x + 1) * wide];
-        std::copy_n(&corner_[x * wide], wide, cor);
-        const std::size_t first = x * kBlock, last = std::min(n, first + kBlock);
-        std::copy_n(&bmax_[first * nb], nb, hi);
-        std::copy_n(&bmin_[first * nb], nb, lo);
-        for (std::size_t a = first; a < last; ++a) {
-            const int32_t* ah = &bmax_[a * nb];
-            const int32_t* al = &bmin_[a * nb];
-            const int32_t* as = &suffix_[a * wide];
-            for (std::size_t y = 0; y < nb; ++y) {
-                hi[y] = std::max(hi[y], ah[y]);
-                lo[y] = std::min(lo[y], al[y]);
-            }
-            for (std::size_t y = 0; y < wide; ++y) cor[y] = std::min(cor[y], as[y]);
+        int32_t run = INT32_MAX;
+        corner_[(x + 1) * wide + nb] = INT32_MAX;
+        for (std::size_t y = nb; y-- > 0;) {
+            run = std::min(run, tmin_[x * nb + y]);
+            corner_[(x + 1) * wide + y] = std::min(corner_[x * wide + y], run);
         }
     }
     if (row_done) row_done(n);
@@ -214,15 +208,17 @@ void DistanceTables::gaps(std::size_t x, std::size_t y, int32_t* out) const {
     // Column l starts from the pairs before block x: a < k0 with b >= l.
     int32_t col[kBlock];
     int32_t run = corner_[x * wide + y + 1];
+    const int32_t* before = &prefix_[x * n];
     for (std::size_t l = l1; l-- > l0;) {
-        run = std::min(run, prefix_[l * wide + x]);
+        run = std::min(run, before[l]);
         col[l - l0] = run;
     }
     // Then each row a of block x adds min D(a, b) over b >= l.
+    const int32_t* after = &suffix_[(y + 1) * n];
     for (std::size_t a = k0; a < k1; ++a) {
         const int32_t* da = row(a);
         int32_t* o = out + (a - k0) * kBlock;
-        int32_t tail = suffix_[a * wide + y + 1];
+        int32_t tail = after[a];
         for (std::size_t l = l1; l-- > l0;) {
             tail = std::min(tail, da[l]);
             col[l - l0] = std::min(col[l - l0], tail);
@@ -242,11 +238,11 @@ uint32_t DistanceTables::w(std::size_t k, std::size_t l) const {
     // column to the right on a tie, then D(k, l), then the row above. So of
     // the pairs that give v = G(k, l), the one kept has the last column b
     // whose best start a <= k reaches v, and in it the last such start.
-    const std::size_t wide = blocks_ + 1, x = k / kBlock;
+    const std::size_t x = k / kBlock;
     const int32_t v = g(k, l);
     for (std::size_t b = n_; b-- > l;) {
         const int32_t* db = row(b);
-        int32_t least = prefix_[b * wide + x];  // starts before block x
+        int32_t least = prefix_[x * n_ + b];  // starts before block x
         for (std::size_t a = x * kBlock; a <= k; ++a) least = std::min(least, db[a]);
         if (least != v) continue;
         std::size_t a = k;

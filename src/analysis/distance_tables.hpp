@@ -42,9 +42,9 @@ public:
     int32_t d(std::size_t i, std::size_t j) const { return d_[i * n_ + j]; }
     const int32_t* row(std::size_t i) const { return &d_[i * n_]; }
 
-    // Extremes of row i over each block of kBlock columns.
-    const int32_t* block_max(std::size_t i) const { return &bmax_[i * blocks_]; }
-    const int32_t* block_min(std::size_t i) const { return &bmin_[i * blocks_]; }
+    // Extremes of row i over block b (kBlock columns).
+    int32_t block_max(std::size_t i, std::size_t b) const { return bmax_[b * n_ + i]; }
+    int32_t block_min(std::size_t i, std::size_t b) const { return bmin_[b * n_ + i]; }
     std::size_t blocks() const { return blocks_; }
     // Extremes of D(a, b) over a in block x and b in block y (symmetric), as a row per x.
     const int32_t* tile_max(std::size_t x) const { return &tmax_[x * blocks_]; }
@@ -78,9 +78,10 @@ private:
     int32_t longest_ = 0;
     LargeTable d_;
     std::unique_ptr<int32_t[]> bmax_, bmin_, tmax_, tmin_;
-    // suffix_(a, y): min D(a, b) over b >= y kBlock; prefix_(b, x): min D(b, a)
-    // over a < x kBlock; corner_(x, y): min D(a, b) over a < x kBlock, b >= y kBlock.
-    // Each has blocks + 1 columns, the last (or first) one empty (INT32_MAX).
+    // Block extremes, block by block: bmax_[b n + i] is row i's over block b.
+    // suffix_[y n + a]: min D(a, b) over b >= y kBlock; prefix_[x n + b]: min D(b, a)
+    // over a < x kBlock (blocks + 1 rows each, the last or first empty: INT32_MAX);
+    // corner_(x, y): min D(a, b) over a < x kBlock, b >= y kBlock.
     std::unique_ptr<int32_t[]> suffix_, prefix_, corner_;
     std::vector<int32_t> r_, c_;
     std::vector<uint32_t> ra_, ca_;

@@ -29,6 +29,18 @@ int32_t max_value(const int32_t* a, uint32_t lo, uint32_t hi) {
 }
 
 ORLOGIX_KERNEL
+int32_t max_value_negated(const int32_t* a, uint32_t lo, uint32_t hi) {
+    int32_t best = INT32_MIN + 1;
+    for (uint32_t m = lo; m < hi; ++m) best = -a[m] > best ? -a[m] : best;
+    return best;
+}
+
+ORLOGIX_KERNEL
+void running_min(const int32_t* a, const int32_t* b, std::size_t n, int32_t* out) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = a[i] < b[i] ? a[i] : b[i];
+}
+
+ORLOGIX_KERNEL
 int32_t max_pair_sum(const int32_t* a, const int32_t* b, uint32_t lo, uint32_t hi) {
     int32_t best = -1;
     for (uint32_t m = lo; m < hi; ++m) {

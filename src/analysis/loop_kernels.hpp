@@ -7,6 +7,10 @@ namespace orlogix {
 
 // max over m in [lo, hi) of a[m]; INT32_MIN for an empty range.
 int32_t max_value(const int32_t* a, uint32_t lo, uint32_t hi);
+// max over m in [lo, hi) of -a[m] (a[m] > INT32_MIN); INT32_MIN + 1 for an empty range.
+int32_t max_value_negated(const int32_t* a, uint32_t lo, uint32_t hi);
+// out[i] = min(a[i], b[i]), i in [0, n).
+void running_min(const int32_t* a, const int32_t* b, std::size_t n, int32_t* out);
 // max over m in [lo, hi) of a[m] + b[m]; -1 for an empty range.
 int32_t max_pair_sum(const int32_t* a, const int32_t* b, uint32_t lo, uint32_t hi);
 // Last m in [lo, hi) with a[m] + b[m] == sum (lo when there is none).

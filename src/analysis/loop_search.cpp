@@ -158,7 +158,7 @@ public:
             ++blocks;
             const uint32_t m0 = mb * kBlock, m1 = static_cast<uint32_t>(std::min(n, (mb + 1) * std::size_t{kBlock}));
             for (uint32_t k = k0; k < k1; ++k) {
-                const int64_t ak_lo = t_.block_min(k)[mb], ak = t_.block_max(k)[mb];
+                const int64_t ak_lo = t_.block_min(k, mb), ak = t_.block_max(k, mb);
                 const uint32_t lo = std::max(m0, k + 1);
                 for (uint32_t l = std::max(l0, lo + 1); l < l1; ++l) {
                     const uint32_t hi = std::min(m1, l);
@@ -183,7 +183,7 @@ private:
         const int32_t* dl = t_.row(l);
         const int64_t d = dk[l];
         const std::size_t mb = lo / kBlock;
-        const int64_t most = bound({ak_lo, ak, t_.block_min(l)[mb], t_.block_max(l)[mb], d, d});
+        const int64_t most = bound({ak_lo, ak, t_.block_min(l, mb), t_.block_max(l, mb), d, d});
         const bool five = rule_ == ClosingRule::OneFifth;
         // Skip only when the bound is strictly below the best: an equal score
         // later in the loop order still wins.
@@ -233,8 +233,6 @@ LoopCandidate out_and_return_row(const DistanceTables& t, uint32_t i, uint32_t g
     LoopCandidate best;
     const std::size_t n = t.size();
     const int32_t* di = t.row(i);
-    const int32_t* bmax = t.block_max(i);
-    const int32_t* bmin = t.block_min(i);
     // For a fixed start the best turn point of every end is the last
     // farthest point before it, carried along as the end moves on.
     int64_t far = -1;
@@ -260,15 +258,16 @@ LoopCandidate out_and_return_row(const DistanceTables& t, uint32_t i, uint32_t g
     step(i + 1, std::min(n, first_block * kBlock));
     for (std::size_t b = first_block; b * kBlock < n; ++b) {
         const std::size_t from = b * kBlock, to = std::min(n, from + kBlock);
-        const int64_t most = 2 * std::max<int64_t>(far, bmax[b]) - bmin[b];
-        if (int64_t{bmin[b]} < int64_t{gap} && most >= std::max(floor, best.found ? best.score : floor)) {
+        const int32_t top = t.block_max(i, b), least = t.block_min(i, b);
+        const int64_t most = 2 * std::max<int64_t>(far, top) - least;
+        if (int64_t{least} < int64_t{gap} && most >= std::max(floor, best.found ? best.score : floor)) {
             step(from, to);
             continue;
         }
-        if (bmax[b] >= far) {
-            far = bmax[b];
+        if (top >= far) {
+            far = top;
             std::size_t j = to - 1;
-            while (di[j] != bmax[b]) --j;
+            while (di[j] != top) --j;
             far_at = static_cast<uint32_t>(j);
         }
     }
@@ -326,13 +325,11 @@ LoopCandidate search_olc_out_and_return(const DistanceTables& t, int32_t limit, 
             const int64_t most = int64_t{prefix[j]} + t.c(j);
             if (best.found && most < best.score) continue;
             const int32_t* dj = t.row(j);
-            const int32_t* bi = t.block_max(i);
-            const int32_t* bj = t.block_max(j);
             const int64_t need = best.found ? best.score : 0;
             int32_t s = -1;
             uint32_t k = 0;
             for (uint32_t blk = (i + 1) / kBlock; blk <= (j - 1) / kBlock; ++blk) {
-                if (int64_t{bi[blk]} + bj[blk] < need) continue;
+                if (int64_t{t.block_max(i, blk)} + t.block_max(j, blk) < need) continue;
                 const uint32_t from = std::max<uint32_t>(i + 1, blk * kBlock);
                 const uint32_t to = std::min<uint32_t>(j, blk * kBlock + kBlock);
                 const int32_t here = max_pair_sum(di, dj, from, to);
