@@ -45,6 +45,9 @@ public:
     // Extremes of row i over block b (kBlock columns).
     int32_t block_max(std::size_t i, std::size_t b) const { return bmax_[b * n_ + i]; }
     int32_t block_min(std::size_t i, std::size_t b) const { return bmin_[b * n_ + i]; }
+    // Every row's extremes over block b, indexed by row.
+    const int32_t* block_max_column(std::size_t b) const { return &bmax_[b * n_]; }
+    const int32_t* block_min_column(std::size_t b) const { return &bmin_[b * n_]; }
     std::size_t blocks() const { return blocks_; }
     // Extremes of D(a, b) over a in block x and b in block y (symmetric), as a row per x.
     const int32_t* tile_max(std::size_t x) const { return &tmax_[x * blocks_]; }

@@ -169,4 +169,28 @@ void pair_perimeter_bounds(const int32_t* xl, const int32_t* xh, const int32_t* 
     fai = best_fai;
 }
 
+ORLOGIX_KERNEL
+void turn_point_bounds(int32_t a_lo, int32_t a_hi, const int32_t* b_lo, const int32_t* b_hi, const int32_t* d,
+                       const int32_t* g, uint32_t count, bool fai, int32_t floor, int32_t gap, int32_t five,
+                       uint8_t* keep) {
+    const int32_t a_cap = (25 * a_hi + 24) / 7;
+    for (uint32_t l = 0; l < count; ++l) {
+        const int32_t sum = a_hi + b_hi[l] + d[l];
+        int32_t most = sum;
+        if (fai) {
+            const int32_t b_cap = (25 * b_hi[l] + 24) / 7, d_cap = (25 * d[l] + 24) / 7;
+            most = most < a_cap ? most : a_cap;
+            most = most < b_cap ? most : b_cap;
+            most = most < d_cap ? most : d_cap;
+            int32_t longest = a_lo > b_lo[l] ? a_lo : b_lo[l];
+            longest = longest > d[l] ? longest : d[l];
+            const int32_t low_sum = a_lo + b_lo[l] + d[l];
+            const int32_t low_share = (25 * longest - 48) / 11;
+            const int32_t least = low_sum > low_share ? low_sum : low_share;
+            most = most >= least ? most : -1;
+        }
+        keep[l] = static_cast<uint8_t>((most >= 0) & (most - g[l] >= floor) & (g[l] < gap) & (most > five * g[l]));
+    }
+}
+
 }  // namespace orlogix

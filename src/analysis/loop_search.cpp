@@ -131,7 +131,9 @@ class TriangleWorker {
 public:
     TriangleWorker(const DistanceTables& t, ClosingRule rule, uint32_t gap, Shape shape,
                    std::atomic<int64_t>& floor)
-        : t_(t), rule_(rule), gap_(gap), shape_(shape), floor_(floor) {}
+        : t_(t), rule_(rule), gap_(gap), shape_(shape), floor_(floor), narrow_(t.longest() < kNarrowDistance),
+          gap_limit_(rule == ClosingRule::GapLimit ? static_cast<int32_t>(std::min<uint32_t>(gap, INT32_MAX)) : INT32_MAX),
+          five_(rule == ClosingRule::OneFifth ? 5 : 0) {}
 
     int64_t floor() const { return std::max(best.score, floor_.load(std::memory_order_relaxed)); }
 
@@ -157,15 +159,27 @@ public:
             if (top < floor()) break;
             ++blocks;
             const uint32_t m0 = mb * kBlock, m1 = static_cast<uint32_t>(std::min(n, (mb + 1) * std::size_t{kBlock}));
+            const int32_t* bl_lo = t_.block_min_column(mb);
+            const int32_t* bl_hi = t_.block_max_column(mb);
             for (uint32_t k = k0; k < k1; ++k) {
-                const int64_t ak_lo = t_.block_min(k, mb), ak = t_.block_max(k, mb);
+                const int32_t ak_lo = t_.block_min(k, mb), ak = t_.block_max(k, mb);
                 const uint32_t lo = std::max(m0, k + 1);
-                for (uint32_t l = std::max(l0, lo + 1); l < l1; ++l) {
-                    const uint32_t hi = std::min(m1, l);
-                    if (lo >= hi) break;
-                    const int64_t g = gaps_[(k - k0) * kBlock + (l - l0)];
-                    if (rule_ == ClosingRule::GapLimit && g >= int64_t{gap_}) break;  // G grows with l
-                    turn_points(k, l, lo, hi, g, ak_lo, ak);
+                if (lo >= m1) break;  // no turn point of the block after k, nor after a later k
+                const uint32_t from = std::max(l0, lo + 1);
+                if (from >= l1) continue;
+                const int32_t* g = gaps_ + (k - k0) * kBlock + (from - l0);
+                if (narrow_) {
+                    // The ends' bounds side by side; only those that reach the best are looked at.
+                    const int64_t f = std::clamp<int64_t>(floor(), -1, INT32_MAX / 2);
+                    turn_point_bounds(ak_lo, ak, bl_lo + from, bl_hi + from, t_.row(k) + from, g, l1 - from,
+                                      shape_ == Shape::Fai, static_cast<int32_t>(f), gap_limit_, five_, keep_);
+                    for (uint32_t l = from; l < l1; ++l)
+                        if (keep_[l - from]) turn_points(k, l, lo, std::min(m1, l), g[l - from], ak_lo, ak);
+                } else {
+                    for (uint32_t l = from; l < l1; ++l) {
+                        if (rule_ == ClosingRule::GapLimit && int64_t{g[l - from]} >= int64_t{gap_}) break;  // G grows with l
+                        turn_points(k, l, lo, std::min(m1, l), g[l - from], ak_lo, ak);
+                    }
                 }
             }
         }
@@ -213,7 +227,10 @@ private:
     uint32_t gap_;
     Shape shape_;
     std::atomic<int64_t>& floor_;
+    bool narrow_;
+    int32_t gap_limit_, five_;
     int32_t gaps_[kBlock * kBlock] = {};
+    uint8_t keep_[kBlock] = {};
     std::vector<std::pair<int64_t, uint32_t>> order_;
 };
 
