@@ -105,8 +105,11 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
         ra_.assign(n, 0);
         ca_.assign(n, 0);
         // Every entry of these is written before it is read.
-        bmax_ = std::make_unique_for_overwrite<int32_t[]>(nb * n);
-        bmin_ = std::make_unique_for_overwrite<int32_t[]>(nb * n);
+        // Padded by a block, read (never used) by the searches' whole-block steps.
+        bmax_ = std::make_unique_for_overwrite<int32_t[]>(nb * n + kBlock);
+        bmin_ = std::make_unique_for_overwrite<int32_t[]>(nb * n + kBlock);
+        std::fill_n(&bmax_[nb * n], kBlock, 0);
+        std::fill_n(&bmin_[nb * n], kBlock, 0);
         tmax_ = std::make_unique_for_overwrite<int32_t[]>(nb * nb);
         tmin_ = std::make_unique_for_overwrite<int32_t[]>(nb * nb);
         suffix_ = std::make_unique_for_overwrite<int32_t[]>(wide * n);
@@ -115,7 +118,8 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     } catch (const std::bad_alloc&) {
         return kOptimiseNoMemory;
     }
-    if (!d_.allocate(n * n)) return kOptimiseNoMemory;
+    if (!d_.allocate(n * n + kBlock)) return kOptimiseNoMemory;
+    std::fill_n(d_.data() + n * n, kBlock, 0);
     for (std::size_t i = 0; i < n; ++i) {
         xs[i] = points[i].x;
         ys[i] = points[i].y;

@@ -171,25 +171,31 @@ void pair_perimeter_bounds(const int32_t* xl, const int32_t* xh, const int32_t* 
 
 ORLOGIX_KERNEL
 void turn_point_bounds(int32_t a_lo, int32_t a_hi, const int32_t* b_lo, const int32_t* b_hi, const int32_t* d,
-                       const int32_t* g, uint32_t count, bool fai, int32_t floor, int32_t gap, int32_t five,
-                       uint8_t* keep) {
-    const int32_t a_cap = (25 * a_hi + 24) / 7;
+                       const int32_t* g, bool fai, int32_t floor, int32_t gap, int32_t five, uint8_t* keep) {
+    // A fixed count: a few whole vectors, no loop set-up.
+    constexpr uint32_t count = kBlock;
+    if (!fai) {
+        for (uint32_t l = 0; l < count; ++l) {
+            const int32_t sum = a_hi + b_hi[l] + d[l];
+            keep[l] = static_cast<uint8_t>((sum - g[l] >= floor) & (g[l] < gap) & (sum > five * g[l]));
+        }
+        return;
+    }
+    // Without division: an FAI perimeter P of these sides needs P >= floor + g,
+    // P <= the sum of the greatest sides, 7 P <= 25 x + 24 for the shortest
+    // greatest side x, and 11 P >= 25 y - 48 for the longest least side y.
     for (uint32_t l = 0; l < count; ++l) {
         const int32_t sum = a_hi + b_hi[l] + d[l];
-        int32_t most = sum;
-        if (fai) {
-            const int32_t b_cap = (25 * b_hi[l] + 24) / 7, d_cap = (25 * d[l] + 24) / 7;
-            most = most < a_cap ? most : a_cap;
-            most = most < b_cap ? most : b_cap;
-            most = most < d_cap ? most : d_cap;
-            int32_t longest = a_lo > b_lo[l] ? a_lo : b_lo[l];
-            longest = longest > d[l] ? longest : d[l];
-            const int32_t low_sum = a_lo + b_lo[l] + d[l];
-            const int32_t low_share = (25 * longest - 48) / 11;
-            const int32_t least = low_sum > low_share ? low_sum : low_share;
-            most = most >= least ? most : -1;
-        }
-        keep[l] = static_cast<uint8_t>((most >= 0) & (most - g[l] >= floor) & (g[l] < gap) & (most > five * g[l]));
+        int32_t shortest = a_hi < b_hi[l] ? a_hi : b_hi[l];
+        shortest = shortest < d[l] ? shortest : d[l];
+        int32_t longest = a_lo > b_lo[l] ? a_lo : b_lo[l];
+        longest = longest > d[l] ? longest : d[l];
+        const int32_t low_sum = a_lo + b_lo[l] + d[l];
+        const int32_t need = floor + g[l];
+        const int32_t top = 25 * shortest + 24;
+        const int32_t ok = (sum >= need) & (7 * need <= top) & (7 * low_sum <= top) & (11 * sum >= 25 * longest - 48) &
+                           (11 * shortest + 24 >= 7 * longest) & (g[l] < gap) & (sum > five * g[l]);
+        keep[l] = static_cast<uint8_t>(ok);
     }
 }
 

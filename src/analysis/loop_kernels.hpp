@@ -40,14 +40,14 @@ void pair_perimeter_bounds(const int32_t* xl, const int32_t* xh, const int32_t* 
                            int32_t d_hi, uint32_t from, uint32_t to, int32_t& flat, int32_t& fai);
 inline constexpr int32_t kNarrowDistance = 1 << 25;
 
-// For the ends l in [0, count) of a first turn point k and a block of turn
+// For the kBlock ends l of a first turn point k and a block of turn
 // points m: D(k, m) lies from a_lo to a_hi, D(m, l) from b_lo[l] to b_hi[l],
-// D(k, l) = d[l], the closing gap is g[l]. keep[l] = 1 when the triangle's
-// bound (FAI when fai, else flat, as pair_perimeter_bounds) less the gap
-// reaches floor, g[l] < gap and the bound exceeds five x g[l]. 32-bit, as above.
+// D(k, l) = d[l], the closing gap is g[l]. keep[l] = 0 only when no triangle
+// (FAI when fai, else any) of such sides can score floor or more (perimeter
+// less g[l]), or g[l] >= gap, or no perimeter can exceed five x g[l].
+// 32-bit: values below kNarrowDistance, floor below 3 x kNarrowDistance.
 void turn_point_bounds(int32_t a_lo, int32_t a_hi, const int32_t* b_lo, const int32_t* b_hi, const int32_t* d,
-                       const int32_t* g, uint32_t count, bool fai, int32_t floor, int32_t gap, int32_t five,
-                       uint8_t* keep);
+                       const int32_t* g, bool fai, int32_t floor, int32_t gap, int32_t five, uint8_t* keep);
 
 // Points are grouped in blocks of this many for the bounds of the searches.
 inline constexpr std::size_t kBlock = 16;

@@ -167,18 +167,20 @@ public:
                 if (lo >= m1) break;  // no turn point of the block after k, nor after a later k
                 const uint32_t from = std::max(l0, lo + 1);
                 if (from >= l1) continue;
-                const int32_t* g = gaps_ + (k - k0) * kBlock + (from - l0);
+                const int32_t* g = gaps_ + (k - k0) * kBlock;  // indexed by l - l0
                 if (narrow_) {
-                    // The ends' bounds side by side; only those that reach the best are looked at.
-                    const int64_t f = std::clamp<int64_t>(floor(), -1, INT32_MAX / 2);
-                    turn_point_bounds(ak_lo, ak, bl_lo + from, bl_hi + from, t_.row(k) + from, g, l1 - from,
-                                      shape_ == Shape::Fai, static_cast<int32_t>(f), gap_limit_, five_, keep_);
+                    // The whole block of ends side by side (the tables are padded
+                    // past their last block); only those that can reach the best
+                    // are looked at.
+                    const int64_t f = std::clamp<int64_t>(floor(), -1, 3 * int64_t{kNarrowDistance});
+                    turn_point_bounds(ak_lo, ak, bl_lo + l0, bl_hi + l0, t_.row(k) + l0, g, shape_ == Shape::Fai,
+                                      static_cast<int32_t>(f), gap_limit_, five_, keep_);
                     for (uint32_t l = from; l < l1; ++l)
-                        if (keep_[l - from]) turn_points(k, l, lo, std::min(m1, l), g[l - from], ak_lo, ak);
+                        if (keep_[l - l0]) turn_points(k, l, lo, std::min(m1, l), g[l - l0], ak_lo, ak);
                 } else {
                     for (uint32_t l = from; l < l1; ++l) {
-                        if (rule_ == ClosingRule::GapLimit && int64_t{g[l - from]} >= int64_t{gap_}) break;  // G grows with l
-                        turn_points(k, l, lo, std::min(m1, l), g[l - from], ak_lo, ak);
+                        if (rule_ == ClosingRule::GapLimit && int64_t{g[l - l0]} >= int64_t{gap_}) break;  // G grows with l
+                        turn_points(k, l, lo, std::min(m1, l), g[l - l0], ak_lo, ak);
                     }
                 }
             }
