@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <system_error>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -14,6 +15,21 @@
 namespace orlogix {
 
 namespace {
+
+// Runs a and b side by side when threads allow it, else one after the other.
+template <typename A, typename B>
+void side_by_side(unsigned threads, A&& a, B&& b) {
+    std::thread helper;
+    if (threads > 1) {
+        try {
+            helper = std::thread(std::ref(b));
+        } catch (const std::system_error&) {
+        }
+    }
+    a();
+    if (helper.joinable()) helper.join();
+    else b();
+}
 
 // Greater score, or the same score later in the loop order (k, l, m).
 bool beats(int64_t score, uint32_t k, uint32_t l, uint32_t m, const LoopCandidate& best) {
@@ -97,10 +113,12 @@ void perimeter_bounds(const DistanceTables& t, std::size_t x, std::size_t y, int
     }
 }
 
-std::vector<BlockPair> block_pairs(const DistanceTables& t, ClosingRule rule, uint32_t gap) {
+// The pairs whose first block x lies in [x_from, x_to).
+std::vector<BlockPair> block_pairs(const DistanceTables& t, ClosingRule rule, uint32_t gap, std::size_t x_from,
+                                   std::size_t x_to) {
     const std::size_t n = t.size(), nb = t.blocks();
     std::vector<BlockPair> pairs;
-    for (std::size_t x = 0; x < nb; ++x) {
+    for (std::size_t x = x_from; x < x_to; ++x) {
         for (std::size_t y = x; y < nb; ++y) {
             // Room for three points in time order.
             if (std::min(n, (y + 1) * kBlock) < x * kBlock + 3) continue;
@@ -371,44 +389,67 @@ TriangleSearch search_triangles(const DistanceTables& t, ClosingRule rule, uint3
     if (n < 3) return out;
     if (threads == 0) threads = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
 
+    // The pairs and their bounds, the first blocks shared out so that both
+    // halves hold about as many pairs (a first block x has about (nb - x)^2 / 2
+    // turn point blocks to bound).
+    const std::size_t nb = t.blocks();
+    std::size_t split = 0;
+    {
+        double total = 0.0, seen = 0.0;
+        for (std::size_t x = 0; x < nb; ++x) total += double(nb - x) * double(nb - x);
+        while (split < nb && 2.0 * seen < total) {
+            seen += double(nb - split) * double(nb - split);
+            ++split;
+        }
+    }
+    std::vector<BlockPair> pairs, later;
+    side_by_side(threads, [&] { pairs = block_pairs(t, rule, gap, 0, split); },
+                 [&] { later = block_pairs(t, rule, gap, split, nb); });
+    pairs.insert(pairs.end(), later.begin(), later.end());
     // Flat and FAI triangles are two searches, each over the block pairs in
     // the order of its own bound; with two threads each takes one.
-    std::vector<BlockPair> pairs = block_pairs(t, rule, gap);
-    std::vector<BlockPair> fai_pairs = pairs;
-    std::sort(pairs.begin(), pairs.end(), [](const BlockPair& a, const BlockPair& b) { return a.flat > b.flat; });
-    std::sort(fai_pairs.begin(), fai_pairs.end(), [](const BlockPair& a, const BlockPair& b) { return a.fai > b.fai; });
+    std::vector<BlockPair> fai_pairs;
     SharedFloor floors;
     TriangleWorker flat(t, rule, gap, Shape::Flat, floors.flat);
     TriangleWorker fai(t, rule, gap, Shape::Fai, floors.fai);
     std::atomic<bool> stopped{false};
-    auto run = [&](TriangleWorker& w, const std::vector<BlockPair>& list, Shape shape) {
-        for (std::size_t at = 0; at < list.size(); ++at) {
-            const BlockPair& p = list[at];
-            // Bounds strictly below the best can hold no winner; equal ones
-            // may still hold a later triangle of the same score.
-            if ((shape == Shape::Flat ? p.flat : p.fai) < w.floor()) break;
-            if (halt.halted() || stopped.load(std::memory_order_relaxed)) {
-                stopped.store(true);
-                return;
+    auto run = [&](TriangleWorker& w, std::vector<BlockPair>& list, Shape shape) {
+        auto key = [shape](const BlockPair& p) { return shape == Shape::Flat ? p.flat : p.fai; };
+        auto higher = [&key](const BlockPair& a, const BlockPair& b) { return key(a) > key(b); };
+        // Visits list[from, to) in order until a bound falls below the best;
+        // false when that happened (or the search was halted).
+        auto visit = [&](std::size_t from, std::size_t to) {
+            for (std::size_t at = from; at < to; ++at) {
+                const BlockPair& p = list[at];
+                // Bounds strictly below the best can hold no winner; equal ones
+                // may still hold a later triangle of the same score.
+                if (key(p) < w.floor()) return false;
+                if (halt.halted() || stopped.load(std::memory_order_relaxed)) {
+                    stopped.store(true);
+                    return false;
+                }
+                w.block_pair(p);
+                ++w.pairs;
+                if (triples_done) {
+                    const uint64_t span = (std::size_t{p.y} - p.x + 1) * kBlock;
+                    triples_done->fetch_add(kBlock * kBlock * span / 2, std::memory_order_relaxed);
+                }
             }
-            w.block_pair(p);
-            ++w.pairs;
-            if (triples_done) {
-                const uint64_t span = (std::size_t{p.y} - p.x + 1) * kBlock;
-                triples_done->fetch_add(kBlock * kBlock * span / 2, std::memory_order_relaxed);
-            }
-        }
+            return true;
+        };
+        // The most promising few in order first; of the rest only those that
+        // can still reach the best found are ordered and visited.
+        const std::size_t head = std::min<std::size_t>(list.size(), 64);
+        std::partial_sort(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(head), list.end(), higher);
+        if (!visit(0, head)) return;
+        const int64_t floor = w.floor();
+        const auto end = std::partition(list.begin() + static_cast<std::ptrdiff_t>(head), list.end(),
+                                        [&](const BlockPair& p) { return key(p) >= floor; });
+        std::sort(list.begin() + static_cast<std::ptrdiff_t>(head), end, higher);
+        visit(head, static_cast<std::size_t>(end - list.begin()));
     };
-    std::thread other;
-    if (threads > 1) {
-        try {
-            other = std::thread(run, std::ref(fai), std::cref(fai_pairs), Shape::Fai);
-        } catch (const std::system_error&) {
-        }
-    }
-    run(flat, pairs, Shape::Flat);
-    if (other.joinable()) other.join();
-    else run(fai, fai_pairs, Shape::Fai);
+    fai_pairs = pairs;
+    side_by_side(threads, [&] { run(flat, pairs, Shape::Flat); }, [&] { run(fai, fai_pairs, Shape::Fai); });
     if (stopped.load()) {
         out.halted = true;
         return out;
