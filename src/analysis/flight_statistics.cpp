@@ -78,20 +78,31 @@ double top_speed_10s(const std::vector<TrackPosition>& positions, std::size_t n)
 }
 
 TrackLegs::TrackLegs(const std::vector<TrackPosition>& positions)
-    : positions_(positions), length_(positions.size()), step_(positions.size()) {
+    : positions_(positions),
+      length_(positions.size()),
+      step_(positions.size()),
+      seconds_(positions.size()),
+      start_(positions.size(), kNone),
+      blocked_(positions.size(), 0) {
     const std::size_t n = positions.size();
     // A walk passes over positions that share the time of its reference, so
-    // the leg that ends at j starts at the last earlier position with another time.
-    std::vector<std::size_t> start(n, kNone);
-    for (std::size_t j = 1; j < n; ++j) start[j] = positions[j - 1].time != positions[j].time ? j - 1 : start[j - 1];
+    // the leg that ends at j starts at the last earlier position with another
+    // time; a segment start among those passed over ends the walk.
+    for (std::size_t j = 1; j < n; ++j) {
+        const bool fresh = positions[j - 1].time != positions[j].time;
+        start_[j] = fresh ? j - 1 : start_[j - 1];
+        blocked_[j] = fresh ? 0 : static_cast<uint8_t>(blocked_[j - 1] | ((positions[j - 1].flags & kSegmentStart) != 0));
+        if (start_[j] != kNone)
+            seconds_[j] = static_cast<double>(static_cast<uint32_t>(positions[j].time - positions[start_[j]].time));
+    }
     auto measure = [&](std::size_t from, std::size_t to) {
         for (std::size_t j = from; j < to; ++j) {
-            if (start[j] != kNone) length_[j] = position_distance(positions[start[j]], positions[j]);
-            step_[j] = start[j] == j - 1 ? length_[j] : position_distance(positions[j - 1], positions[j]);
+            if (start_[j] != kNone) length_[j] = position_distance(positions[start_[j]], positions[j]);
+            step_[j] = start_[j] == j - 1 ? length_[j] : position_distance(positions[j - 1], positions[j]);
         }
     };
-    // Every distance stands alone, so a long track is shared with the second core.
-    constexpr std::size_t kShareFrom = 8192;
+    // Every distance stands alone, so a longer track is shared with the second core.
+    constexpr std::size_t kShareFrom = 1024;
     std::thread helper;
     if (n >= kShareFrom) {
         try {
@@ -103,16 +114,42 @@ TrackLegs::TrackLegs(const std::vector<TrackPosition>& positions)
     if (helper.joinable()) helper.join();
 }
 
+// The walk of walk_back over the stored legs: from leg to leg instead of
+// position to position, with the same sums in the same order.
+TrackLegs::Walk TrackLegs::walk(std::size_t n, double window) const {
+    Walk w;
+    w.start_height = positions_[n].gps_altitude;
+    std::size_t ref = n;
+    double time = 0.0;
+    while (!blocked_[ref] && start_[ref] != kNone) {
+        const std::size_t i = start_[ref];
+        const double dt = seconds_[ref], dist = length_[ref];
+        const double height = positions_[i].gps_altitude;
+        if (time + dt < window) {
+            time += dt;
+            w.distance += dist;
+            w.start_height = height;
+        } else {
+            const double f = (window - time) / dt;
+            w.distance += f * dist;
+            w.start_height += f * (height - w.start_height);
+            break;
+        }
+        if (positions_[i].flags & kSegmentStart) break;
+        ref = i;
+    }
+    return w;
+}
+
 SpeedClimb TrackLegs::mean_speed_climb_60s(std::size_t n) const {
     if (!walk_starts(positions_, n)) return {};
-    return speed_climb(positions_, n, walk_back(positions_, n, 60.0, [this](std::size_t, std::size_t to) {
-                           return length_[to];
-                       }));
+    const Walk w = walk(n, 60.0);
+    return {w.distance * 0.06, (positions_[n].gps_altitude - w.start_height) * 0.001666667};
 }
 
 double TrackLegs::top_speed_10s(std::size_t n) const {
     if (!walk_starts(positions_, n)) return 0.0;
-    return walk_back(positions_, n, 10.0, [this](std::size_t, std::size_t to) { return length_[to]; }).distance * 0.36;
+    return walk(n, 10.0).distance * 0.36;
 }
 
 void fill_statistics(FlightStatistics& s, const TrackLogHeader& header, const CalendarTime& now) {

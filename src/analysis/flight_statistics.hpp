@@ -39,10 +39,19 @@ public:
     double step(std::size_t j) const { return step_[j]; }
 
 private:
+    struct Walk {
+        double distance = 0.0;
+        double start_height = 0.0;  // decimetres
+    };
+    Walk walk(std::size_t n, double window) const;
+
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     const std::vector<TrackPosition>& positions_;
-    std::vector<double> length_;  // [j]: the leg that ends at j
+    std::vector<double> length_;   // [j]: the leg that ends at j
     std::vector<double> step_;
+    std::vector<double> seconds_;  // [j]: the leg's time, as the walk counts it
+    std::vector<std::size_t> start_;
+    std::vector<uint8_t> blocked_;  // [j]: a segment start lies strictly between start_[j] and j
 };
 
 // Times, flags and download time from the log header, then the statistics.

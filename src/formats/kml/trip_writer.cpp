@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/coord_text.hpp"
+#include "core/decimal_text.hpp"
 #include "core/report.hpp"
 #include "core/units.hpp"
 #include "formats/kml/signature.hpp"
@@ -187,13 +188,13 @@ std::vector<Kind> result_kinds(const OptimisationResults& r, uint32_t max_gap) {
 
 std::string kml_coordinate(const TrackPosition& p) {
     const LatLonDegrees g = semicircles_to_degrees(p.latitude, p.longitude);
-    // to_chars gives printf's "%.6f" digits at a fraction of its cost, which
-    // counts with one coordinate per fix.
+    // printf's "%.6f" digits at a fraction of its cost, which counts with one
+    // coordinate per fix.
     char text[80];
     char* const end = text + sizeof text;
-    char* at = std::to_chars(text, end, g.longitude, std::chars_format::fixed, 6).ptr;
+    char* at = write_fixed6(text, g.longitude);
     *at++ = ',';
-    at = std::to_chars(at, end, g.latitude, std::chars_format::fixed, 6).ptr;
+    at = write_fixed6(at, g.latitude);
     *at++ = ',';
     at = std::to_chars(at, end, kml_altitude(p.gps_altitude)).ptr;
     return std::string(text, at);
