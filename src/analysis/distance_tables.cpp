@@ -125,11 +125,12 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
         ys[i] = points[i].y;
     }
     // Blocks of rows shared out between the threads: each computes its rows
-    // from its own block on (half the table) and copies them into the
-    // columns of the rows below, so every distance is worked out once. A
-    // row's R (later points) is known at once; C (earlier points) once all
-    // blocks are in. The block extremes are kept a block at a time (all rows'
-    // extremes over block b together), as the tables built from them read them.
+    // from its own block on (half the table; the pages of the other half are
+    // never touched), so every distance is worked out once. A row's R (later
+    // points) is known at once; C (earlier points) once all blocks are in. The
+    // block extremes are kept a block at a time (all rows' extremes over block
+    // b together), as the tables built from them read them; those of the
+    // earlier points come from the columns.
     std::atomic<std::size_t> next{0}, done{0};
     std::atomic<bool> stopped{false};
     auto fill = [&](bool report) {
@@ -154,7 +155,6 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
                 ra_[i] = static_cast<uint32_t>(i + 1 < n ? i + 1 : n - 1);
                 first_maximum(di, hi.data(), 1, i + 1, n, r_[i], ra_[i]);
             }
-            mirror_block_rows(d_.data(), n, i0, i1);
             column_extremes(d_.data(), n, i0, i1, i1, &bmax_[block * n], &bmin_[block * n]);
             const std::size_t rows = done.fetch_add(i1 - i0, std::memory_order_relaxed) + (i1 - i0);
             // Progress goes out from the calling thread only.
@@ -173,10 +173,10 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     for (std::thread& th : pool) th.join();
     if (stopped) return kOptimiseHalted;
     longest_ = n > 0 ? *std::max_element(r_.begin(), r_.end()) : 0;  // R: each row's greatest to later points
-    for (std::size_t i = 0; i < n; ++i) {
-        c_[i] = 0;
-        ca_[i] = static_cast<uint32_t>(i > 0 ? i - 1 : 0);
-        first_maximum(row(i), &bmax_[i], n, 0, i, c_[i], ca_[i]);
+    for (std::size_t j = 0; j < n; ++j) {
+        c_[j] = 0;
+        ca_[j] = static_cast<uint32_t>(j > 0 ? j - 1 : 0);
+        column_first_maximum(j);
     }
     // prefix(x, b): min D(b, a) over a before block x; suffix(y, a): min D(a, b) over b from block y on.
     std::fill_n(&prefix_[0], n, INT32_MAX);
@@ -203,6 +203,28 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     }
     if (row_done) row_done(n);
     return 0;
+}
+
+void DistanceTables::column_first_maximum(std::size_t j) {
+    // Strictly greater replaces: ties keep the smallest index; nothing above 0 keeps the defaults.
+    const std::size_t block = j / kBlock, j0 = block * kBlock;
+    int32_t top = 0;
+    for (std::size_t x = 0; x < block; ++x) top = std::max(top, bmax_[x * n_ + j]);
+    const int32_t* own = row(j);  // the earlier points of j's own block
+    for (std::size_t i = j0; i < j; ++i) top = std::max(top, own[i]);
+    if (top <= 0) return;
+    for (std::size_t x = 0; x < block; ++x) {
+        if (bmax_[x * n_ + j] != top) continue;
+        std::size_t i = x * kBlock;
+        while (d_[i * n_ + j] != top) ++i;
+        c_[j] = top;
+        ca_[j] = static_cast<uint32_t>(i);
+        return;
+    }
+    std::size_t i = j0;
+    while (own[i] != top) ++i;
+    c_[j] = top;
+    ca_[j] = static_cast<uint32_t>(i);
 }
 
 void DistanceTables::gaps(std::size_t x, std::size_t y, int32_t* out) const {
@@ -245,12 +267,11 @@ uint32_t DistanceTables::w(std::size_t k, std::size_t l) const {
     const std::size_t x = k / kBlock;
     const int32_t v = g(k, l);
     for (std::size_t b = n_; b-- > l;) {
-        const int32_t* db = row(b);
         int32_t least = prefix_[x * n_ + b];  // starts before block x
-        for (std::size_t a = x * kBlock; a <= k; ++a) least = std::min(least, db[a]);
+        for (std::size_t a = x * kBlock; a <= k; ++a) least = std::min(least, d(a, b));
         if (least != v) continue;
         std::size_t a = k;
-        while (db[a] != v) --a;
+        while (d(a, b) != v) --a;
         return static_cast<uint32_t>(a * 65536 + b);
     }
     return 0;

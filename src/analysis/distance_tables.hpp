@@ -38,9 +38,13 @@ public:
               const std::function<void(std::size_t rows_done)>& row_done = {});
 
     std::size_t size() const { return n_; }
-    // D is kept square and symmetric so that both a row and a column are contiguous.
-    int32_t d(std::size_t i, std::size_t j) const { return d_[i * n_ + j]; }
+    // D is kept as the rows of a square table from each row's own block on
+    // (j >= i - i % kBlock): a row reaches every later point contiguously, a
+    // column every earlier one with a stride of size().
+    int32_t d(std::size_t i, std::size_t j) const { return i <= j ? d_[i * n_ + j] : d_[j * n_ + i]; }
     const int32_t* row(std::size_t i) const { return &d_[i * n_]; }
+    // Column j, entry i at [i x size()], for the rows i before j's block end.
+    const int32_t* column(std::size_t j) const { return &d_[j]; }
 
     // Extremes of row i over block b (kBlock columns).
     int32_t block_max(std::size_t i, std::size_t b) const { return bmax_[b * n_ + i]; }
@@ -76,6 +80,8 @@ public:
     uint32_t ca(std::size_t j) const { return ca_[j]; }
 
 private:
+    void column_first_maximum(std::size_t j);
+
     std::size_t n_ = 0;
     std::size_t blocks_ = 0;
     int32_t longest_ = 0;

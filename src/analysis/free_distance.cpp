@@ -63,20 +63,20 @@ std::array<MatrixPath, 4> free_distances(const DistanceTables& t) {
     four.point = {t.ca(four_b), four_b, c4, t.ra(c4)};
     if (n < 5) return out;
     MatrixPath& five = out[3];
+    // before[c]: the greatest C(b) + D(b, c) over b in 1..c-1, the first two
+    // legs up to c from a start before its first point b; row by row, as the
+    // table keeps each row's later points together.
+    std::vector<int32_t> before(n, -1);
+    for (uint32_t b = 1; b + 1 < n; ++b) raise_to_sums(&before[b + 1], t.row(b) + b + 1, cc[b], n - b - 1);
     uint32_t five_c = 0;
-    int32_t five_left = 0;
     for (uint32_t c = 2; c + 3 <= n; ++c) {
-        // The first two legs up to c, from a start before its first point b.
-        const int32_t left = max_pair_sum(cc, t.row(c), 1, c);
-        if (int64_t{left} + after[c] >= five.length) {
-            five.length = int64_t{left} + after[c];
+        if (int64_t{before[c]} + after[c] >= five.length) {
+            five.length = int64_t{before[c]} + after[c];
             five_c = c;
-            five_left = left;
         }
     }
-    const int32_t* dc = t.row(five_c);
-    const uint32_t b5 = last_pair_sum(cc, dc, 1, five_c, five_left);
-    const uint32_t d5 = last_pair_sum(dc, r, five_c + 1, n - 1, after[five_c]);
+    const uint32_t b5 = last_column_sum(cc, t.column(five_c), n, 1, five_c, before[five_c]);
+    const uint32_t d5 = last_pair_sum(t.row(five_c), r, five_c + 1, n - 1, after[five_c]);
     five.point = {t.ca(b5), b5, five_c, d5, t.ra(d5)};
     return out;
 }

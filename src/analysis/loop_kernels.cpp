@@ -3,10 +3,6 @@
 #include <climits>
 #include <cmath>
 
-#if defined(__SSE2__)
-#include <xmmintrin.h>
-#include <emmintrin.h>
-#endif
 
 // These loops carry almost all of the optimisation's time; let them use the
 // wider vectors where the processor has them. Only "avx2" is named, never
@@ -54,18 +50,6 @@ uint32_t last_pair_sum(const int32_t* a, const int32_t* b, uint32_t lo, uint32_t
     for (uint32_t m = hi; m-- > lo;)
         if (a[m] + b[m] == sum) return m;
     return lo;
-}
-
-ORLOGIX_KERNEL
-int32_t max_fai_perimeter(const int32_t* a, const int32_t* b, int32_t d, uint32_t lo, uint32_t hi) {
-    int32_t best = -1;
-    for (uint32_t m = lo; m < hi; ++m) {
-        const uint32_t p = static_cast<uint32_t>(a[m] + b[m] + d);
-        const int32_t least = static_cast<int32_t>(p * 7u / 25u);
-        const int32_t v = (a[m] >= least && b[m] >= least && d >= least) ? static_cast<int32_t>(p) : -1;
-        best = v > best ? v : best;
-    }
-    return best;
 }
 
 ORLOGIX_KERNEL
@@ -117,31 +101,43 @@ void column_extremes(const int32_t* d, std::size_t n, std::size_t i0, std::size_
     }
 }
 
-void mirror_block_rows(int32_t* d, std::size_t n, std::size_t i0, std::size_t i1) {
-    std::size_t j = i1;
-#if defined(__SSE2__)
-    // Four by four, transposed in registers.
-    if (i1 - i0 == kBlock) {
-        for (; j + 4 <= n; j += 4) {
-            for (std::size_t i = i0; i < i1; i += 4) {
-                const int32_t* s = d + i * n + j;
-                __m128 r0 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)));
-                __m128 r1 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n)));
-                __m128 r2 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 2 * n)));
-                __m128 r3 = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * n)));
-                _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-                int32_t* t = d + j * n + i;
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(t), _mm_castps_si128(r0));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(t + n), _mm_castps_si128(r1));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(t + 2 * n), _mm_castps_si128(r2));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(t + 3 * n), _mm_castps_si128(r3));
-            }
+int32_t max_column_sum(const int32_t* a, const int32_t* column, std::size_t stride, uint32_t lo, uint32_t hi) {
+    int32_t best = -1;
+    for (uint32_t m = lo; m < hi; ++m) {
+        const int32_t s = a[m] + column[m * stride];
+        best = s > best ? s : best;
+    }
+    return best;
+}
+
+uint32_t last_column_sum(const int32_t* a, const int32_t* column, std::size_t stride, uint32_t lo, uint32_t hi,
+                         int32_t sum) {
+    for (uint32_t m = hi; m-- > lo;)
+        if (a[m] + column[m * stride] == sum) return m;
+    return lo;
+}
+
+int32_t max_fai_column_perimeter(const int32_t* a, const int32_t* column, std::size_t stride, int32_t d, uint32_t lo,
+                                 uint32_t hi, uint32_t& at) {
+    int32_t best = -1;
+    at = lo;
+    for (uint32_t m = lo; m < hi; ++m) {
+        const int32_t b = column[m * stride];
+        const uint32_t p = static_cast<uint32_t>(a[m] + b + d);
+        const int32_t least = static_cast<int32_t>(p * 7u / 25u);
+        if (a[m] >= least && b >= least && d >= least && static_cast<int32_t>(p) >= best) {
+            best = static_cast<int32_t>(p);
+            at = m;
         }
     }
-#endif
-    for (; j < n; ++j) {
-        int32_t* to = d + j * n;
-        for (std::size_t i = i0; i < i1; ++i) to[i] = d[i * n + j];
+    return best;
+}
+
+ORLOGIX_KERNEL
+void raise_to_sums(int32_t* best, const int32_t* row, int32_t add, std::size_t count) {
+    for (std::size_t j = 0; j < count; ++j) {
+        const int32_t s = row[j] + add;
+        best[j] = s > best[j] ? s : best[j];
     }
 }
 

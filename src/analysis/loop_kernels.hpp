@@ -15,9 +15,6 @@ void running_min(const int32_t* a, const int32_t* b, std::size_t n, int32_t* out
 int32_t max_pair_sum(const int32_t* a, const int32_t* b, uint32_t lo, uint32_t hi);
 // Last m in [lo, hi) with a[m] + b[m] == sum (lo when there is none).
 uint32_t last_pair_sum(const int32_t* a, const int32_t* b, uint32_t lo, uint32_t hi, int32_t sum);
-// max over m in [lo, hi) of P = a[m] + b[m] + d where every side (a[m], b[m], d)
-// is at least P x 7 / 25; -1 when no m qualifies.
-int32_t max_fai_perimeter(const int32_t* a, const int32_t* b, int32_t d, uint32_t lo, uint32_t hi);
 // Part of a row of the distance table: out[j] = planar distance from (x[i], y[i])
 // to (x[j], y[j]) in whole metres (0.5 added, then truncated), j in [from, n),
 // from a multiple of kBlock; hi[b] / lo[b] get the max / min of the b-th block
@@ -27,9 +24,17 @@ void distance_row(const double* x, const double* y, std::size_t i, std::size_t f
 // hi[j] / lo[j] = max / min of d[i * n + j] over the rows i in [i0, i1), j in [from, n).
 void column_extremes(const int32_t* d, std::size_t n, std::size_t i0, std::size_t i1, std::size_t from, int32_t* hi,
                      int32_t* lo);
-// Copies rows i0..i1-1 of the square table d (n x n) from column i1 on into
-// the columns i0..i1-1 of the rows below: D(j, i) = D(i, j).
-void mirror_block_rows(int32_t* d, std::size_t n, std::size_t i0, std::size_t i1);
+// The same as max_pair_sum and last_pair_sum with the second operand read
+// down a column: b[m] = column[m x stride]; and the greatest P = a[m] + b[m]
+// + d where every side is at least P x 7 / 25, with the last m that gives it
+// (-1 and lo when no m qualifies).
+int32_t max_column_sum(const int32_t* a, const int32_t* column, std::size_t stride, uint32_t lo, uint32_t hi);
+uint32_t last_column_sum(const int32_t* a, const int32_t* column, std::size_t stride, uint32_t lo, uint32_t hi,
+                         int32_t sum);
+int32_t max_fai_column_perimeter(const int32_t* a, const int32_t* column, std::size_t stride, int32_t d, uint32_t lo,
+                                 uint32_t hi, uint32_t& at);
+// best[j] = max(best[j], row[j] + add), j in [0, count).
+void raise_to_sums(int32_t* best, const int32_t* row, int32_t add, std::size_t count);
 
 // The highest perimeters of any flat and FAI triangle whose turn point lies
 // in a block m in [from, to): its sides to the corners lie between xl[m] and

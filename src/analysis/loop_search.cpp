@@ -46,13 +46,6 @@ void take(LoopCandidate& best, int64_t score, uint32_t k, uint32_t l, uint32_t m
     best.m = m;
 }
 
-uint32_t last_fai(const int32_t* a, const int32_t* b, int32_t d, uint32_t lo, uint32_t hi, int32_t p) {
-    const int32_t least = static_cast<int32_t>(static_cast<uint32_t>(p) * 7u / 25u);
-    for (uint32_t m = hi; m-- > lo;)
-        if (a[m] + b[m] + d == p && a[m] >= least && b[m] >= least && d >= least) return m;
-    return lo;
-}
-
 // The largest perimeter a triangle whose shortest side may be `side` can have
 // and still give every side 7/25 of it: side >= P*7/25 (integer) means P <= (25 side + 24) / 7.
 int64_t fai_perimeter_cap(int64_t side) { return (25 * side + 24) / 7; }
@@ -214,7 +207,8 @@ private:
     // The turn points m in [lo, hi) of corners k, l with gap g; D(k, m) lies from ak_lo to ak there.
     void turn_points(uint32_t k, uint32_t l, uint32_t lo, uint32_t hi, int64_t g, int64_t ak_lo, int64_t ak) {
         const int32_t* dk = t_.row(k);
-        const int32_t* dl = t_.row(l);
+        const int32_t* dl = t_.column(l);  // D(m, l) of the turn points m before l
+        const std::size_t stride = t_.size();
         const int64_t d = dk[l];
         const std::size_t mb = lo / kBlock;
         const int64_t most = bound({ak_lo, ak, t_.block_min(l, mb), t_.block_max(l, mb), d, d});
@@ -227,13 +221,12 @@ private:
         int64_t p;
         uint32_t m;
         if (shape_ == Shape::Flat) {
-            const int32_t s = max_pair_sum(dk, dl, lo, hi);
+            const int32_t s = max_column_sum(dk, dl, stride, lo, hi);
             p = s + d;
-            m = last_pair_sum(dk, dl, lo, hi, s);
+            m = last_column_sum(dk, dl, stride, lo, hi, s);
         } else {
-            p = max_fai_perimeter(dk, dl, static_cast<int32_t>(d), lo, hi);
+            p = max_fai_column_perimeter(dk, dl, stride, static_cast<int32_t>(d), lo, hi, m);
             if (p < 0) return;
-            m = last_fai(dk, dl, static_cast<int32_t>(d), lo, hi, static_cast<int32_t>(p));
         }
         if (five && p <= 5 * g) return;
         if (beats(p - g, k, l, m, best)) {
@@ -361,7 +354,7 @@ LoopCandidate search_olc_out_and_return(const DistanceTables& t, int32_t limit, 
             // C(j) bounds D(m, j) of every earlier m.
             const int64_t most = int64_t{prefix[j]} + t.c(j);
             if (best.found && most < best.score) continue;
-            const int32_t* dj = t.row(j);
+            const int32_t* dj = t.column(j);
             const int64_t need = best.found ? best.score : 0;
             int32_t s = -1;
             uint32_t k = 0;
@@ -369,10 +362,10 @@ LoopCandidate search_olc_out_and_return(const DistanceTables& t, int32_t limit, 
                 if (int64_t{t.block_max(i, blk)} + t.block_max(j, blk) < need) continue;
                 const uint32_t from = std::max<uint32_t>(i + 1, blk * kBlock);
                 const uint32_t to = std::min<uint32_t>(j, blk * kBlock + kBlock);
-                const int32_t here = max_pair_sum(di, dj, from, to);
+                const int32_t here = max_column_sum(di, dj, n, from, to);
                 if (here >= s) {
                     s = here;
-                    k = last_pair_sum(di, dj, from, to, here);
+                    k = last_column_sum(di, dj, n, from, to, here);
                 }
             }
             if (s >= need && beats(s, i, j, k, best)) take(best, s, i, j, k);
