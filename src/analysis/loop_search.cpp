@@ -7,8 +7,6 @@
 #include <thread>
 #include <tuple>
 #include <vector>
-#include <cstdio>
-#include <cstdlib>
 
 #include "analysis/loop_kernels.hpp"
 
@@ -168,7 +166,6 @@ public:
         std::sort(order_.begin(), order_.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
         for (const auto& [top, mb] : order_) {
             if (top < floor()) break;
-            ++blocks;
             const uint32_t m0 = mb * kBlock, m1 = static_cast<uint32_t>(std::min(n, (mb + 1) * std::size_t{kBlock}));
             const int32_t* bl_lo = t_.block_min_column(mb);
             const int32_t* bl_hi = t_.block_max_column(mb);
@@ -199,7 +196,6 @@ public:
     }
 
     LoopCandidate best;
-    uint64_t pairs = 0, blocks = 0, calls = 0, evals = 0;
 
 private:
     int64_t bound(const Sides& s) const { return shape_ == Shape::Flat ? flat_bound(s) : fai_bound(s); }
@@ -215,9 +211,7 @@ private:
         const bool five = rule_ == ClosingRule::OneFifth;
         // Skip only when the bound is strictly below the best: an equal score
         // later in the loop order still wins.
-        ++calls;
         if (most - g < floor() || (five && most <= 5 * g)) return;
-        ++evals;
         int64_t p;
         uint32_t m;
         if (shape_ == Shape::Flat) {
@@ -422,7 +416,6 @@ TriangleSearch search_triangles(const DistanceTables& t, ClosingRule rule, uint3
                     return false;
                 }
                 w.block_pair(p);
-                ++w.pairs;
                 if (triples_done) {
                     const uint64_t span = (std::size_t{p.y} - p.x + 1) * kBlock;
                     triples_done->fetch_add(kBlock * kBlock * span / 2, std::memory_order_relaxed);
@@ -449,7 +442,6 @@ TriangleSearch search_triangles(const DistanceTables& t, ClosingRule rule, uint3
     }
     out.flat = flat.best;
     out.fai = fai.best;
-    if (getenv("TRIDEBUG")) fprintf(stderr, "pairs %zu | flat %lu %lu %lu %lu best %ld | fai %lu %lu %lu %lu best %ld\n", pairs.size(), flat.pairs, flat.blocks, flat.calls, flat.evals, flat.best.score, fai.pairs, fai.blocks, fai.calls, fai.evals, fai.best.score);
     return out;
 }
 
