@@ -1,5 +1,6 @@
 #include "formats/igc/reader.hpp"
 
+#include <algorithm>
 #include <new>
 
 #include "core/report.hpp"
@@ -176,27 +177,20 @@ namespace {
 
 int parse_lines(std::string_view bytes, IgcParsed& out, IgcParseError& err) {
     Parser parser(out, err);
-    std::string line;
-    line.reserve(kLineMax);
-    bool at_cr = false;  // after a CR, the rest of the line is ignored
-    bool pending = false;
     int number = 0;
     int rc = 0;
-    for (char c : bytes) {
-        if (c == '\n') {
-            rc = parser.line(line, ++number);
-            if (rc != 0) break;
-            line.clear();
-            at_cr = false;
-            pending = false;
-            continue;
-        }
-        pending = true;
-        if (c == '\r') at_cr = true;
-        if (!at_cr && line.size() < kLineMax) line.push_back(c);
+    // A line is what comes before its line feed, up to a CR (the rest is
+    // ignored) and at most kLineMax characters; a last line without its line
+    // feed still counts.
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t feed = bytes.find('\n', at);
+        const std::size_t end = feed == std::string_view::npos ? bytes.size() : feed;
+        std::string_view line = bytes.substr(at, end - at);
+        line = line.substr(0, std::min(line.find('\r'), kLineMax));
+        rc = parser.line(line, ++number);
+        if (rc != 0 || feed == std::string_view::npos) break;
+        at = feed + 1;
     }
-    // A last line without its line feed still counts.
-    if (rc == 0 && pending) rc = parser.line(line, ++number);
     if (rc == 0) rc = parser.finish();
     return rc;
 }
