@@ -105,21 +105,23 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
         ra_.assign(n, 0);
         ca_.assign(n, 0);
         // Every entry of these is written before it is read.
-        // Padded by a block, read (never used) by the searches' whole-block steps.
-        bmax_ = std::make_unique_for_overwrite<int32_t[]>(nb * n + kBlock);
-        bmin_ = std::make_unique_for_overwrite<int32_t[]>(nb * n + kBlock);
-        std::fill_n(&bmax_[nb * n], kBlock, 0);
-        std::fill_n(&bmin_[nb * n], kBlock, 0);
         tmax_ = std::make_unique_for_overwrite<int32_t[]>(nb * nb);
         tmin_ = std::make_unique_for_overwrite<int32_t[]>(nb * nb);
-        suffix_ = std::make_unique_for_overwrite<int32_t[]>(wide * n);
-        prefix_ = std::make_unique_for_overwrite<int32_t[]>(wide * n);
         corner_ = std::make_unique_for_overwrite<int32_t[]>(wide * wide);
     } catch (const std::bad_alloc&) {
         return kOptimiseNoMemory;
     }
-    if (!d_.allocate(n * n + kBlock)) return kOptimiseNoMemory;
+    // The block extremes are padded by a block, read (never used) by the
+    // searches' whole-block steps; so is D.
+    const std::size_t extremes = nb * n + kBlock;
+    if (!d_.allocate(n * n + kBlock) || !sides_.allocate(2 * extremes + 2 * wide * n)) return kOptimiseNoMemory;
     std::fill_n(d_.data() + n * n, kBlock, 0);
+    bmax_ = sides_.data();
+    bmin_ = bmax_ + extremes;
+    prefix_ = bmin_ + extremes;
+    suffix_ = prefix_ + wide * n;
+    std::fill_n(bmax_ + nb * n, kBlock, 0);
+    std::fill_n(bmin_ + nb * n, kBlock, 0);
     for (std::size_t i = 0; i < n; ++i) {
         xs[i] = points[i].x;
         ys[i] = points[i].y;
@@ -155,7 +157,7 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
                 ra_[i] = static_cast<uint32_t>(i + 1 < n ? i + 1 : n - 1);
                 first_maximum(di, hi.data(), 1, i + 1, n, r_[i], ra_[i]);
             }
-            column_extremes(d_.data(), n, i0, i1, i1, &bmax_[block * n], &bmin_[block * n]);
+            column_extremes(d_.data(), n, i0, i1, i1, bmax_ + block * n, bmin_ + block * n);
             const std::size_t rows = done.fetch_add(i1 - i0, std::memory_order_relaxed) + (i1 - i0);
             // Progress goes out from the calling thread only.
             if (report && row_done) row_done(rows);

@@ -86,12 +86,18 @@ private:
     std::size_t blocks_ = 0;
     int32_t longest_ = 0;
     LargeTable d_;
-    std::unique_ptr<int32_t[]> bmax_, bmin_, tmax_, tmin_;
+    // The block tables over all rows share one large allocation beside D's.
+    LargeTable sides_;
+    int32_t* bmax_ = nullptr;
+    int32_t* bmin_ = nullptr;
+    std::unique_ptr<int32_t[]> tmax_, tmin_;
     // Block extremes, block by block: bmax_[b n + i] is row i's over block b.
     // suffix_[y n + a]: min D(a, b) over b >= y kBlock; prefix_[x n + b]: min D(b, a)
     // over a < x kBlock (blocks + 1 rows each, the last or first empty: INT32_MAX);
     // corner_(x, y): min D(a, b) over a < x kBlock, b >= y kBlock.
-    std::unique_ptr<int32_t[]> suffix_, prefix_, corner_;
+    int32_t* suffix_ = nullptr;
+    int32_t* prefix_ = nullptr;
+    std::unique_ptr<int32_t[]> corner_;
     std::vector<int32_t> r_, c_;
     std::vector<uint32_t> ra_, ca_;
 };
