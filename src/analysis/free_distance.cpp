@@ -46,8 +46,15 @@ std::array<MatrixPath, 4> free_distances(const DistanceTables& t) {
     // after[b]: the greatest D(b, c) + R(c) over c in b+1..n-2, the last two
     // legs from b on. The 4-point search ends there from its second point,
     // the 5-point one from its middle point.
-    std::vector<int32_t> after(n, -1);
-    for (uint32_t b = 1; b + 3 <= n; ++b) after[b] = max_pair_sum(t.row(b), r, b + 1, n - 1);
+    // before[c]: the greatest C(b) + D(b, c) over b in 1..c-1, the first two
+    // legs up to c from a start before its first point b.
+    // Both come from the rows' later points, each row read once from memory.
+    std::vector<int32_t> after(n, -1), before(n, -1);
+    for (uint32_t b = 1; b + 1 < n; ++b) {
+        const int32_t* row = t.row(b);
+        if (b + 3 <= n) after[b] = max_pair_sum(row, r, b + 1, n - 1);
+        raise_to_sums(&before[b + 1], row + b + 1, cc[b], n - b - 1);
+    }
     // Every comparison is greater-or-equal, so the winner is the last
     // candidate with the greatest length; its inner points are found last.
     MatrixPath& four = out[2];
@@ -63,11 +70,6 @@ std::array<MatrixPath, 4> free_distances(const DistanceTables& t) {
     four.point = {t.ca(four_b), four_b, c4, t.ra(c4)};
     if (n < 5) return out;
     MatrixPath& five = out[3];
-    // before[c]: the greatest C(b) + D(b, c) over b in 1..c-1, the first two
-    // legs up to c from a start before its first point b; row by row, as the
-    // table keeps each row's later points together.
-    std::vector<int32_t> before(n, -1);
-    for (uint32_t b = 1; b + 1 < n; ++b) raise_to_sums(&before[b + 1], t.row(b) + b + 1, cc[b], n - b - 1);
     uint32_t five_c = 0;
     for (uint32_t c = 2; c + 3 <= n; ++c) {
         if (int64_t{before[c]} + after[c] >= five.length) {
