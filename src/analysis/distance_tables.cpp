@@ -114,8 +114,19 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     // The block extremes are padded by a block, read (never used) by the
     // searches' whole-block steps; so is D.
     const std::size_t extremes = nb * n + kBlock;
-    if (!d_.allocate(n * n + kBlock) || !sides_.allocate(2 * extremes + 2 * wide * n)) return kOptimiseNoMemory;
-    std::fill_n(d_.data() + n * n, kBlock, 0);
+    std::size_t cells = 0;
+    try {
+        block_start_.resize(nb + 1);
+    } catch (const std::bad_alloc&) {
+        return kOptimiseNoMemory;
+    }
+    for (std::size_t x = 0; x < nb; ++x) {
+        block_start_[x] = cells;
+        cells += (std::min(n, (x + 1) * kBlock) - x * kBlock) * block_stride(x);
+    }
+    block_start_[nb] = cells;
+    if (!d_.allocate(cells + kBlock) || !sides_.allocate(2 * extremes + 2 * wide * n)) return kOptimiseNoMemory;
+    std::fill_n(d_.data() + cells, kBlock, 0);
     bmax_ = sides_.data();
     bmin_ = bmax_ + extremes;
     prefix_ = bmin_ + extremes;
@@ -146,7 +157,7 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
             }
             const std::size_t i0 = block * kBlock, i1 = std::min(n, i0 + kBlock);
             for (std::size_t i = i0; i < i1; ++i) {
-                int32_t* di = &d_[i * n];
+                int32_t* di = row_out(i);
                 distance_row(xs.data(), ys.data(), i, i0, n, di, hi.data(), lo.data());
                 for (std::size_t b = block; b < nb; ++b) {
                     bmax_[b * n + i] = hi[b];
@@ -157,7 +168,7 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
                 ra_[i] = static_cast<uint32_t>(i + 1 < n ? i + 1 : n - 1);
                 first_maximum(di, hi.data(), 1, i + 1, n, r_[i], ra_[i]);
             }
-            column_extremes(d_.data(), n, i0, i1, i1, bmax_ + block * n, bmin_ + block * n);
+            column_extremes(row(i0), block_stride(block), i1 - i0, i1, n, bmax_ + block * n, bmin_ + block * n);
             const std::size_t rows = done.fetch_add(i1 - i0, std::memory_order_relaxed) + (i1 - i0);
             // Progress goes out from the calling thread only.
             if (report && row_done) row_done(rows);
@@ -218,7 +229,7 @@ void DistanceTables::column_first_maximum(std::size_t j) {
     for (std::size_t x = 0; x < block; ++x) {
         if (bmax_[x * n_ + j] != top) continue;
         std::size_t i = x * kBlock;
-        while (d_[i * n_ + j] != top) ++i;
+        while (d(i, j) != top) ++i;
         c_[j] = top;
         ca_[j] = static_cast<uint32_t>(i);
         return;

@@ -38,13 +38,17 @@ public:
               const std::function<void(std::size_t rows_done)>& row_done = {});
 
     std::size_t size() const { return n_; }
-    // D is kept as the rows of a square table from each row's own block on
-    // (j >= i - i % kBlock): a row reaches every later point contiguously, a
-    // column every earlier one with a stride of size().
-    int32_t d(std::size_t i, std::size_t j) const { return i <= j ? d_[i * n_ + j] : d_[j * n_ + i]; }
-    const int32_t* row(std::size_t i) const { return &d_[i * n_]; }
-    // Column j, entry i at [i x size()], for the rows i before j's block end.
-    const int32_t* column(std::size_t j) const { return &d_[j]; }
+    // D keeps each row from its own block on (j >= i - i % kBlock), the rows
+    // of a block side by side: row(i)[j] for those j. The points m of block x
+    // before l are down a column: D(m, l) = block_column(x, l)[(m - x kBlock)
+    // x block_stride(x)].
+    int32_t d(std::size_t i, std::size_t j) const { return i <= j ? row(i)[j] : row(j)[i]; }
+    const int32_t* row(std::size_t i) const {
+        const std::size_t x = i / kBlock;
+        return d_.data() + block_start_[x] + (i - x * kBlock) * block_stride(x) - x * kBlock;
+    }
+    const int32_t* block_column(std::size_t x, std::size_t l) const { return row(x * kBlock) + l; }
+    std::size_t block_stride(std::size_t x) const { return n_ - x * kBlock; }
 
     // Extremes of row i over block b (kBlock columns).
     int32_t block_max(std::size_t i, std::size_t b) const { return bmax_[b * n_ + i]; }
@@ -82,8 +86,11 @@ public:
 private:
     void column_first_maximum(std::size_t j);
 
+    int32_t* row_out(std::size_t i) { return const_cast<int32_t*>(row(i)); }
+
     std::size_t n_ = 0;
     std::size_t blocks_ = 0;
+    std::vector<std::size_t> block_start_;  // where each block's rows begin in d_
     int32_t longest_ = 0;
     LargeTable d_;
     // The block tables over all rows share one large allocation beside D's.

@@ -77,7 +77,8 @@ std::array<MatrixPath, 4> free_distances(const DistanceTables& t) {
             five_c = c;
         }
     }
-    const uint32_t b5 = last_column_sum(cc, t.column(five_c), n, 1, five_c, before[five_c]);
+    uint32_t b5 = five_c - 1;
+    while (b5 > 1 && cc[b5] + t.d(b5, five_c) != before[five_c]) --b5;
     const uint32_t d5 = last_pair_sum(t.row(five_c), r, five_c + 1, n - 1, after[five_c]);
     five.point = {t.ca(b5), b5, five_c, d5, t.ra(d5)};
     return out;

@@ -88,46 +88,44 @@ void distance_row(const double* x, const double* y, std::size_t i, std::size_t f
 }
 
 ORLOGIX_KERNEL
-void column_extremes(const int32_t* d, std::size_t n, std::size_t i0, std::size_t i1, std::size_t from, int32_t* hi,
-                     int32_t* lo) {
-    const int32_t* first = d + i0 * n;
-    for (std::size_t j = from; j < n; ++j) hi[j] = lo[j] = first[j];
-    for (std::size_t i = i0 + 1; i < i1; ++i) {
-        const int32_t* r = d + i * n;
-        for (std::size_t j = from; j < n; ++j) {
-            hi[j] = r[j] > hi[j] ? r[j] : hi[j];
-            lo[j] = r[j] < lo[j] ? r[j] : lo[j];
+void column_extremes(const int32_t* first_row, std::size_t stride, std::size_t rows, std::size_t from,
+                     std::size_t to, int32_t* hi, int32_t* lo) {
+    for (std::size_t j = from; j < to; ++j) hi[j] = lo[j] = first_row[j];
+    for (std::size_t r = 1; r < rows; ++r) {
+        const int32_t* row = first_row + r * stride;
+        for (std::size_t j = from; j < to; ++j) {
+            hi[j] = row[j] > hi[j] ? row[j] : hi[j];
+            lo[j] = row[j] < lo[j] ? row[j] : lo[j];
         }
     }
 }
 
-int32_t max_column_sum(const int32_t* a, const int32_t* column, std::size_t stride, uint32_t lo, uint32_t hi) {
+int32_t max_column_sum(const int32_t* a, const int32_t* column, std::size_t stride, uint32_t count) {
     int32_t best = -1;
-    for (uint32_t m = lo; m < hi; ++m) {
-        const int32_t s = a[m] + column[m * stride];
+    for (uint32_t k = 0; k < count; ++k) {
+        const int32_t s = a[k] + column[k * stride];
         best = s > best ? s : best;
     }
     return best;
 }
 
-uint32_t last_column_sum(const int32_t* a, const int32_t* column, std::size_t stride, uint32_t lo, uint32_t hi,
-                         int32_t sum) {
-    for (uint32_t m = hi; m-- > lo;)
-        if (a[m] + column[m * stride] == sum) return m;
-    return lo;
+uint32_t last_column_sum(const int32_t* a, const int32_t* column, std::size_t stride, uint32_t count, int32_t sum) {
+    for (uint32_t k = count; k-- > 0;)
+        if (a[k] + column[k * stride] == sum) return k;
+    return 0;
 }
 
-int32_t max_fai_column_perimeter(const int32_t* a, const int32_t* column, std::size_t stride, int32_t d, uint32_t lo,
-                                 uint32_t hi, uint32_t& at) {
+int32_t max_fai_column_perimeter(const int32_t* a, const int32_t* column, std::size_t stride, int32_t d,
+                                 uint32_t count, uint32_t& at) {
     int32_t best = -1;
-    at = lo;
-    for (uint32_t m = lo; m < hi; ++m) {
-        const int32_t b = column[m * stride];
-        const uint32_t p = static_cast<uint32_t>(a[m] + b + d);
+    at = 0;
+    for (uint32_t k = 0; k < count; ++k) {
+        const int32_t b = column[k * stride];
+        const uint32_t p = static_cast<uint32_t>(a[k] + b + d);
         const int32_t least = static_cast<int32_t>(p * 7u / 25u);
-        if (a[m] >= least && b >= least && d >= least && static_cast<int32_t>(p) >= best) {
+        if (a[k] >= least && b >= least && d >= least && static_cast<int32_t>(p) >= best) {
             best = static_cast<int32_t>(p);
-            at = m;
+            at = k;
         }
     }
     return best;

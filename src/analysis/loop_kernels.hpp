@@ -21,18 +21,19 @@ uint32_t last_pair_sum(const int32_t* a, const int32_t* b, uint32_t lo, uint32_t
 // of kBlock entries from there on.
 void distance_row(const double* x, const double* y, std::size_t i, std::size_t from, std::size_t n, int32_t* out,
                   int32_t* hi, int32_t* lo);
-// hi[j] / lo[j] = max / min of d[i * n + j] over the rows i in [i0, i1), j in [from, n).
-void column_extremes(const int32_t* d, std::size_t n, std::size_t i0, std::size_t i1, std::size_t from, int32_t* hi,
-                     int32_t* lo);
-// The same as max_pair_sum and last_pair_sum with the second operand read
-// down a column: b[m] = column[m x stride]; and the greatest P = a[m] + b[m]
-// + d where every side is at least P x 7 / 25, with the last m that gives it
-// (-1 and lo when no m qualifies).
-int32_t max_column_sum(const int32_t* a, const int32_t* column, std::size_t stride, uint32_t lo, uint32_t hi);
-uint32_t last_column_sum(const int32_t* a, const int32_t* column, std::size_t stride, uint32_t lo, uint32_t hi,
-                         int32_t sum);
-int32_t max_fai_column_perimeter(const int32_t* a, const int32_t* column, std::size_t stride, int32_t d, uint32_t lo,
-                                 uint32_t hi, uint32_t& at);
+// hi[j] / lo[j] = max / min of first_row[r x stride + j] over the rows r in
+// [0, rows), j in [from, to).
+void column_extremes(const int32_t* first_row, std::size_t stride, std::size_t rows, std::size_t from,
+                     std::size_t to, int32_t* hi, int32_t* lo);
+// The same as max_pair_sum and last_pair_sum over k in [0, count) with the
+// second operand read down a column: b[k] = column[k x stride] (last: the
+// offset, 0 when none); and the greatest P = a[k] + b[k] + d where every side
+// is at least P x 7 / 25, with the last k that gives it (-1 and 0 when no k
+// qualifies).
+int32_t max_column_sum(const int32_t* a, const int32_t* column, std::size_t stride, uint32_t count);
+uint32_t last_column_sum(const int32_t* a, const int32_t* column, std::size_t stride, uint32_t count, int32_t sum);
+int32_t max_fai_column_perimeter(const int32_t* a, const int32_t* column, std::size_t stride, int32_t d,
+                                 uint32_t count, uint32_t& at);
 // best[j] = max(best[j], row[j] + add), j in [0, count).
 void raise_to_sums(int32_t* best, const int32_t* row, int32_t add, std::size_t count);
 

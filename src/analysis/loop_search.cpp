@@ -203,10 +203,11 @@ private:
     // The turn points m in [lo, hi) of corners k, l with gap g; D(k, m) lies from ak_lo to ak there.
     void turn_points(uint32_t k, uint32_t l, uint32_t lo, uint32_t hi, int64_t g, int64_t ak_lo, int64_t ak) {
         const int32_t* dk = t_.row(k);
-        const int32_t* dl = t_.column(l);  // D(m, l) of the turn points m before l
-        const std::size_t stride = t_.size();
+        const std::size_t mb = lo / kBlock, stride = t_.block_stride(mb);
+        // D(m, l) of the turn points m from lo on, down a column.
+        const int32_t* dl = t_.block_column(mb, l) + (lo - mb * kBlock) * stride;
+        const uint32_t count = hi - lo;
         const int64_t d = dk[l];
-        const std::size_t mb = lo / kBlock;
         const int64_t most = bound({ak_lo, ak, t_.block_min(l, mb), t_.block_max(l, mb), d, d});
         const bool five = rule_ == ClosingRule::OneFifth;
         // Skip only when the bound is strictly below the best: an equal score
@@ -215,12 +216,14 @@ private:
         int64_t p;
         uint32_t m;
         if (shape_ == Shape::Flat) {
-            const int32_t s = max_column_sum(dk, dl, stride, lo, hi);
+            const int32_t s = max_column_sum(dk + lo, dl, stride, count);
             p = s + d;
-            m = last_column_sum(dk, dl, stride, lo, hi, s);
+            m = lo + last_column_sum(dk + lo, dl, stride, count, s);
         } else {
-            p = max_fai_column_perimeter(dk, dl, stride, static_cast<int32_t>(d), lo, hi, m);
+            uint32_t at = 0;
+            p = max_fai_column_perimeter(dk + lo, dl, stride, static_cast<int32_t>(d), count, at);
             if (p < 0) return;
+            m = lo + at;
         }
         if (five && p <= 5 * g) return;
         if (beats(p - g, k, l, m, best)) {
@@ -348,7 +351,6 @@ LoopCandidate search_olc_out_and_return(const DistanceTables& t, int32_t limit, 
             // C(j) bounds D(m, j) of every earlier m.
             const int64_t most = int64_t{prefix[j]} + t.c(j);
             if (best.found && most < best.score) continue;
-            const int32_t* dj = t.column(j);
             const int64_t need = best.found ? best.score : 0;
             int32_t s = -1;
             uint32_t k = 0;
@@ -356,10 +358,12 @@ LoopCandidate search_olc_out_and_return(const DistanceTables& t, int32_t limit, 
                 if (int64_t{t.block_max(i, blk)} + t.block_max(j, blk) < need) continue;
                 const uint32_t from = std::max<uint32_t>(i + 1, blk * kBlock);
                 const uint32_t to = std::min<uint32_t>(j, blk * kBlock + kBlock);
-                const int32_t here = max_column_sum(di, dj, n, from, to);
+                const std::size_t stride = t.block_stride(blk);
+                const int32_t* dj = t.block_column(blk, j) + (from - blk * kBlock) * stride;
+                const int32_t here = max_column_sum(di + from, dj, stride, to - from);
                 if (here >= s) {
                     s = here;
-                    k = last_column_sum(di, dj, n, from, to, here);
+                    k = from + last_column_sum(di + from, dj, stride, to - from, here);
                 }
             }
             if (s >= need && beats(s, i, j, k, best)) take(best, s, i, j, k);
