@@ -11,13 +11,25 @@
 
 namespace orlogix {
 
+const ContestRules& contest_rules_named(std::string_view name) {
+    const ContestRules* rules = find_contest_rules(name);
+    return rules != nullptr ? *rules : contest_rule_sets()[0];
+}
+
+FlightNote contest_flight_note(const ContestRules& rules, double time_limit_seconds) {
+    return [&rules, time_limit_seconds](const std::vector<TrackPosition>& positions) {
+        ContestOptions options;
+        options.time_limit_seconds = time_limit_seconds;
+        return contest_summary(score_contest(positions, rules, options));
+    };
+}
+
 int report_xc_score(Reporter& r, const CommandLine& c, const std::vector<TrackPosition>& positions, std::FILE* out) {
-    const ContestRules* rules = find_contest_rules(c.xc_rules);
-    if (rules == nullptr) rules = &contest_rule_sets()[0];
+    const ContestRules& rules = contest_rules_named(c.xc_rules);
     ContestOptions options;
     options.time_limit_seconds = c.timeout;
-    const ContestScore score = score_contest(positions, *rules, options);
-    std::fprintf(out, "Rules: %s\n", std::string(rules->name).c_str());
+    const ContestScore score = score_contest(positions, rules, options);
+    std::fprintf(out, "Rules: %s\n", std::string(rules.name).c_str());
     for (const std::string& line : contest_lines(score, positions)) std::fprintf(out, "%s\n", line.c_str());
     std::fflush(out);
     if (c.xc_out.empty()) return 0;

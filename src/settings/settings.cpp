@@ -78,6 +78,7 @@ const std::vector<SettingEntry>& settings_table() {
         text("OlcRegion", 8, &S::olc_region, ""),
         number("OlcLongFileName", &S::olc_long_file_name, 0),
         number("DsxDataMode", &S::dsx_data_mode, 0),
+        text("ContestRules", 16, &S::contest_rules, "XContest"),
     };
     return table;
 }

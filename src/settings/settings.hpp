@@ -1,5 +1,5 @@
 #pragma once
-// The remembered configuration: one table of 48 named values, read once at
+// The remembered configuration: one table of 49 named values, read once at
 // start-up and written back once at shutdown (never while a command line runs).
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +33,7 @@ struct Settings {
         olc_call_sign, olc_start_place, olc_region;
     int64_t olc_long_file_name = 0;
     int64_t dsx_data_mode = 0;
+    std::string contest_rules;  // the contest rules the window scores flights by
 };
 
 enum class SettingType { Text, Number };
@@ -51,7 +52,7 @@ struct SettingEntry {
     int64_t number_default;
 };
 
-// The 48 entries in their stored order.
+// The 49 entries in their stored order.
 const std::vector<SettingEntry>& settings_table();
 
 // Every value at its default; home is the user's home folder.

@@ -24,6 +24,7 @@
 #include "ui/list_views.hpp"
 #include "ui/rotate_dialog.hpp"
 #include "ui/qt_reporter.hpp"
+#include "ui/contest_run.hpp"
 #include "ui/track_drawing.hpp"
 
 class QAction;
@@ -255,6 +256,9 @@ private:
     int32_t last_waypoint_latitude_ = 0, last_waypoint_longitude_ = 0;
     CurrentPilot current_pilot_;
     PilotIds found_ids_;  // by the last competition download
+    // The last contest score the statistics finished: "Show track" of the
+    // same fixes draws it without scoring again.
+    std::shared_ptr<const ScoredFlight> last_contest_;
 };
 
 }  // namespace orlogix::ui

@@ -19,12 +19,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "access/debug_trace.hpp"
 #include "analysis/flight_statistics.hpp"
 #include "analysis/track_filters.hpp"
 #include "control/command_runner.hpp"
+#include "control/xc_score_command.hpp"
 #include "core/text_buffer.hpp"
 #include "formats/gpx/reader.hpp"
 #include "formats/gpx/writer.hpp"
@@ -49,6 +51,13 @@ namespace orlogix::ui {
 
 namespace {
 QString q(const std::string& s) { return QString::fromStdString(s); }
+
+// A picture waits no longer for its contest flight: the best found by then is drawn.
+constexpr double kTrackViewContestSeconds = 20.0;
+
+bool same_fixes(const std::vector<TrackPosition>& a, const std::vector<TrackPosition>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(TrackPosition)) == 0;
+}
 }  // namespace
 
 bool MainWindow::choose_log_parts(std::vector<TrackPosition>& positions) {
@@ -96,10 +105,15 @@ void MainWindow::show_track() {
         reporter_->error_box(title, "Less than 2 positions selected");
         return;
     }
-    std::vector<TrackPosition> positions;
-    positions.reserve(rows.size());
-    for (std::size_t r : rows) positions.push_back(data_.track_log.positions[r]);
-    track_view_ = new TrackViewWindow(prepare_track_drawing(positions), this);
+    auto positions = std::make_shared<std::vector<TrackPosition>>();
+    positions->reserve(rows.size());
+    for (std::size_t r : rows) positions->push_back(data_.track_log.positions[r]);
+    track_view_ = new TrackViewWindow(prepare_track_drawing(*positions), this);
+    const ContestRules& rules = contest_rules_named(settings_.contest_rules);
+    if (last_contest_ && last_contest_->score.rules == &rules && same_fixes(*last_contest_->positions, *positions))
+        track_view_->show_contest(last_contest_);
+    else
+        track_view_->score_contest(std::move(positions), rules, kTrackViewContestSeconds);
     track_view_->show();
 }
 
@@ -119,6 +133,7 @@ void MainWindow::flight_statistics() {
     ss.vario_filter = static_cast<uint32_t>(settings_.vario_filter);
     ss.log_filter = settings_.log_filter != 0;
     ss.optimisation.loop_flight_gap = static_cast<uint32_t>(settings_.loop_flight_gap);
+    ss.contest_rules.clear();  // the dialog scores it, under the rules it offers
     const long long count = static_cast<long long>(selection.size());
     if (session->prepare(*reporter_, count, std::move(selection), data_.track_log.header, ss, calendar_now()) != 0)
         return;
@@ -138,9 +153,12 @@ void MainWindow::flight_statistics() {
     std::optional<std::string> instrument;
     if (!data_.track_log.header.instrument_description.empty()) instrument = data_.track_log.header.instrument_description;
     StatisticsDialog d(*reporter_, std::move(session), save_path, instrument,
-                       static_cast<uint32_t>(settings_.loop_flight_gap), this);
+                       static_cast<uint32_t>(settings_.loop_flight_gap), contest_rules_named(settings_.contest_rules),
+                       this);
     run_dialog(d);
     if (d.saved()) data_.track_log.header.saved = 1;
+    settings_.contest_rules = std::string(d.contest_rules().name);
+    if (auto scored = d.contest_result()) last_contest_ = std::move(scored);
 }
 
 void MainWindow::olc_statistics(bool igc_buffer) {

@@ -41,6 +41,7 @@
 #include "core/file_names.hpp"
 #include "formats/commands/track_write.hpp"
 #include "control/trip_analysis.hpp"
+#include "control/xc_score_command.hpp"
 #include "access/port_list.hpp"
 #include "ui/menu_table.hpp"
 #include "ui/igc_dialog.hpp"
@@ -58,6 +59,10 @@ namespace orlogix::ui {
 namespace {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
+
+// The batch runs while the window waits: each flight's contest search stops
+// here with the best it found.
+constexpr double kBatchContestSeconds = 10.0;
 
 }  // namespace
 
@@ -186,6 +191,7 @@ void MainWindow::batch_convert(bool to_igc) {
     BatchOptions options;
     options.batch_start = calendar_now();
     options.max_gap = static_cast<uint32_t>(settings_.loop_flight_gap);
+    options.flight_note = contest_flight_note(contest_rules_named(settings_.contest_rules), kBatchContestSeconds);
     if (to_igc)
         batch_convert_kml_to_igc(*reporter_, files, options);
     else

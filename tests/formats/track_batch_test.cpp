@@ -87,6 +87,22 @@ TEST_F(TrackBatch, FirstFailureStopsTheBatch) {
     EXPECT_FALSE(fs::exists(path("tri.kml")));
 }
 
+TEST_F(TrackBatch, EachConvertedFlightsNoteFollowsTheCount) {
+    copy_flight("d3p.igc");
+    copy_flight("tri.igc");
+    ASSERT_EQ(write_file_atomic(path("notes.txt"), "x"), 0);
+    BatchOptions options;
+    options.flight_note = [](const std::vector<TrackPosition>& p) { return std::to_string(p.size()) + " fixes"; };
+    // The fix counts of tests/data/flights/MANIFEST.tsv; the failed file has none.
+    EXPECT_EQ(batch_convert_igc_to_kml(r_, {path("d3p.igc"), path("tri.igc"), path("notes.txt")}, options, no_analysis),
+              -1);
+    EXPECT_EQ(r_.boxes().back().text, "2 file(s) converted\n\nd3p.igc: 2527 fixes\ntri.igc: 4514 fixes");
+    // Converting to IGC analyses nothing: the count alone.
+    test::RecordingReporter back;
+    EXPECT_EQ(batch_convert_kml_to_igc(back, {path("d3p.kml")}, options), 1);
+    EXPECT_EQ(back.boxes().back().text, "1 file(s) converted");
+}
+
 TEST_F(TrackBatch, UpperCaseExtensionCounts) {
     ASSERT_EQ(write_file_atomic(path("D3P.IGC"), test::data_file("flights/d3p.igc")), 0);
     EXPECT_EQ(batch_convert_igc_to_kml(r_, {path("D3P.IGC")}, {}, no_analysis), 1) << r_.last_error().text;

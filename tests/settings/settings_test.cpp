@@ -38,9 +38,9 @@ protected:
     test::RecordingReporter reporter_;
 };
 
-TEST(SettingsTable, FortyEightEntriesInStoredOrder) {
+TEST(SettingsTable, FortyNineEntriesInStoredOrder) {
     const auto& t = settings_table();
-    ASSERT_EQ(t.size(), 48u);
+    ASSERT_EQ(t.size(), 49u);
     EXPECT_STREQ(t[0].name, "PilotListName");
     EXPECT_STREQ(t[10].name, "PortName");
     EXPECT_STREQ(t[17].name, "CompTimeStart");
@@ -49,6 +49,9 @@ TEST(SettingsTable, FortyEightEntriesInStoredOrder) {
     EXPECT_STREQ(t[35].name, "IgcSaveMask");
     EXPECT_EQ(t[35].number_default, 5);
     EXPECT_STREQ(t[47].name, "DsxDataMode");
+    // The window's contest rules came after the others, so older files keep their order.
+    EXPECT_STREQ(t[48].name, "ContestRules");
+    EXPECT_STREQ(t[48].text_default, "XContest");
     for (std::size_t i = 0; i < t.size(); ++i)
         for (std::size_t j = i + 1; j < t.size(); ++j) EXPECT_STRNE(t[i].name, t[j].name);
 }
@@ -63,6 +66,7 @@ TEST_F(SettingsTest, FirstStartWithoutAnyStoreTakesDefaultsAndSavesAllValues) {
     EXPECT_EQ(s.loop_flight_gap, 800);
     EXPECT_EQ(s.igc_pilot_name, "None");
     EXPECT_EQ(s.igc_dir, paths_.home);  // folder defaults are the home folder
+    EXPECT_EQ(s.contest_rules, "XContest");
     ASSERT_EQ(store.save(reporter_, s), 0);
     std::string text = read(paths_.user_file);
     std::size_t lines = 0, previous = 0;
@@ -73,7 +77,7 @@ TEST_F(SettingsTest, FirstStartWithoutAnyStoreTakesDefaultsAndSavesAllValues) {
         previous = at;
         ++lines;
     }
-    EXPECT_EQ(lines, 48u);
+    EXPECT_EQ(lines, 49u);
     EXPECT_TRUE(reporter_.boxes().empty());
 }
 
@@ -98,6 +102,7 @@ TEST_F(SettingsTest, StoredValuesWinOverTheDefaultsCopyAndRoundTrip) {
         s.port_name = "COM12";
         s.comp_time_start = 0xF0000000;  // an unsigned time stamp above 2^31
         s.olc_first_name = "Jo = Smith";
+        s.contest_rules = "FFVL";
         ASSERT_EQ(store.save(reporter_, s), 0);
     }
     SettingsStore again(paths_);
@@ -107,6 +112,7 @@ TEST_F(SettingsTest, StoredValuesWinOverTheDefaultsCopyAndRoundTrip) {
     EXPECT_EQ(s.port_name, "COM12");
     EXPECT_EQ(s.comp_time_start, 0xF0000000LL);
     EXPECT_EQ(s.olc_first_name, "Jo = Smith");
+    EXPECT_EQ(s.contest_rules, "FFVL");
 }
 
 TEST(SettingsText, TextsAreCutToTheirWorkingFieldsAndBadNumbersKeepDefaults) {

@@ -125,11 +125,16 @@ TEST_F(FileMenus, BatchConversionsWriteBesideEachFileAndBack) {
     ASSERT_GT(read_track_file(r, path("b.igc"), before), 0);
 
     answer_dialog("a.igc", 0, {"a.igc", "b.igc"});
+    w.settings().contest_rules = "FFVL";
     w.command(40171);
     EXPECT_TRUE(last_request_.multiple);
     ASSERT_TRUE(std::filesystem::exists(path("a.kml")));
     ASSERT_TRUE(std::filesystem::exists(path("b.kml")));
-    EXPECT_TRUE(has_box("Convert .igc to .kml", "2 file(s) converted"));
+    // Each flight's contest score under the remembered rules (the peer's figures, tests/data/contest).
+    EXPECT_TRUE(has_box("Convert .igc to .kml", "2 file(s) converted\n\n"
+                                                "a.igc: Free distance, 53.35 points (FFVL, optimal)\n"
+                                                "b.igc: Flat triangle, 17.52 points (FFVL, optimal)"))
+        << boxes_.back().text;
 
     std::filesystem::remove(path("b.igc"));
     answer_dialog("b.kml", 0, {"b.kml"});

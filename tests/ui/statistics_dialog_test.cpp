@@ -1,6 +1,8 @@
-// The flight statistics dialog: figures, the background optimisation, halt, save.
+// The flight statistics dialog: figures, the background optimisation, the
+// contest score under the chosen rules, halt, save.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QItemSelectionModel>
 #include <QPlainTextEdit>
 #include <QTableView>
@@ -39,7 +41,7 @@ TEST_F(Statistics, FiguresAtOnceResultsFromTheWorkerAndASavedLogbook) {
     w.set_dialog_handler([&](QDialog& d) {
         auto& s = dynamic_cast<StatisticsDialog&>(d);
         date = s.field("date");
-        EXPECT_TRUE(pump_until([&] { return !s.field("result6").empty(); }));
+        EXPECT_TRUE(pump_until([&] { return s.field("result7").find(" points (") != std::string::npos; }));
         for (int i = 0; i < 8; ++i) results.push_back(s.field(("result" + std::to_string(i)).c_str()));
         s.description->setPlainText("Evening flight");
         saved = s.save();
@@ -82,6 +84,98 @@ TEST_F(Statistics, SaveBeforeTheEndIsRefusedAndHaltShowsIt) {
     EXPECT_TRUE(has_box("Save track log", "Statistics not yet finished"));
     EXPECT_EQ(status, "Computation halted");
     EXPECT_EQ(w.data().track_log.header.saved, 0u);
+}
+
+TEST_F(Statistics, ChosenRulesScoreAgainAndAreRemembered) {
+    MainWindow& w = open_window();
+    w.settings().log_filter = 0;
+    ASSERT_GT(w.open_track_file(test::flight_path("tri.igc")), 0);
+    w.command(40042);  // every fix, as the peer scored the file
+    auto has = [](const std::string& text, const char* part) { return text.find(part) != std::string::npos; };
+    std::string offered, first, chosen, status;
+    w.set_dialog_handler([&](QDialog& d) {
+        auto& s = dynamic_cast<StatisticsDialog&>(d);
+        for (int i = 0; i < s.rules_box()->count(); ++i) offered += s.rules_box()->itemText(i).toStdString() + " ";
+        offered += "/ " + s.rules_box()->currentText().toStdString();
+        EXPECT_TRUE(pump_until([&] { return has(s.field("result7"), " points ("); }, 60000));
+        first = s.field("result7");
+        s.rules_box()->setCurrentText("FFVL");
+        EXPECT_TRUE(pump_until([&] { return has(s.field("result7"), "(FFVL"); }, 60000));
+        chosen = s.field("result7");
+        status = s.status_text();
+        return 0;
+    });
+    w.command(40115);
+    EXPECT_EQ(offered, "XContest FFVL FAI / XContest");
+    // The peer's scores of this flight (tests/data/contest).
+    EXPECT_EQ(first, "Free triangle, 15.60 points (XContest, optimal)");
+    EXPECT_EQ(chosen, "Flat triangle, 17.52 points (FFVL, optimal)");
+    EXPECT_EQ(status.rfind("Contest score completed (", 0), 0u) << status;
+    EXPECT_EQ(w.settings().contest_rules, "FFVL");
+
+    // The choice outlives the window: written at its end, the next one starts on it.
+    w.close_main_window();
+    std::string ini;
+    ASSERT_EQ(read_file(paths_.user_file, ini), 0);
+    EXPECT_NE(ini.find("\nContestRules=FFVL\n"), std::string::npos);
+    window_.reset();
+    MainWindow& again = window_with_selection(0, 399);
+    EXPECT_EQ(again.settings().contest_rules, "FFVL");
+    std::string reopened, result;
+    again.set_dialog_handler([&](QDialog& d) {
+        auto& s = dynamic_cast<StatisticsDialog&>(d);
+        reopened = s.rules_box()->currentText().toStdString();
+        EXPECT_TRUE(pump_until([&] { return has(s.field("result7"), " points ("); }, 60000));
+        result = s.field("result7");
+        return 0;
+    });
+    again.command(40115);
+    EXPECT_EQ(reopened, "FFVL");
+    EXPECT_TRUE(has(result, " points (FFVL, optimal)")) << result;
+}
+
+TEST_F(Statistics, HaltDuringTheContestScoreKeepsTheResults) {
+    MainWindow& w = open_window();
+    w.settings().log_filter = 0;
+    ASSERT_GT(w.open_track_file(test::flight_path("freeflight-xcontest-465.33.igc")), 0);
+    w.command(40042);  // its triangles take the contest search seconds
+    std::string result, status, six;
+    bool optimised = false;
+    w.set_dialog_handler([&](QDialog& d) {
+        auto& s = dynamic_cast<StatisticsDialog&>(d);
+        EXPECT_TRUE(pump_until([&] { return s.field("result7") == "Computing..."; }, 60000));
+        s.halt();
+        EXPECT_TRUE(pump_until([&] { return s.field("result7") != "Computing..."; }, 60000));
+        result = s.field("result7");
+        status = s.status_text();
+        six = s.field("result6");
+        optimised = s.finished();  // the optimisation's results stand: the log may be saved
+        return 0;
+    });
+    w.command(40115);
+    EXPECT_EQ(result, "halted (XContest)");
+    EXPECT_EQ(status, "Computation halted");
+    EXPECT_FALSE(six.empty());
+    EXPECT_TRUE(optimised);
+}
+
+TEST_F(Statistics, RulesChosenDuringAScoreReplaceIt) {
+    MainWindow& w = open_window();
+    w.settings().log_filter = 0;
+    ASSERT_GT(w.open_track_file(test::flight_path("out-and-return-record.igc")), 0);
+    w.command(40042);
+    std::string result;
+    w.set_dialog_handler([&](QDialog& d) {
+        auto& s = dynamic_cast<StatisticsDialog&>(d);
+        EXPECT_TRUE(pump_until([&] { return s.field("result7") == "Computing..."; }, 60000));
+        s.rules_box()->setCurrentText("FFVL");
+        // The first result to arrive is the new rules': the XContest search never reports.
+        EXPECT_TRUE(pump_until([&] { return s.field("result7") != "Computing..."; }, 60000));
+        result = s.field("result7");
+        return 0;
+    });
+    w.command(40115);
+    EXPECT_NE(result.find(" points (FFVL, "), std::string::npos) << result;
 }
 
 TEST_F(Statistics, TooFewPositionsCloseBeforeTheDialog) {

@@ -15,15 +15,6 @@ std::string clock_text(uint32_t time) {
     return text;
 }
 
-// Indices of the points of a result in flight order: start or closing start,
-// the turn points, finish or closing end.
-std::vector<uint32_t> flight_points(const ContestResult& r) {
-    std::vector<uint32_t> p{r.start, r.turnpoints[0], r.turnpoints[1]};
-    if (r.type->shape != ContestShape::OutAndReturn) p.push_back(r.turnpoints[2]);
-    p.push_back(r.finish);
-    return p;
-}
-
 std::string gap_text(const ContestResult& r) {
     if (r.optimal) return "optimal";
     char text[64];
@@ -51,6 +42,26 @@ std::string line_feature(const TrackPosition& a, const TrackPosition& b, const s
 }
 
 }  // namespace
+
+std::string contest_progress(const ContestRules& rules, int types_done) {
+    return "Contest score (" + std::string(rules.name) + "): " + std::to_string(types_done) + " of " +
+           std::to_string(rules.types.size()) + " types scored";
+}
+
+std::vector<uint32_t> contest_flight_points(const ContestResult& r) {
+    std::vector<uint32_t> p{r.start, r.turnpoints[0], r.turnpoints[1]};
+    if (r.type->shape != ContestShape::OutAndReturn) p.push_back(r.turnpoints[2]);
+    p.push_back(r.finish);
+    return p;
+}
+
+std::vector<uint32_t> contest_leg_path(const ContestResult& r) {
+    const std::vector<uint32_t> p = contest_flight_points(r);
+    if (r.type->shape == ContestShape::FreeDistance) return p;
+    std::vector<uint32_t> path(p.begin() + 1, p.end() - 1);
+    path.push_back(path.front());
+    return path;
+}
 
 std::vector<std::string> contest_lines(const ContestScore& score, const std::vector<TrackPosition>& positions) {
     std::vector<std::string> lines;
@@ -94,16 +105,14 @@ std::string contest_geojson(const ContestScore& score, const std::vector<TrackPo
     if (score.best >= 0) {
         const ContestResult& r = score.types[score.best];
         const bool closed = r.type->shape != ContestShape::FreeDistance;
-        const std::vector<uint32_t> p = flight_points(r);
+        const std::vector<uint32_t> p = contest_flight_points(r);
         std::vector<std::string> parts;
         parts.push_back(point_feature(positions[p.front()], closed ? "cp_in" : "start", p.front()));
         for (std::size_t k = 1; k + 1 < p.size(); ++k) {
             parts.push_back(point_feature(positions[p[k]], "tp" + std::to_string(k - 1), p[k]));
         }
         parts.push_back(point_feature(positions[p.back()], closed ? "cp_out" : "finish", p.back()));
-        // Legs: the free distance from start to finish; a closed flight around its turn points and back.
-        std::vector<uint32_t> path(p.begin() + (closed ? 1 : 0), p.end() - (closed ? 1 : 0));
-        if (closed) path.push_back(path.front());
+        const std::vector<uint32_t> path = contest_leg_path(r);
         for (std::size_t k = 0; k + 1 < path.size(); ++k) {
             parts.push_back(line_feature(positions[path[k]], positions[path[k + 1]], "seg" + std::to_string(k)));
         }

@@ -21,6 +21,16 @@ std::vector<std::string> contest_lines(const ContestScore& score, const std::vec
 // optimal)", "(XContest, within 0.52 %)", "none (XContest)", or "halted (XContest)".
 std::string contest_summary(const ContestScore& score);
 
+// How far a scoring has got: "Contest score (XContest): 2 of 5 types scored".
+std::string contest_progress(const ContestRules& rules, int types_done);
+
+// The fixes of a result in flight order: the start (or the closing pair's
+// first fix), the turn points, the finish (or the closing pair's second).
+std::vector<uint32_t> contest_flight_points(const ContestResult& r);
+// The legs that count, as a path of fixes: from the start over the turn points
+// to the finish, or round the turn points and back to the first.
+std::vector<uint32_t> contest_leg_path(const ContestResult& r);
+
 // The best flight of the score ("{...}" with an empty feature list when none).
 std::string contest_geojson(const ContestScore& score, const std::vector<TrackPosition>& positions);
 

@@ -1,6 +1,7 @@
 #include "formats/commands/track_batch.hpp"
 
 #include <cerrno>
+#include <filesystem>
 
 #include "core/file_read.hpp"
 #include "core/report.hpp"
@@ -19,9 +20,10 @@ namespace {
 // The platform's path limit takes the place of the old 260 characters.
 constexpr std::size_t kBatchPathLimit = 4096;
 
-// One conversion: the input bytes to the output bytes, or -1 after the
-// converter reported ("File decode error" and the like).
-using Converter = std::function<int(const std::string& bytes, std::string& out)>;
+// One conversion: the input bytes to the output bytes and a note on the
+// flight for the closing report, or -1 after the converter reported ("File
+// decode error" and the like).
+using Converter = std::function<int(const std::string& bytes, std::string& out, std::string& note)>;
 
 // Any case, so that "FLIGHT.IGC" counts as an IGC file.
 int run_batch(Reporter& r, const char* title, const std::vector<std::string>& files, const char* from_id,
@@ -34,6 +36,7 @@ int run_batch(Reporter& r, const char* title, const std::vector<std::string>& fi
     }
     int converted = 0;
     bool failed = false;
+    std::string notes;
     for (const std::string& path : files) {
         auto fail = [&](const char* text) {
             r.error_box(title, text);
@@ -59,8 +62,8 @@ int run_batch(Reporter& r, const char* title, const std::vector<std::string>& fi
             case FileReadStep::Done: break;
         }
         if (failed) break;
-        std::string out;
-        if (convert(bytes, out) != 0) {
+        std::string out, note;
+        if (convert(bytes, out, note) != 0) {
             failed = true;
             break;
         }
@@ -69,15 +72,18 @@ int run_batch(Reporter& r, const char* title, const std::vector<std::string>& fi
             break;
         }
         ++converted;
+        if (!note.empty()) notes += "\n" + std::filesystem::path(path).filename().string() + ": " + note;
     }
-    r.notice_box(title, strformat("%d file(s) converted", converted));
+    std::string report = strformat("%d file(s) converted", converted);
+    if (!notes.empty()) report += "\n" + notes;
+    r.notice_box(title, report);
     return failed ? -1 : converted;
 }
 
 }  // namespace
 
 int batch_convert_kml_to_igc(Reporter& r, const std::vector<std::string>& files, const BatchOptions& options) {
-    return run_batch(r, kBatchKmlToIgcTitle, files, "kml", "igc", [&](const std::string& bytes, std::string& out) {
+    return run_batch(r, kBatchKmlToIgcTitle, files, "kml", "igc", [&](const std::string& bytes, std::string& out, std::string&) {
         KmlTrack track;
         // Silent: the first track, and the reader's own boxes are not shown.
         class Quiet : public Reporter {
@@ -108,13 +114,15 @@ int batch_convert_kml_to_igc(Reporter& r, const std::vector<std::string>& files,
 
 int batch_convert_igc_to_kml(Reporter& r, const std::vector<std::string>& files, const BatchOptions& options,
                              const TripAnalysis& analyse) {
-    return run_batch(r, kBatchIgcToKmlTitle, files, "igc", "kml", [&](const std::string& bytes, std::string& out) {
+    return run_batch(r, kBatchIgcToKmlTitle, files, "igc", "kml",
+                     [&](const std::string& bytes, std::string& out, std::string& note) {
         IgcParsed parsed;
         IgcParseError err;
         if (parse_igc(bytes, parsed, err) < 0) {
             r.error_box(kBatchIgcToKmlTitle, "File decode error");
             return -1;
         }
+        if (options.flight_note) note = options.flight_note(parsed.positions);
         GoogleEarthOptions o;
         o.download_flag = false;
         o.times_in_utc = false;

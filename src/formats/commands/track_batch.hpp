@@ -16,15 +16,21 @@ inline constexpr const char* kBatchKmlToIgcTitle = "Convert .kml to .igc";
 inline constexpr const char* kBatchIgcToKmlTitle = "Convert .igc to .kml";
 inline constexpr const char* kDatReadTitle = "Reading .dat log file";
 
+// A line on a converted flight for the closing report (the contest score);
+// the analysis lives above this library, so the caller hands it in.
+using FlightNote = std::function<std::string(const std::vector<TrackPosition>& positions)>;
+
 struct BatchOptions {
     CalendarTime batch_start;   // written as the download time
     uint32_t max_gap = 800;     // the loop searches' allowable gap (IGC to KML)
     int program_version = kProgramVersionHundredths;
+    FlightNote flight_note;     // IGC to KML: a line per flight; none when empty
 };
 
 // Each file in order: the status line shows its name, then it is read,
 // converted and written. The first failure is shown titled with the batch's
-// title and stops the batch; "%d file(s) converted" closes it either way.
+// title and stops the batch; "%d file(s) converted" closes it either way,
+// followed by "name: note" for each converted flight that has a note.
 // The number converted, or -1 when a file failed (or none was given: "No
 // file(s) selected").
 int batch_convert_kml_to_igc(Reporter& r, const std::vector<std::string>& files, const BatchOptions& options);
