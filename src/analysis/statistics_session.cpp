@@ -1,7 +1,5 @@
 #include "analysis/statistics_session.hpp"
 
-#include "analysis/contest/contest_report.hpp"
-
 #include <cerrno>
 
 #include "analysis/optimise.hpp"
@@ -70,10 +68,6 @@ void StatisticsSession::start(Reporter& r, ProgressText status) {
         if (rc != 0) return;  // halted: no results
         stats_.results = results;
         std::vector<std::string> fields = result_texts(results);
-        if (const ContestRules* rules = find_contest_rules(settings_.contest_rules)) {
-            const ContestScore score = score_contest(stats_.positions, *rules, {}, {}, HaltToken(&halt_));
-            fields.push_back(contest_summary(score));
-        }
         {
             std::lock_guard<std::mutex> lock(mutex_);
             fields_ = std::move(fields);

@@ -18,7 +18,6 @@ struct StatisticsSettings {
     uint32_t vario_filter = 0;  // m/s, 0 off
     bool log_filter = true;     // track speed analysis
     OptimisationSettings optimisation;
-    std::string contest_rules = "XContest";  // the contest score beside the results; empty: none
 };
 
 class StatisticsSession {
@@ -47,8 +46,7 @@ public:
     int check_save(Reporter& r) const;
 
     const FlightStatistics& statistics() const { return stats_; }
-    // The seven result field texts, once finished, and the contest score's
-    // ("Closed FAI triangle, 189.95 points (XContest, optimal)") when asked for.
+    // The seven result field texts, once finished.
     std::vector<std::string> result_fields() const;
 
 private:

@@ -133,7 +133,6 @@ void MainWindow::flight_statistics() {
     ss.vario_filter = static_cast<uint32_t>(settings_.vario_filter);
     ss.log_filter = settings_.log_filter != 0;
     ss.optimisation.loop_flight_gap = static_cast<uint32_t>(settings_.loop_flight_gap);
-    ss.contest_rules.clear();  // the dialog scores it, under the rules it offers
     const long long count = static_cast<long long>(selection.size());
     if (session->prepare(*reporter_, count, std::move(selection), data_.track_log.header, ss, calendar_now()) != 0)
         return;
