@@ -1,5 +1,8 @@
 #include "control/trip_analysis.hpp"
 
+#include <system_error>
+#include <thread>
+
 #include "analysis/flight_statistics.hpp"
 #include "analysis/optimise.hpp"
 
@@ -7,11 +10,21 @@ namespace orlogix {
 
 TripAnalysis make_trip_analysis(uint32_t loop_flight_gap, bool no_loop_opt) {
     return [loop_flight_gap, no_loop_opt](FlightStatistics& record) {
-        compute_statistics(record);
+        // The statistics and the optimisation only read the positions and
+        // write fields of their own, so the statistics fill the gaps the
+        // optimisation leaves on the cores.
+        std::thread statistics;
+        try {
+            statistics = std::thread([&record] { compute_statistics(record); });
+        } catch (const std::system_error&) {
+            compute_statistics(record);
+        }
         OptimisationSettings settings;
         settings.loop_flight_gap = loop_flight_gap;
         settings.no_loop_opt = no_loop_opt;
-        return optimise_track(record.positions, settings, record.results);
+        const int rc = optimise_track(record.positions, settings, record.results);
+        if (statistics.joinable()) statistics.join();
+        return rc;
     };
 }
 
