@@ -146,7 +146,22 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     // earlier points come from the columns.
     std::atomic<std::size_t> next{0}, done{0};
     std::atomic<bool> stopped{false};
-    auto fill = [&](bool report) {
+    // Each worker keeps, for every point j, the greatest distance from an
+    // earlier block it filled and the first such block (blocks reach a
+    // worker in order): C comes from those once all are in.
+    const unsigned workers = worker_count(threads);
+    std::vector<std::vector<int32_t>> column_top(workers);
+    std::vector<std::vector<uint32_t>> column_block(workers);
+    try {
+        for (unsigned w = 0; w < workers; ++w) {
+            column_top[w].assign(n, 0);
+            column_block[w].assign(n, UINT32_MAX);
+        }
+    } catch (const std::bad_alloc&) {
+        return kOptimiseNoMemory;
+    }
+    auto fill = [&](unsigned worker) {
+        const bool report = worker == 0;
         std::vector<int32_t> hi(nb), lo(nb);
         while (true) {
             const std::size_t block = next.fetch_add(1, std::memory_order_relaxed);
@@ -169,27 +184,39 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
                 first_maximum(di, hi.data(), 1, i + 1, n, r_[i], ra_[i]);
             }
             column_extremes(row(i0), block_stride(block), i1 - i0, i1, n, bmax_ + block * n, bmin_ + block * n);
+            raise_with_index(column_top[worker].data(), column_block[worker].data(), bmax_ + block * n,
+                             static_cast<uint32_t>(block), i1, n);
             const std::size_t rows = done.fetch_add(i1 - i0, std::memory_order_relaxed) + (i1 - i0);
             // Progress goes out from the calling thread only.
             if (report && row_done) row_done(rows);
         }
     };
     std::vector<std::thread> pool;
-    for (unsigned t = 1; t < worker_count(threads); ++t) {
+    for (unsigned t = 1; t < workers; ++t) {
         try {
-            pool.emplace_back(fill, false);
+            pool.emplace_back(fill, t);
         } catch (const std::system_error&) {
             break;  // the calling thread does the rest
         }
     }
-    fill(true);
+    fill(0);
     for (std::thread& th : pool) th.join();
     if (stopped) return kOptimiseHalted;
     longest_ = n > 0 ? *std::max_element(r_.begin(), r_.end()) : 0;  // R: each row's greatest to later points
     for (std::size_t j = 0; j < n; ++j) {
         c_[j] = 0;
         ca_[j] = static_cast<uint32_t>(j > 0 ? j - 1 : 0);
-        column_first_maximum(j);
+        // The greatest of the workers' columns, the first block on a tie.
+        int32_t top = 0;
+        uint32_t block = UINT32_MAX;
+        for (unsigned w = 0; w < workers; ++w) {
+            const int32_t v = column_top[w][j];
+            if (v > top || (v == top && v > 0 && column_block[w][j] < block)) {
+                top = v;
+                block = column_block[w][j];
+            }
+        }
+        column_first_maximum(j, top, block);
     }
     // prefix(x, b): min D(b, a) over a before block x; suffix(y, a): min D(a, b) over b from block y on.
     std::fill_n(&prefix_[0], n, INT32_MAX);
@@ -198,13 +225,8 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     for (std::size_t y = nb; y-- > 0;) running_min(&suffix_[(y + 1) * n], &bmin_[y * n], n, &suffix_[y * n]);
     // Tile extremes over the rows of block x, then the corners of G:
     // corner(x + 1, y) adds the tiles of block x from block y on to corner(x, y).
-    for (std::size_t y = 0; y < nb; ++y) {
-        for (std::size_t x = 0; x < nb; ++x) {
-            const std::size_t a0 = x * kBlock, a1 = std::min(n, a0 + kBlock);
-            tmax_[x * nb + y] = max_value(&bmax_[y * n], static_cast<uint32_t>(a0), static_cast<uint32_t>(a1));
-            tmin_[x * nb + y] = -max_value_negated(&bmin_[y * n], static_cast<uint32_t>(a0), static_cast<uint32_t>(a1));
-        }
-    }
+    // (Tiles are symmetric: the blocks of all rows' extremes over block y give row y.)
+    for (std::size_t y = 0; y < nb; ++y) block_extremes(&bmax_[y * n], &bmin_[y * n], n, &tmax_[y * nb], &tmin_[y * nb]);
     std::fill_n(&corner_[0], wide, INT32_MAX);
     for (std::size_t x = 0; x < nb; ++x) {
         int32_t run = INT32_MAX;
@@ -218,24 +240,25 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     return 0;
 }
 
-void DistanceTables::column_first_maximum(std::size_t j) {
-    // Strictly greater replaces: ties keep the smallest index; nothing above 0 keeps the defaults.
-    const std::size_t block = j / kBlock, j0 = block * kBlock;
-    int32_t top = 0;
-    for (std::size_t x = 0; x < block; ++x) top = std::max(top, bmax_[x * n_ + j]);
+void DistanceTables::column_first_maximum(std::size_t j, int32_t top, uint32_t block) {
+    // Strictly greater replaces: ties keep the smallest index; nothing above 0
+    // keeps the defaults. top and block: the greatest over the earlier blocks
+    // and the first block that holds it; j's own block comes last.
+    const std::size_t j0 = j / kBlock * kBlock;
     const int32_t* own = row(j);  // the earlier points of j's own block
-    for (std::size_t i = j0; i < j; ++i) top = std::max(top, own[i]);
-    if (top <= 0) return;
-    for (std::size_t x = 0; x < block; ++x) {
-        if (bmax_[x * n_ + j] != top) continue;
-        std::size_t i = x * kBlock;
+    int32_t own_top = 0;
+    for (std::size_t i = j0; i < j; ++i) own_top = std::max(own_top, own[i]);
+    std::size_t i;
+    if (top > 0 && top >= own_top) {
+        i = std::size_t{block} * kBlock;
         while (d(i, j) != top) ++i;
-        c_[j] = top;
-        ca_[j] = static_cast<uint32_t>(i);
+    } else if (own_top > 0) {
+        top = own_top;
+        i = j0;
+        while (own[i] != top) ++i;
+    } else {
         return;
     }
-    std::size_t i = j0;
-    while (own[i] != top) ++i;
     c_[j] = top;
     ca_[j] = static_cast<uint32_t>(i);
 }

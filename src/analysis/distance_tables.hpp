@@ -84,7 +84,7 @@ public:
     uint32_t ca(std::size_t j) const { return ca_[j]; }
 
 private:
-    void column_first_maximum(std::size_t j);
+    void column_first_maximum(std::size_t j, int32_t top, uint32_t block);
 
     int32_t* row_out(std::size_t i) { return const_cast<int32_t*>(row(i)); }
 

@@ -25,13 +25,6 @@ int32_t max_value(const int32_t* a, uint32_t lo, uint32_t hi) {
 }
 
 ORLOGIX_KERNEL
-int32_t max_value_negated(const int32_t* a, uint32_t lo, uint32_t hi) {
-    int32_t best = INT32_MIN + 1;
-    for (uint32_t m = lo; m < hi; ++m) best = -a[m] > best ? -a[m] : best;
-    return best;
-}
-
-ORLOGIX_KERNEL
 void running_min(const int32_t* a, const int32_t* b, std::size_t n, int32_t* out) {
     for (std::size_t i = 0; i < n; ++i) out[i] = a[i] < b[i] ? a[i] : b[i];
 }
@@ -129,6 +122,40 @@ int32_t max_fai_column_perimeter(const int32_t* a, const int32_t* column, std::s
         }
     }
     return best;
+}
+
+ORLOGIX_KERNEL
+void raise_with_index(int32_t* best, uint32_t* at, const int32_t* v, uint32_t index, std::size_t from, std::size_t to) {
+    for (std::size_t j = from; j < to; ++j) {
+        const bool higher = v[j] > best[j];
+        best[j] = higher ? v[j] : best[j];
+        at[j] = higher ? index : at[j];
+    }
+}
+
+ORLOGIX_KERNEL
+void block_extremes(const int32_t* hi_in, const int32_t* lo_in, std::size_t n, int32_t* hi, int32_t* lo) {
+    const std::size_t whole = n / kBlock;
+    for (std::size_t b = 0; b < whole; ++b) {
+        const int32_t* h = hi_in + b * kBlock;
+        const int32_t* l = lo_in + b * kBlock;
+        int32_t mx = h[0], mn = l[0];
+        for (std::size_t k = 1; k < kBlock; ++k) {
+            mx = h[k] > mx ? h[k] : mx;
+            mn = l[k] < mn ? l[k] : mn;
+        }
+        hi[b] = mx;
+        lo[b] = mn;
+    }
+    if (whole * kBlock < n) {
+        int32_t mx = hi_in[whole * kBlock], mn = lo_in[whole * kBlock];
+        for (std::size_t j = whole * kBlock + 1; j < n; ++j) {
+            mx = hi_in[j] > mx ? hi_in[j] : mx;
+            mn = lo_in[j] < mn ? lo_in[j] : mn;
+        }
+        hi[whole] = mx;
+        lo[whole] = mn;
+    }
 }
 
 ORLOGIX_KERNEL

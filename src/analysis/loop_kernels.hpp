@@ -7,8 +7,6 @@ namespace orlogix {
 
 // max over m in [lo, hi) of a[m]; INT32_MIN for an empty range.
 int32_t max_value(const int32_t* a, uint32_t lo, uint32_t hi);
-// max over m in [lo, hi) of -a[m] (a[m] > INT32_MIN); INT32_MIN + 1 for an empty range.
-int32_t max_value_negated(const int32_t* a, uint32_t lo, uint32_t hi);
 // out[i] = min(a[i], b[i]), i in [0, n).
 void running_min(const int32_t* a, const int32_t* b, std::size_t n, int32_t* out);
 // max over m in [lo, hi) of a[m] + b[m]; -1 for an empty range.
@@ -34,6 +32,10 @@ int32_t max_column_sum(const int32_t* a, const int32_t* column, std::size_t stri
 uint32_t last_column_sum(const int32_t* a, const int32_t* column, std::size_t stride, uint32_t count, int32_t sum);
 int32_t max_fai_column_perimeter(const int32_t* a, const int32_t* column, std::size_t stride, int32_t d,
                                  uint32_t count, uint32_t& at);
+// Where v[j] > best[j]: best[j] = v[j] and at[j] = index; j in [from, to).
+void raise_with_index(int32_t* best, uint32_t* at, const int32_t* v, uint32_t index, std::size_t from, std::size_t to);
+// hi[b] = max of hi_in, lo[b] = min of lo_in over the b-th block of kBlock entries (within n).
+void block_extremes(const int32_t* hi_in, const int32_t* lo_in, std::size_t n, int32_t* hi, int32_t* lo);
 // best[j] = max(best[j], row[j] + add), j in [0, count).
 void raise_to_sums(int32_t* best, const int32_t* row, int32_t add, std::size_t count);
 
