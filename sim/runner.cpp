@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 
 #include "sim/pty.hpp"
 
@@ -47,6 +49,16 @@ void Runner::stop() {
     ::close(wake_[0]);
     ::close(wake_[1]);
     wake_[0] = wake_[1] = -1;
+}
+
+std::chrono::nanoseconds Runner::cpu_time() {
+    if (!thread_.joinable()) return {};
+    clockid_t clock{};
+    timespec t{};
+    if (pthread_getcpuclockid(thread_.native_handle(), &clock) != 0 ||
+        clock_gettime(clock, &t) != 0)
+        return {};
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
 }
 
 void Runner::loop() {

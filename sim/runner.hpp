@@ -50,6 +50,8 @@ public:
     // Stops and joins the thread; safe to call twice.
     void stop();
     bool running() const { return thread_.joinable(); }
+    // CPU time the serving thread has used so far; zero when it does not run.
+    std::chrono::nanoseconds cpu_time();
 
     // One round on the caller's thread: waits at most `wait` for input,
     // handles it and sends what is due. Not to be mixed with start().
