@@ -12,7 +12,8 @@ namespace orlogix::sim {
 
 class Harness {
 public:
-    explicit Harness(std::unique_ptr<Instrument> instrument) : instrument_(std::move(instrument)) {}
+    explicit Harness(std::unique_ptr<Instrument> instrument, Pacing pacing = Pacing::Off)
+        : instrument_(std::move(instrument)), pacing_(pacing) {}
     ~Harness() { stop(); }
     Harness(const Harness&) = delete;
     Harness& operator=(const Harness&) = delete;
@@ -30,6 +31,7 @@ public:
 
 private:
     std::unique_ptr<Instrument> instrument_;
+    Pacing pacing_;
     PtyPair pty_;
     std::unique_ptr<Runner> runner_;
 };

@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 
 #include "sim/pty.hpp"
 
@@ -18,7 +20,8 @@ namespace {
 constexpr int kNoSlaveWaitMs = 20;
 }  // namespace
 
-Runner::Runner(Instrument& instrument, int master_fd) : instrument_(instrument), master_(master_fd) {
+Runner::Runner(Instrument& instrument, int master_fd, Pacing pacing)
+    : instrument_(instrument), master_(master_fd), pacing_(pacing) {
     // In packet mode every read of the master starts with a status byte,
     // which tells of the program flushing its queues.
     int on = 1;
@@ -48,6 +51,16 @@ void Runner::stop() {
     wake_[0] = wake_[1] = -1;
 }
 
+std::chrono::nanoseconds Runner::cpu_time() {
+    if (!thread_.joinable()) return {};
+    clockid_t clock{};
+    timespec t{};
+    if (pthread_getcpuclockid(thread_.native_handle(), &clock) != 0 ||
+        clock_gettime(clock, &t) != 0)
+        return {};
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+}
+
 void Runner::loop() {
     while (!stopping_) step(std::chrono::milliseconds{-1});
 }
@@ -62,6 +75,10 @@ int Runner::poll_timeout_ms(Clock::time_point now) const {
         timeout = timeout < 0 ? clipped : std::min(timeout, clipped);
     };
     if (written_ < pending_.size() && due_ > now) limit(due_);
+    if (!inbound_.empty()) {
+        const int rate = wire_rate();
+        limit(rate > 0 ? in_crossed_ + byte_time(rate) : now);
+    }
     if (instrument_.tick_interval().count() > 0) limit(next_tick_);
     return timeout;
 }
@@ -85,6 +102,7 @@ void Runner::step(std::chrono::milliseconds wait) {
 
     bool no_slave = false;
     if (ready > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) read_input(no_slave);
+    deliver_input();
 
     if (instrument_.tick_interval().count() > 0 && Clock::now() >= next_tick_) {
         instrument_.tick();
@@ -105,6 +123,8 @@ void Runner::read_input(bool& no_slave) {
         const ssize_t n = ::read(master_, buffer, sizeof buffer);
         if (n > 0 && packet_mode_) {
             if (buffer[0] != TIOCPKT_DATA) {
+                // What the program wrote and had not sent yet is gone with its flush.
+                if (buffer[0] & TIOCPKT_FLUSHWRITE) inbound_.clear();
                 if (buffer[0] & (TIOCPKT_FLUSHREAD | TIOCPKT_FLUSHWRITE)) instrument_.purged();
                 continue;
             }
@@ -116,7 +136,14 @@ void Runner::read_input(bool& no_slave) {
             // The rate the program's side had while they came.
             const int rate = line_rate(master_);
             record(true, bytes, rate);
-            instrument_.receive(rates_differ(instrument_.line_rate(), rate) ? garbled(bytes) : std::string(bytes));
+            std::string heard = rates_differ(instrument_.line_rate(), rate) ? garbled(bytes) : std::string(bytes);
+            if (pacing_ == Pacing::Off) {
+                instrument_.receive(heard);
+                continue;
+            }
+            // The line was idle until now, or the bytes queue behind those still crossing.
+            if (inbound_.empty()) in_crossed_ = std::max(in_crossed_, Clock::now());
+            inbound_ += heard;
             continue;
         }
         // EIO: no program has the slave side open (closed, or between reopens).
@@ -124,6 +151,28 @@ void Runner::read_input(bool& no_slave) {
         if (n < 0 && errno == EINTR) continue;
         return;
     }
+}
+
+int Runner::wire_rate(int instrument_rate) const {
+    if (pacing_ == Pacing::Off) return 0;
+    if (instrument_rate > 0) return instrument_rate;
+    const int rate = line_rate(master_);
+    return rate > 0 ? rate : 0;
+}
+
+void Runner::deliver_input() {
+    if (inbound_.empty()) return;
+    std::size_t n = inbound_.size();
+    if (const int rate = wire_rate(); rate > 0) {
+        const auto now = Clock::now();
+        const auto byte = byte_time(rate);
+        n = now < in_crossed_ ? 0 : std::min<std::size_t>(n, static_cast<std::size_t>((now - in_crossed_) / byte));
+        in_crossed_ += static_cast<long long>(n) * byte;
+    }
+    if (n == 0) return;
+    const std::string crossed = inbound_.substr(0, n);
+    inbound_.erase(0, n);
+    instrument_.receive(crossed);
 }
 
 void Runner::write_output() {
@@ -135,17 +184,32 @@ void Runner::write_output() {
             pending_rate_ = chunk.rate;
             written_ = 0;
             due_ = Clock::now() + chunk.pause_before;
+            // Paced, its first byte starts once the pause is over and the line is free.
+            out_crossed_ = std::max(out_crossed_, due_);
         }
-        if (Clock::now() < due_) return;
+        const auto now = Clock::now();
+        if (now < due_) return;
         // A line at the wrong rate delivers nothing but framing errors.
         const int rate = line_rate(master_);
-        const std::string_view rest = std::string_view(pending_).substr(written_);
+        std::string_view rest = std::string_view(pending_).substr(written_);
+        // Paced: only the bytes that have crossed by now, the next one when it has.
+        const int paced_rate = wire_rate(pending_rate_);
+        if (paced_rate > 0) {
+            const auto byte = byte_time(paced_rate);
+            const auto crossed = now < out_crossed_ ? 0 : static_cast<std::size_t>((now - out_crossed_) / byte);
+            if (crossed == 0) {
+                due_ = out_crossed_ + byte;
+                return;
+            }
+            rest = rest.substr(0, crossed);
+        }
         const std::string out = rates_differ(pending_rate_, rate) ? garbled(rest) : std::string(rest);
         const ssize_t n = ::write(master_, out.data(), out.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;  // full, or no slave: retried on the next round
         record(false, std::string_view(out).substr(0, static_cast<std::size_t>(n)), rate);
         written_ += static_cast<std::size_t>(n);
+        if (paced_rate > 0) out_crossed_ += n * byte_time(paced_rate);
     }
 }
 

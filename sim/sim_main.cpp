@@ -53,13 +53,14 @@ struct Arguments {
     std::string family;
     FamilyOptions options;
     FaultSettings faults;
+    Pacing pacing = Pacing::Off;
     std::vector<std::string> command;   // after "--", for a family that hosts a program
 };
 
 void usage(const FamilyRegistry& registry, std::FILE* to = stderr) {
     std::fprintf(to,
                  "usage: orlogix-sim --family NAME [--track FILE]... [--waypoints FILE] [--set key=value]...\n"
-                 "                   [--silent] [--corrupt N] [--drop N] [--cut-after N] [-- COMMAND...]\n"
+                 "                   [--silent] [--corrupt N] [--drop N] [--cut-after N] [--pace] [-- COMMAND...]\n"
                  "       orlogix-sim --help\nfamilies:\n%s",
                  family_list(registry).c_str());
 }
@@ -89,6 +90,10 @@ int parse_arguments(int argc, char** argv, Arguments& a) {
         }
         if (arg == "--silent") {
             a.faults.silent = true;
+            continue;
+        }
+        if (arg == "--pace") {
+            a.pacing = Pacing::LineRate;
             continue;
         }
         const bool takes_value = arg == "--family" || arg == "--track" || arg == "--waypoints" || arg == "--set" ||
@@ -204,7 +209,7 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
 
-    Runner runner(*instrument, pty.master_fd());
+    Runner runner(*instrument, pty.master_fd(), args.pacing);
     if (runner.start() < 0) {
         reporter.error_box("orlogix-sim", "Cannot start the instrument: " + system_error_text(errno));
         return kExitFailure;

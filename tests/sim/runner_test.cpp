@@ -7,6 +7,7 @@
 
 #include <thread>
 
+#include "paced_echo.hpp"
 #include "serial_fd.hpp"
 #include "sim/family_registry.hpp"
 #include "sim/harness.hpp"
@@ -47,6 +48,21 @@ TEST(RunnerOverPty, EchoesLinesAndKeepsATranscript) {
     ASSERT_GE(t.size(), 2u);
     EXPECT_TRUE(t.front().from_program);
     EXPECT_FALSE(t.back().from_program);
+}
+
+// Paced, the instrument hears a line only once it has crossed at the rate
+// the program set, and its echo comes back no faster than that rate either.
+TEST(RunnerOverPty, PacedBytesTakeTheirTimeOnTheWireBothWays) {
+    for (const auto& [speed, baud] : {std::pair{B9600, 9600}, {B38400, 38400}}) {
+        Harness h(echo(), Pacing::LineRate);
+        ASSERT_EQ(h.start(), 0);
+        SerialFd port(h.device_path());
+        ASSERT_TRUE(port.ok());
+        EXPECT_TRUE(test::echo_keeps_to_the_line(port, speed, baud, std::string(60, 'p') + "\n")) << baud;
+        EXPECT_TRUE(test::echo_keeps_to_the_line(port, speed, baud, "short\r")) << baud;
+        h.stop();
+        EXPECT_EQ(h.runner().sent(), std::string(60, 'p') + "\nshort\r");
+    }
 }
 
 TEST(RunnerOverPty, SilentInstrumentSendsNothing) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "paced_echo.hpp"
 #include "serial_fd.hpp"
 #include "support/subprocess.hpp"
 
@@ -67,6 +68,13 @@ TEST_F(SimTool, FaultSwitchesReachTheInstrument) {
     ASSERT_TRUE(port.send("one\ntwo\nthree\nfour\n"));
     EXPECT_EQ(port.read_n(9), "one\nthree");
     EXPECT_EQ(port.read_for(100ms), "");
+}
+
+TEST_F(SimTool, PaceKeepsTheEchoToTheLineRate) {
+    const std::string path = start({"--family", "echo", "--pace"});
+    ASSERT_FALSE(path.empty()) << proc.error_output();
+    SerialFd port(path);
+    EXPECT_TRUE(test::echo_keeps_to_the_line(port, B9600, 9600, std::string(40, 'q') + "\n"));
 }
 
 TEST_F(SimTool, PrintsReportedUploadsAsLines) {

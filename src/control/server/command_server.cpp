@@ -9,9 +9,6 @@ namespace orlogix {
 
 namespace {
 
-using namespace std::chrono_literals;
-
-constexpr auto kAcceptPause = 100ms;   // out of descriptors: try again after this
 constexpr int kListenBacklog = 20;
 constexpr const char* kRefusal = "$Orlogix Error New connection\r\nConnection not accepted";
 
@@ -53,7 +50,7 @@ void CommandServer::Impl::accept_next() {
         self->status = returned("accept()", ec);
         self->publish();
         if (ec.value() == EMFILE || ec.value() == ENFILE || ec.value() == ENOBUFS || ec.value() == ENOMEM) {
-            self->accept_pause->expires_after(kAcceptPause);
+            self->accept_pause->expires_after(self->options.accept_pause);
             self->accept_pause->async_wait([self](const asio::error_code& e) {
                 if (!e) self->accept_next();
             });

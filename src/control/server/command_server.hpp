@@ -6,6 +6,7 @@
 // Whoever shows the server (the window's dialog, the headless runner) sees
 // it through snapshots, never through its data.
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,6 +20,8 @@ namespace orlogix {
 inline constexpr int kServerSlots = 10;
 inline constexpr int kDefaultServerPort = 61234;
 inline constexpr const char* kStartServerTitle = "Start server";
+inline constexpr std::chrono::milliseconds kLingerTime{5000};   // a peer that never closes after the last reply
+inline constexpr std::chrono::milliseconds kAcceptPause{100};   // out of descriptors: accept again after this
 
 struct ServerRow {
     bool used = false;
@@ -40,6 +43,9 @@ struct ServerOptions {
     // Called on the server thread after every change; the receiver copies
     // what it needs and hands it to its own thread.
     std::function<void(const ServerSnapshot&)> snapshot;
+    // Tests shorten these to see them pass.
+    std::chrono::milliseconds linger_time = kLingerTime;
+    std::chrono::milliseconds accept_pause = kAcceptPause;
 };
 
 class CommandServer {

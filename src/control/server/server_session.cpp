@@ -74,7 +74,7 @@ void ServerSession::finish_connection() {
     socket.shutdown(tcp::socket::shutdown_send, ignored);
     if (peer_closed) return server.free_session(shared_from_this());
     auto self = shared_from_this();
-    linger.expires_after(kLingerTime);
+    linger.expires_after(server.options.linger_time);
     linger.async_wait([self](const asio::error_code& ec) {
         if (ec || self->freed) return;
         self->server.free_session(self);

@@ -30,7 +30,6 @@ using tcp = asio::ip::tcp;
 
 inline constexpr std::size_t kReceiveSize = 200;
 inline constexpr std::size_t kMaxQueuedBytes = 4u << 20;   // a client that stops reading is cut off here
-inline constexpr std::chrono::seconds kLingerTime{5};      // a peer that never closes after the last reply
 inline constexpr const char* kUsbDevice = "usb";           // the device name sessions on USB hold
 
 // Posts a job's events to the server thread.
