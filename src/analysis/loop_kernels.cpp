@@ -170,20 +170,19 @@ ORLOGIX_KERNEL
 void pair_perimeter_bounds(const int32_t* xl, const int32_t* xh, const int32_t* yl, const int32_t* yh, int32_t d_lo,
                            int32_t d_hi, uint32_t from, uint32_t to, int32_t& flat, int32_t& fai) {
     int32_t best_flat = -1, best_fai = -1;
-    const int32_t d_cap = (25 * d_hi + 24) / 7;
     for (uint32_t m = from; m < to; ++m) {
         const int32_t sum = xh[m] + yh[m] + d_hi;
         best_flat = sum > best_flat ? sum : best_flat;
-        const int32_t a_cap = (25 * xh[m] + 24) / 7, b_cap = (25 * yh[m] + 24) / 7;
-        int32_t most = sum < a_cap ? sum : a_cap;
-        most = most < b_cap ? most : b_cap;
-        most = most < d_cap ? most : d_cap;
+        // The cap of the shortest greatest side bounds P; the longest least
+        // side must fit under it (11 P >= 25 y - 48) and so must the least sum.
+        int32_t shortest = xh[m] < yh[m] ? xh[m] : yh[m];
+        shortest = shortest < d_hi ? shortest : d_hi;
+        const int32_t cap = (25 * shortest + 24) / 7;
+        const int32_t most = sum < cap ? sum : cap;
         int32_t longest = xl[m] > yl[m] ? xl[m] : yl[m];
         longest = longest > d_lo ? longest : d_lo;
-        const int32_t low_sum = xl[m] + yl[m] + d_lo;
-        const int32_t low_share = (25 * longest - 48) / 11;
-        const int32_t least = low_sum > low_share ? low_sum : low_share;
-        const int32_t v = most >= least ? most : -1;
+        const int32_t ok = (11 * most >= 25 * longest - 48) & (most >= xl[m] + yl[m] + d_lo);
+        const int32_t v = ok ? most : -1;
         best_fai = v > best_fai ? v : best_fai;
     }
     flat = best_flat;

@@ -75,13 +75,14 @@ int64_t flat_bound(const Sides& s) { return s.a_hi + s.b_hi + s.d_hi; }
 
 // The greatest perimeter an FAI triangle with such sides can have, -1 when
 // none can qualify. Every side of an FAI triangle is at least P x 7 / 25
-// (integer), so none exceeds (11 P + 48) / 25.
+// (integer), so P is at most the cap of the shortest greatest side, and no
+// side exceeds (11 P + 48) / 25.
 int64_t fai_bound(const Sides& s) {
-    const int64_t most = std::min({s.a_hi + s.b_hi + s.d_hi, fai_perimeter_cap(s.a_hi), fai_perimeter_cap(s.b_hi),
-                                   fai_perimeter_cap(s.d_hi)});
+    const int64_t most =
+        std::min(s.a_hi + s.b_hi + s.d_hi, fai_perimeter_cap(std::min({s.a_hi, s.b_hi, s.d_hi})));
     const int64_t longest = std::max({s.a_lo, s.b_lo, s.d_lo});
-    const int64_t least = std::max(s.a_lo + s.b_lo + s.d_lo, (25 * longest - 48) / 11);
-    return most >= least ? most : -1;
+    const bool fits = 11 * most >= 25 * longest - 48 && most >= s.a_lo + s.b_lo + s.d_lo;
+    return fits ? most : -1;
 }
 
 // The highest perimeters any turn point block between the corner blocks x
