@@ -190,8 +190,9 @@ void pair_perimeter_bounds(const int32_t* xl, const int32_t* xh, const int32_t* 
 }
 
 ORLOGIX_KERNEL
-void turn_point_bounds(int32_t a_lo, int32_t a_hi, const int32_t* b_lo, const int32_t* b_hi, const int32_t* d,
-                       const int32_t* g, bool fai, int32_t floor, int32_t gap, int32_t five, uint8_t* keep) {
+void turn_point_bounds(int32_t a_lo, int32_t a_hi, const int32_t* __restrict b_lo, const int32_t* __restrict b_hi,
+                       const int32_t* __restrict d, const int32_t* __restrict g, bool fai, int32_t floor, int32_t gap,
+                       int32_t five, uint8_t* __restrict keep) {
     // A fixed count: a few whole vectors, no loop set-up.
     constexpr uint32_t count = kBlock;
     if (!fai) {

@@ -176,6 +176,14 @@ public:
                 if (lo >= m1) break;  // no turn point of the block after k, nor after a later k
                 const uint32_t from = std::max(l0, lo + 1);
                 if (from >= l1) continue;
+                // The first turn point's own bound: its sides to the turn points
+                // and to the ends as they are, the turn points' to the ends as
+                // the tile has them; the closing gap at least the least.
+                const Sides row_sides{ak_lo, ak, yl[mb], yh[mb], t_.block_min(k, y), t_.block_max(k, y)};
+                const int64_t row_most = bound(row_sides);
+                if (row_most < 0 || row_most - least < floor() ||
+                    (rule_ == ClosingRule::OneFifth && row_most <= 5 * least))
+                    continue;
                 const int32_t* g = gaps_ + (k - k0) * kBlock;  // indexed by l - l0
                 if (narrow_) {
                     // The whole block of ends side by side (the tables are padded
