@@ -129,8 +129,6 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     std::fill_n(d_.data() + cells, kBlock, 0);
     bmax_ = sides_.data();
     bmin_ = bmax_ + extremes;
-    prefix_ = bmin_ + extremes;
-    suffix_ = prefix_ + wide * n;
     std::fill_n(bmax_ + nb * n, kBlock, 0);
     std::fill_n(bmin_ + nb * n, kBlock, 0);
     for (std::size_t i = 0; i < n; ++i) {
@@ -218,11 +216,6 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
         }
         column_first_maximum(j, top, block);
     }
-    // prefix(x, b): min D(b, a) over a before block x; suffix(y, a): min D(a, b) over b from block y on.
-    std::fill_n(&prefix_[0], n, INT32_MAX);
-    for (std::size_t x = 0; x < nb; ++x) running_min(&prefix_[x * n], &bmin_[x * n], n, &prefix_[(x + 1) * n]);
-    std::fill_n(&suffix_[nb * n], n, INT32_MAX);
-    for (std::size_t y = nb; y-- > 0;) running_min(&suffix_[(y + 1) * n], &bmin_[y * n], n, &suffix_[y * n]);
     // Tile extremes over the rows of block x, then the corners of G:
     // corner(x + 1, y) adds the tiles of block x from block y on to corner(x, y).
     // (Tiles are symmetric: the blocks of all rows' extremes over block y give row y.)
@@ -267,20 +260,23 @@ void DistanceTables::gaps(std::size_t x, std::size_t y, int32_t* out) const {
     const std::size_t n = n_, wide = blocks_ + 1;
     const std::size_t k0 = x * kBlock, k1 = std::min(n, k0 + kBlock);
     const std::size_t l0 = y * kBlock, l1 = std::min(n, l0 + kBlock);
-    // Column l starts from the pairs before block x: a < k0 with b >= l.
+    // Column l starts from the pairs before block x: a < k0 with b >= l,
+    // those with b in block y from the block minima of the columns b.
+    int32_t before[kBlock], after[kBlock];
+    column_minima(bmin_, n, 0, x, l0, before);
+    column_minima(bmin_, n, y + 1, blocks_, k0, after);
     int32_t col[kBlock];
     int32_t run = corner_[x * wide + y + 1];
-    const int32_t* before = &prefix_[x * n];
     for (std::size_t l = l1; l-- > l0;) {
-        run = std::min(run, before[l]);
+        run = std::min(run, before[l - l0]);
         col[l - l0] = run;
     }
-    // Then each row a of block x adds min D(a, b) over b >= l.
-    const int32_t* after = &suffix_[(y + 1) * n];
+    // Then each row a of block x adds min D(a, b) over b >= l: those after
+    // block y from the block minima of the row.
     for (std::size_t a = k0; a < k1; ++a) {
         const int32_t* da = row(a);
         int32_t* o = out + (a - k0) * kBlock;
-        int32_t tail = after[a];
+        int32_t tail = after[a - k0];
         for (std::size_t l = l1; l-- > l0;) {
             tail = std::min(tail, da[l]);
             col[l - l0] = std::min(col[l - l0], tail);
@@ -303,7 +299,8 @@ uint32_t DistanceTables::w(std::size_t k, std::size_t l) const {
     const std::size_t x = k / kBlock;
     const int32_t v = g(k, l);
     for (std::size_t b = n_; b-- > l;) {
-        int32_t least = prefix_[x * n_ + b];  // starts before block x
+        int32_t least = INT32_MAX;  // starts before block x, from the block minima
+        for (std::size_t z = 0; z < x; ++z) least = std::min(least, bmin_[z * n_ + b]);
         for (std::size_t a = x * kBlock; a <= k; ++a) least = std::min(least, d(a, b));
         if (least != v) continue;
         std::size_t a = k;

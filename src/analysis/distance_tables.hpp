@@ -99,11 +99,7 @@ private:
     int32_t* bmin_ = nullptr;
     std::unique_ptr<int32_t[]> tmax_, tmin_;
     // Block extremes, block by block: bmax_[b n + i] is row i's over block b.
-    // suffix_[y n + a]: min D(a, b) over b >= y kBlock; prefix_[x n + b]: min D(b, a)
-    // over a < x kBlock (blocks + 1 rows each, the last or first empty: INT32_MAX);
     // corner_(x, y): min D(a, b) over a < x kBlock, b >= y kBlock.
-    int32_t* suffix_ = nullptr;
-    int32_t* prefix_ = nullptr;
     std::unique_ptr<int32_t[]> corner_;
     std::vector<int32_t> r_, c_;
     std::vector<uint32_t> ra_, ca_;

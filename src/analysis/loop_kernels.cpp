@@ -25,8 +25,13 @@ int32_t max_value(const int32_t* a, uint32_t lo, uint32_t hi) {
 }
 
 ORLOGIX_KERNEL
-void running_min(const int32_t* a, const int32_t* b, std::size_t n, int32_t* out) {
-    for (std::size_t i = 0; i < n; ++i) out[i] = a[i] < b[i] ? a[i] : b[i];
+void column_minima(const int32_t* table, std::size_t stride, std::size_t first_row, std::size_t end_row,
+                   std::size_t column, int32_t* out) {
+    for (std::size_t j = 0; j < kBlock; ++j) out[j] = INT32_MAX;
+    for (std::size_t r = first_row; r < end_row; ++r) {
+        const int32_t* v = table + r * stride + column;
+        for (std::size_t j = 0; j < kBlock; ++j) out[j] = v[j] < out[j] ? v[j] : out[j];
+    }
 }
 
 ORLOGIX_KERNEL

@@ -7,8 +7,10 @@ namespace orlogix {
 
 // max over m in [lo, hi) of a[m]; INT32_MIN for an empty range.
 int32_t max_value(const int32_t* a, uint32_t lo, uint32_t hi);
-// out[i] = min(a[i], b[i]), i in [0, n).
-void running_min(const int32_t* a, const int32_t* b, std::size_t n, int32_t* out);
+// out[j] = min of table[r x stride + column + j] over the rows r in
+// [first_row, end_row) (INT32_MAX when none), j in [0, kBlock).
+void column_minima(const int32_t* table, std::size_t stride, std::size_t first_row, std::size_t end_row,
+                   std::size_t column, int32_t* out);
 // max over m in [lo, hi) of a[m] + b[m]; -1 for an empty range.
 int32_t max_pair_sum(const int32_t* a, const int32_t* b, uint32_t lo, uint32_t hi);
 // Last m in [lo, hi) with a[m] + b[m] == sum (lo when there is none).
