@@ -25,6 +25,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${ORLOGIX_HOMEPAGE})
 # The dependencies are what dpkg-shlibdeps finds the programs linked against.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded when a USB port is first used, so the dependency finder cannot see it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libusb-1.0-0 (>= 2:1.0.22)")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

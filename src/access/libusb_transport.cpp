@@ -1,12 +1,11 @@
 #include "access/libusb_transport.hpp"
 
-#include <libusb.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <span>
 
 #include "access/clock.hpp"
+#include "access/libusb_library.hpp"
 
 namespace orlogix {
 
@@ -15,11 +14,17 @@ namespace {
 // No wait is longer than this without looking at the abort flag.
 constexpr int kSliceMs = 250;
 
-std::string usb_error_text(int code) { return libusb_strerror(static_cast<libusb_error>(code)); }
+// Only called once the library is loaded (a transport without it fails at init).
+const LibusbLibrary& usb() { return *libusb_library(); }
+
+std::string usb_error_text(int code) {
+    if (libusb_library() == nullptr) return libusb_load_error();
+    return usb().strerror(static_cast<libusb_error>(code));
+}
 
 bool is_garmin(libusb_device* device) {
     libusb_device_descriptor d{};
-    return libusb_get_device_descriptor(device, &d) == 0 && d.idVendor == kGarminUsbVendor &&
+    return usb().get_device_descriptor(device, &d) == 0 && d.idVendor == kGarminUsbVendor &&
            d.idProduct == kGarminUsbProduct;
 }
 
@@ -36,9 +41,9 @@ UsbStatus status_of(int code) {
 // The devices the context sees, released with the list.
 class DeviceList {
 public:
-    explicit DeviceList(libusb_context* context) : count_(libusb_get_device_list(context, &list_)) {}
+    explicit DeviceList(libusb_context* context) : count_(usb().get_device_list(context, &list_)) {}
     ~DeviceList() {
-        if (count_ >= 0) libusb_free_device_list(list_, 1);
+        if (count_ >= 0) usb().free_device_list(list_, 1);
     }
     DeviceList(const DeviceList&) = delete;
     DeviceList& operator=(const DeviceList&) = delete;
@@ -74,15 +79,18 @@ bool parse_usb_device_path(const std::string& path, int& bus, int& address) {
     return true;
 }
 
-LibusbTransport::LibusbTransport() { init_result_ = libusb_init(&context_); }
+LibusbTransport::LibusbTransport() {
+    init_result_ = libusb_library() != nullptr ? usb().init(&context_) : LIBUSB_ERROR_NOT_SUPPORTED;
+}
 
 LibusbTransport::~LibusbTransport() {
     close();
-    if (init_result_ == 0) libusb_exit(context_);
+    if (init_result_ == 0) usb().exit(context_);
 }
 
 std::string LibusbTransport::version_text() {
-    const libusb_version* v = libusb_get_version();
+    if (libusb_library() == nullptr) return "libusb not loaded: " + libusb_load_error();
+    const libusb_version* v = usb().get_version();
     char text[64];
     std::snprintf(text, sizeof text, "libusb %u.%u.%u", v->major, v->minor, v->micro);
     return text;
@@ -99,7 +107,7 @@ int LibusbTransport::find_devices(std::vector<std::string>& paths, std::string& 
     const DeviceList list(context_);
     if (list.check(why) != 0) return -1;
     for (libusb_device* d : list.devices())
-        if (is_garmin(d)) paths.push_back(usb_device_path(libusb_get_bus_number(d), libusb_get_device_address(d)));
+        if (is_garmin(d)) paths.push_back(usb_device_path(usb().get_bus_number(d), usb().get_device_address(d)));
     return 0;
 }
 
@@ -118,17 +126,17 @@ int LibusbTransport::open(const std::string& path, std::string& why) {
     if (list.check(why) != 0) return -1;
     libusb_device* device = nullptr;
     for (libusb_device* d : list.devices())
-        if (!device && libusb_get_bus_number(d) == bus && libusb_get_device_address(d) == address && is_garmin(d))
+        if (!device && usb().get_bus_number(d) == bus && usb().get_device_address(d) == address && is_garmin(d))
             device = d;
-    int r = device ? libusb_open(device, &handle_) : LIBUSB_ERROR_NO_DEVICE;
+    int r = device ? usb().open(device, &handle_) : LIBUSB_ERROR_NO_DEVICE;
     libusb_config_descriptor* config = nullptr;
     if (r == 0) {
         // The kernel's garmin_gps driver would otherwise hold the interface.
-        libusb_set_auto_detach_kernel_driver(handle_, 1);
-        r = libusb_claim_interface(handle_, 0);
+        usb().set_auto_detach_kernel_driver(handle_, 1);
+        r = usb().claim_interface(handle_, 0);
         claimed_ = r == 0;
     }
-    if (r == 0) r = libusb_get_active_config_descriptor(device, &config);
+    if (r == 0) r = usb().get_active_config_descriptor(device, &config);
     if (r != 0) {
         why = usb_error_text(r);
         close();
@@ -146,7 +154,7 @@ int LibusbTransport::open(const std::string& path, std::string& why) {
             if (type == LIBUSB_TRANSFER_TYPE_INTERRUPT && in && !interrupt_in_) interrupt_in_ = ep.bEndpointAddress;
         }
     }
-    libusb_free_config_descriptor(config);
+    usb().free_config_descriptor(config);
     if (!bulk_in_ || !bulk_out_ || !interrupt_in_) {
         why = "the device lacks a bulk or interrupt endpoint";
         close();
@@ -157,9 +165,9 @@ int LibusbTransport::open(const std::string& path, std::string& why) {
 
 void LibusbTransport::close() {
     if (!handle_) return;
-    if (claimed_) libusb_release_interface(handle_, 0);
+    if (claimed_) usb().release_interface(handle_, 0);
     claimed_ = false;
-    libusb_close(handle_);
+    usb().close(handle_);
     handle_ = nullptr;
 }
 
@@ -178,8 +186,8 @@ UsbTransfer LibusbTransport::transfer(unsigned char endpoint, bool interrupt, ui
         int moved = 0;
         unsigned char* at = data + out.bytes;
         const int length = static_cast<int>(count - out.bytes);
-        const int r = interrupt ? libusb_interrupt_transfer(handle_, endpoint, at, length, &moved, slice)
-                                : libusb_bulk_transfer(handle_, endpoint, at, length, &moved, slice);
+        const int r = interrupt ? usb().interrupt_transfer(handle_, endpoint, at, length, &moved, slice)
+                                : usb().bulk_transfer(handle_, endpoint, at, length, &moved, slice);
         out.bytes += static_cast<std::size_t>(std::max(moved, 0));
         if (r == 0) {
             out.status = reading && out.bytes == 0 ? UsbStatus::ZeroLength : UsbStatus::Done;
