@@ -5,10 +5,12 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "analysis/distance_tables.hpp"
 #include "analysis/loop_kernels.hpp"
+#include "analysis/loop_search.hpp"
 #include "analysis/optimise.hpp"
 #include "flight_loader.hpp"
 #include "reference_optimiser.hpp"
@@ -183,6 +185,76 @@ TEST(FastEqualsReference, ClosingGapsAndTheirPairsEqualThePlainFilling) {
                     ASSERT_LE(t.least_gap(k / kBlock, l / kBlock), g[k * n + l]);
                 }
             }
+    }
+}
+
+// The triangle and out-and-return searches on their own, under both closing
+// rules, against the plain loops over every (k, l, m) on the same table:
+// small tracks on a coarse grid, so that many triangles tie.
+TEST(FastEqualsReference, TriangleSearchesUnderBothClosingRules) {
+    struct Plain {
+        LoopCandidate flat, fai;
+    };
+    auto plain = [](const DistanceTables& t, ClosingRule rule, int64_t gap) {
+        Plain best;
+        const uint32_t n = static_cast<uint32_t>(t.size());
+        for (uint32_t k = 0; k + 2 < n; ++k)
+            for (uint32_t l = k + 2; l < n; ++l) {
+                const int64_t g = t.g(k, l);
+                if (rule == ClosingRule::GapLimit && g >= gap) continue;
+                for (uint32_t m = k + 1; m < l; ++m) {
+                    const int64_t a = t.d(k, m), b = t.d(m, l), d = t.d(k, l), p = a + b + d;
+                    if (rule == ClosingRule::OneFifth && 5 * g >= p) continue;
+                    const int64_t least = static_cast<int64_t>(static_cast<uint32_t>(p) * 7u / 25u);
+                    for (LoopCandidate* c : {&best.flat, &best.fai}) {
+                        if (c == &best.fai && (a < least || b < least || d < least)) continue;
+                        if (!c->found || p - g >= c->score) *c = LoopCandidate{true, p - g, k, l, m};
+                    }
+                }
+            }
+        return best;
+    };
+    std::mt19937 rng(23);
+    for (int run = 0; run < 12; ++run) {
+        std::uniform_int_distribution<int> u(0, run % 3 == 0 ? 4 : 30);
+        std::vector<PlanePoint> points;
+        const std::size_t n = 40 + 13 * run;
+        for (std::size_t i = 0; i < n; ++i) points.push_back({150.0 * u(rng), 150.0 * u(rng)});
+        DistanceTables t;
+        ASSERT_EQ(t.build(points, {}), 0);
+        const std::string what = "run " + std::to_string(run);
+        for (const auto& [rule, gap] : {std::pair{ClosingRule::GapLimit, 800u}, std::pair{ClosingRule::GapLimit, 200u},
+                                        std::pair{ClosingRule::OneFifth, 0u}}) {
+            const Plain want = plain(t, rule, gap);
+            for (unsigned threads : {1u, 2u}) {
+                const TriangleSearch got = search_triangles(t, rule, gap, threads, {});
+                for (const auto& [g, w] : {std::pair{&got.flat, &want.flat}, std::pair{&got.fai, &want.fai}}) {
+                    ASSERT_EQ(g->found, w->found) << what;
+                    if (!w->found) continue;
+                    EXPECT_EQ(std::tie(g->score, g->k, g->l, g->m), std::tie(w->score, w->k, w->l, w->m))
+                        << what << " rule " << static_cast<int>(rule) << " gap " << gap << (g == &got.fai ? " FAI" : " flat");
+                }
+            }
+        }
+        // The online contest's out-and-return: D(i, j) below the limit, D(i, k) + D(k, j) above 0.
+        LoopCandidate want;
+        for (uint32_t i = 0; i + 2 < n; ++i)
+            for (uint32_t j = i + 2; j < n; ++j) {
+                if (t.d(i, j) >= 400) continue;
+                for (uint32_t k = i + 1; k < j; ++k) {
+                    const int64_t s = int64_t{t.d(i, k)} + t.d(k, j);
+                    if (!want.found || s > want.score ||
+                        (s == want.score && std::tie(i, j, k) > std::tie(want.k, want.l, want.m)))
+                        want = LoopCandidate{true, s, i, j, k};
+                }
+            }
+        if (want.found && want.score <= 0) want = LoopCandidate{};
+        bool halted = false;
+        const LoopCandidate got = search_olc_out_and_return(t, 400, {}, halted);
+        ASSERT_EQ(got.found, want.found) << what;
+        if (want.found) {
+            EXPECT_EQ(std::tie(got.score, got.k, got.l, got.m), std::tie(want.score, want.k, want.l, want.m)) << what;
+        }
     }
 }
 
