@@ -78,8 +78,11 @@ StatisticsDialog::StatisticsDialog(Reporter& r, std::unique_ptr<StatisticsSessio
     status_ = new QLabel(this);
     status_->setObjectName("status");
     g->addWidget(status_, row++, 1, 1, 2);
-    g->addWidget(new QLabel("&Log description (max. 8000 chars.):", this), row++, 0, 1, 3);
+    auto* description_label = new QLabel("&Log description (max. 8000 chars.):", this);
+    g->addWidget(description_label, row++, 0, 1, 3);
     description = new QPlainTextEdit(this);
+    // The label's Alt+L moves to the text (and shows as a mnemonic, not an ampersand).
+    description_label->setBuddy(description);
     g->addWidget(description, row++, 0, 1, 3);
     auto* buttons = new QHBoxLayout;
     auto* save_button = new QPushButton("&Save", this);

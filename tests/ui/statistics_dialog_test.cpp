@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTableView>
 
@@ -43,6 +44,10 @@ TEST_F(Statistics, FiguresAtOnceResultsFromTheWorkerAndASavedLogbook) {
         date = s.field("date");
         EXPECT_TRUE(pump_until([&] { return s.field("result7").find(" points (") != std::string::npos; }));
         for (int i = 0; i < 8; ++i) results.push_back(s.field(("result" + std::to_string(i)).c_str()));
+        // The description's label takes the user there with its mnemonic.
+        bool labelled = false;
+        for (const QLabel* l : s.findChildren<QLabel*>()) labelled |= l->buddy() == s.description;
+        EXPECT_TRUE(labelled);
         s.description->setPlainText("Evening flight");
         saved = s.save();
         return 0;
