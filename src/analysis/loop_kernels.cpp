@@ -61,28 +61,8 @@ void distance_row(const double* x, const double* y, std::size_t i, std::size_t f
         const double dy = y[j] - yi;
         out[j] = static_cast<int32_t>(std::sqrt(dx * dx + dy * dy) + 0.5);
     }
-    // The block extremes while the row is still in the cache: whole blocks
-    // with a fixed trip count, which become a few vector operations each.
-    const std::size_t whole = n / kBlock;
-    for (std::size_t b = from / kBlock; b < whole; ++b) {
-        const int32_t* p = out + b * kBlock;
-        int32_t mx = p[0], mn = p[0];
-        for (std::size_t k = 1; k < kBlock; ++k) {
-            mx = p[k] > mx ? p[k] : mx;
-            mn = p[k] < mn ? p[k] : mn;
-        }
-        hi[b] = mx;
-        lo[b] = mn;
-    }
-    if (whole * kBlock < n && whole * kBlock >= from) {
-        int32_t mx = out[whole * kBlock], mn = mx;
-        for (std::size_t j = whole * kBlock + 1; j < n; ++j) {
-            mx = out[j] > mx ? out[j] : mx;
-            mn = out[j] < mn ? out[j] : mn;
-        }
-        hi[whole] = mx;
-        lo[whole] = mn;
-    }
+    // The block extremes while the row is still in the cache.
+    if (from < n) block_extremes(out + from, out + from, n - from, hi + from / kBlock, lo + from / kBlock);
 }
 
 ORLOGIX_KERNEL
@@ -140,6 +120,8 @@ void raise_with_index(int32_t* best, uint32_t* at, const int32_t* v, uint32_t in
 
 ORLOGIX_KERNEL
 void block_extremes(const int32_t* hi_in, const int32_t* lo_in, std::size_t n, int32_t* hi, int32_t* lo) {
+    // Whole blocks with a fixed trip count, which become a few vector
+    // operations each; then the short block at the end.
     const std::size_t whole = n / kBlock;
     for (std::size_t b = 0; b < whole; ++b) {
         const int32_t* h = hi_in + b * kBlock;
