@@ -48,20 +48,26 @@ bool same_name(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-int64_t closing_allowance_mm(const ContestType& type, int64_t perimeter) {
-    // pct % of perimeter x 10 000 mm.
-    return std::max<int64_t>(int64_t{type.closing_metres} * 1000, type.closing_percent * perimeter * 100);
+int64_t closing_allowance(const ContestType& type, int64_t perimeter) {
+    // pct % of the distance, in whole 0.01 km.
+    return std::max<int64_t>(type.closing_metres / 10, type.closing_percent * rounded_distance(type, perimeter) / 100);
+}
+
+double closing_limit_metres(const ContestType& type, int64_t perimeter) {
+    // A distance rounds to at most a hundredths below a + 0.5 of them.
+    return 10.0 * static_cast<double>(closing_allowance(type, perimeter)) + 5.0;
 }
 
 int64_t closed_flight_value(const ContestType& type, std::span<const double> legs, double closing) {
     int64_t perimeter = 0;
     for (double leg : legs) perimeter += hundredths_of_km(leg);
+    const int64_t distance = rounded_distance(type, perimeter);
     for (double leg : legs) {
-        if (hundredths_of_km(leg) * 100 < type.min_leg_percent * perimeter) return -1;
+        if (hundredths_of_km(leg) * 100 < type.min_leg_percent * distance) return -1;
     }
-    const int64_t closing_mm = millimetres(closing);
-    if (closing_mm > closing_allowance_mm(type, perimeter)) return -1;
-    const int64_t penalty = closing_mm > int64_t{type.free_closing_metres} * 1000 ? hundredths_of_km(closing) : 0;
+    const int64_t gap = hundredths_of_km(closing);
+    if (gap > closing_allowance(type, perimeter)) return -1;
+    const int64_t penalty = gap > type.free_closing_metres / 10 ? gap : 0;
     return perimeter - penalty;
 }
 

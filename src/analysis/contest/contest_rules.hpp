@@ -32,11 +32,16 @@ struct ContestRules {
 };
 
 // The checks and the arithmetic of a type, on distances in metres. Each leg
-// counts rounded to 0.01 km, and the share of a leg is that of the rounded
-// leg in the rounded perimeter; the closing pair's distance is compared to
-// the millimetre.
-// The farthest the closing pair may be apart around a perimeter (0.01 km), in mm.
-int64_t closing_allowance_mm(const ContestType& type, int64_t perimeter);
+// and the closing pair's distance count rounded to 0.01 km. The share of a
+// leg and the closing allowance are taken of the flight's distance as the
+// rules state it: the sum of the rounded legs after the rules' final rounding
+// (to 0.1 km under the FAI rules, so that a leg of 0.91 km is short in a
+// triangle of 3.25 km, which counts as 3.3 km).
+// The farthest the closing pair may be apart (0.01 km) around a perimeter
+// (0.01 km, before the final rounding); it never shrinks as the perimeter grows.
+int64_t closing_allowance(const ContestType& type, int64_t perimeter);
+// The same in metres: closing pairs less than this apart are allowed.
+double closing_limit_metres(const ContestType& type, int64_t perimeter);
 // The value (0.01 km, before the final rounding: perimeter less penalty) of a
 // closed flight over these legs and closing distance, or -1 where the rules
 // do not allow it.

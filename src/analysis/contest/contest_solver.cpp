@@ -249,16 +249,20 @@ int64_t Search::bound(int level, const std::array<uint32_t, 3>& b) {
     }
     if (type_.min_leg_percent > 0) {
         const int64_t share = type_.min_leg_percent;
+        // The share is of the distance after the final rounding, which is at
+        // least the perimeter less this much.
+        const int64_t below = (type_.result_rounding - 1) / 2;
         for (int e = 0; e < legs; ++e) {
-            // leg >= share % of (leg + others) needs (100 - share) leg >= share others.
-            if ((100 - share) * hi[e] < share * (lower - lo[e])) return -1;
-            perimeter = std::min(perimeter, hi[e] * 100 / share);
+            // leg >= share % of (leg + others - below) needs (100 - share) leg >= share (others - below).
+            if ((100 - share) * hi[e] < share * (lower - lo[e] - below)) return -1;
+            perimeter = std::min(perimeter, hi[e] * 100 / share + below);
         }
     }
-    const double allowed = closing_allowance_mm(type_, perimeter) / 1000.0 + kSlack;
+    const double allowed = closing_limit_metres(type_, perimeter) + kSlack;
     const FixPair c = closing(t_.block_last(level, b[0]), t_.block_first(level, b[k_ - 1]), allowed);
     if (c.metres >= allowed) return -1;
-    const int64_t penalty = c.metres > type_.free_closing_metres + kSlack ? to_hundredth_km(c.metres) : 0;
+    // Every closing here is at least c: past the free allowance it costs at least c rounded.
+    const int64_t penalty = c.metres > type_.free_closing_metres + 5.0 + kSlack ? to_hundredth_km(c.metres) : 0;
     return perimeter - penalty;
 }
 
@@ -280,8 +284,7 @@ void Search::leaf(const std::array<uint32_t, 3>& b) {
     const std::span<const double> leg_span(legs, static_cast<std::size_t>(count));
     // Legs too short for the rules fail whatever the closing: leave out the search for it.
     if (type_.min_leg_percent > 0 && closed_flight_value(type_, leg_span, 0.0) < 0) return;
-    const int64_t allowed_mm = closing_allowance_mm(type_, perimeter);
-    const FixPair c = closing(t1, t3, (allowed_mm + 1) / 1000.0);
+    const FixPair c = closing(t1, t3, closing_limit_metres(type_, perimeter));
     const int64_t value = closed_flight_value(type_, leg_span, c.metres);
     if (value < 0) return;
     const int64_t penalty = perimeter - value;
