@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "analysis/contest/contest_solver.hpp"
+#include "analysis/contest/free_distance.hpp"
 #include "analysis/optimise.hpp"
 #include "core/ellipsoid.hpp"
 #include "core/geodesy.hpp"
@@ -88,25 +89,35 @@ std::vector<GeoPosition> random_track(std::mt19937& rng, std::size_t n, double s
 
 TEST(ContestBounds, BoxBoundsHoldForEveryPairInside) {
     std::mt19937 rng(7);
-    for (double spread : {0.01, 0.3, 4.0}) {
-        const std::vector<GeoPosition> geo = random_track(rng, 64, spread);
+    // Spreads from a hovering cluster to a flight across half a continent,
+    // the last ones over the equator.
+    for (double spread : {0.0005, 0.01, 0.3, 4.0, 12.0}) {
+        std::vector<GeoPosition> geo = random_track(rng, 64, spread);
+        if (spread > 10.0) {
+            const double first = geo[0].latitude;
+            for (GeoPosition& g : geo) g.latitude -= first;
+        }
         const FixTree tree(geo);
-        for (int level = 1; level <= tree.top_level(); ++level) {
+        for (int level = 0; level <= tree.top_level(); ++level) {
             for (std::size_t a = 0; a < tree.blocks(level); ++a) {
                 for (std::size_t b = a; b < tree.blocks(level); ++b) {
                     const double lo = min_chord(tree.box(level, a), tree.box(level, b));
-                    const double hi = surface_upper_bound(max_chord(tree.box(level, a), tree.box(level, b)));
+                    const double hi = tree.surface_bound(max_chord(tree.box(level, a), tree.box(level, b)));
                     for (std::size_t i = tree.block_first(level, a); i <= tree.block_last(level, a); ++i) {
                         for (std::size_t j = tree.block_first(level, b); j <= tree.block_last(level, b); ++j) {
                             const double d = distance_or_zero(geo[i], geo[j]);
                             ASSERT_LE(lo, d + 1e-6) << spread << " " << level;
                             ASSERT_GE(hi, d) << spread << " " << level;
+                            if (level == 0) {
+                                ASSERT_LE(max_chord(tree.box(0, a), tree.point(j)), d + 1e-6);
+                                ASSERT_EQ(tree.hundredths(i, j), hundredths_of_km(d)) << spread;
+                            }
                         }
                     }
                 }
             }
         }
-        // The nearest pair around and the farthest fix match plain loops.
+        // The nearest pair around matches plain loops.
         for (std::size_t i = 0; i < geo.size(); i += 5) {
             for (std::size_t j = i; j < geo.size(); j += 7) {
                 double best = 1e300;
@@ -114,9 +125,25 @@ TEST(ContestBounds, BoxBoundsHoldForEveryPairInside) {
                     for (std::size_t b = j; b < geo.size(); ++b) best = std::min(best, distance_or_zero(geo[a], geo[b]));
                 EXPECT_DOUBLE_EQ(tree.closest_around(i, j, 1e300).metres, best);
             }
-            double far = 0.0;
-            for (std::size_t a = 0; a <= i; ++a) far = std::max(far, distance_or_zero(geo[a], geo[i]));
-            EXPECT_DOUBLE_EQ(tree.farthest_before(i).metres, far);
+        }
+        // A stage of the free distance: the best weight plus leg before and after
+        // every fix, with weights from none to larger than the legs, as plain loops find it.
+        for (int32_t scale : {0, 3, 400000}) {
+            std::uniform_int_distribution<int32_t> weight(0, scale);
+            std::vector<int32_t> w(geo.size());
+            for (int32_t& x : w) x = weight(rng);
+            for (bool before : {true, false}) {
+                const FarthestIndex index(tree, w, before);
+                for (std::size_t j = 0; j < geo.size(); ++j) {
+                    int64_t want = -1;
+                    for (std::size_t i = before ? 0 : j; i < (before ? j + 1 : geo.size()); ++i) {
+                        want = std::max(want, w[i] + hundredths_of_km(distance_or_zero(geo[i], geo[j])));
+                    }
+                    const FarthestIndex::Best got = index.query(j, (j * 7) % geo.size());
+                    ASSERT_EQ(got.value, want) << spread << " " << scale << " " << before << " " << j;
+                    ASSERT_EQ(w[got.fix] + hundredths_of_km(distance_or_zero(geo[got.fix], geo[j])), want);
+                }
+            }
         }
     }
 }

@@ -10,6 +10,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "analysis/contest/free_distance.hpp"
 #include "analysis/optimise.hpp"
 
 namespace orlogix {
@@ -54,9 +55,6 @@ public:
 private:
     // The best closing pair around fixes i <= j, searched below cap.
     FixPair closing(std::size_t i, std::size_t j, double cap);
-    // Free distance, exactly by stages: the farthest start before every fix, the
-    // best start and first turn point before every fix, and the same from the
-    // finish backwards; the flight is the best sum of both at a middle turn point.
     ContestResult run_free();
     // An upper bound of the value (0.01 km, before the final rounding) of every
     // flight in the blocks, or -1 when none can be valid.
@@ -110,114 +108,23 @@ FixPair Search::closing(std::size_t i, std::size_t j, double cap) {
     return p;
 }
 
-// Block maxima of per-fix values, level by level.
-std::vector<std::vector<double>> block_maxima(const FixTree& t, std::vector<double> values) {
-    std::vector<std::vector<double>> levels;
-    levels.push_back(std::move(values));
-    for (int l = 1; l <= t.top_level(); ++l) {
-        const std::vector<double>& below = levels.back();
-        std::vector<double> up(t.blocks(l));
-        for (std::size_t b = 0; b < up.size(); ++b) {
-            up[b] = 2 * b + 1 < below.size() ? std::max(below[2 * b], below[2 * b + 1]) : below[2 * b];
-        }
-        levels.push_back(std::move(up));
-    }
-    return levels;
-}
-
-// Each leg counts rounded to 0.01 km.
-constexpr double kLegGrain = 10.0;
-double counted(double metres) { return kLegGrain * std::floor(metres / kLegGrain + 0.5); }
-
 ContestResult Search::run_free() {
-    const std::size_t n = t_.size();
-    std::vector<FixPair> start(n), finish(n);
-    // The farthest start before and finish after every fix, the one on a
-    // thread of its own (every query stands alone; the last answer is a hint).
-    auto ends = [&](bool before) {
-        for (std::size_t k = 0; k < n; ++k) {
-            if ((k & 255) == 0 && (halt_.halted() || out_of_time())) return;
-            if (before) {
-                start[k] = t_.farthest(k, true, nullptr, 0.0, k == 0 ? FixTree::kNoHint : start[k - 1].a);
-            } else {
-                const std::size_t j = n - 1 - k;
-                finish[j] = t_.farthest(j, false, nullptr, 0.0, k == 0 ? FixTree::kNoHint : finish[j + 1].b);
-            }
-        }
-    };
-    {
-        std::thread other(ends, false);
-        ends(true);
-        other.join();
-    }
-    if (halt_.halted() || out_of_time()) stopped_ = true;
-    result_.nodes = nodes_;
-    if (stopped_) {
+    const FreeDistance free = solve_free_distance(t_, [this] { return halt_.halted() || out_of_time(); });
+    if (!free.complete) {
+        stopped_ = true;
         // The whole track as one block bounds every flight in it.
         const FixBox& all = t_.box(t_.top_level(), 0);
-        result_.bound = points(to_hundredth_km(4.0 * surface_upper_bound(max_chord(all, all))));
+        result_.bound = points(to_hundredth_km(4.0 * t_.surface_bound(max_chord(all, all))));
         return result_;
     }
-    for (std::size_t i = 0; i < n; ++i) {
-        start[i].metres = counted(start[i].metres);
-        finish[i].metres = counted(finish[i].metres);
-    }
-    // Over the middle turn point i: the best start and first turn point before
-    // it are at most the longest start leg so far plus the farthest fix before
-    // i, and the same after it. The middle points are tried from the highest
-    // of these ceilings down, each search only for more than the best so far.
-    std::vector<double> w(n), ceiling_before(n), ceiling_after(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        ceiling_before[i] = std::max(i ? ceiling_before[i - 1] - start[i - 1].metres : 0.0, start[i].metres) + start[i].metres;
-    }
-    for (std::size_t j = n; j-- > 0;) {
-        ceiling_after[j] = std::max(j + 1 < n ? ceiling_after[j + 1] - finish[j + 1].metres : 0.0, finish[j].metres) + finish[j].metres;
-    }
-    for (std::size_t i = 0; i < n; ++i) w[i] = start[i].metres;
-    const auto start_max = block_maxima(t_, w);
-    for (std::size_t i = 0; i < n; ++i) w[i] = finish[i].metres;
-    const auto finish_max = block_maxima(t_, w);
-    std::vector<uint32_t> order(n);
-    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(i);
-    auto ceiling = [&](std::size_t i) { return ceiling_before[i] + ceiling_after[i]; };
-    std::sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) { return ceiling(x) > ceiling(y); });
-    // Every turn point at one fix is a flight: the start to it and on to the finish.
-    std::array<uint32_t, 3> tps{};
-    double best = -1.0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (start[i].metres + finish[i].metres > best) {
-            best = start[i].metres + finish[i].metres;
-            tps = {static_cast<uint32_t>(i), static_cast<uint32_t>(i), static_cast<uint32_t>(i)};
-        }
-    }
-    double remaining = 0.0;
-    for (std::size_t k = 0; k < n; ++k) {
-        const uint32_t i = order[k];
-        if (ceiling(i) <= best) break;
-        if ((k & 15) == 0 && stop()) {
-            remaining = ceiling(i);
-            break;
-        }
-        const FixPair out = t_.farthest(i, true, &start_max, kLegGrain, tps[0], best - ceiling_after[i]);
-        if (out.metres <= best - ceiling_after[i]) continue;
-        const FixPair back = t_.farthest(i, false, &finish_max, kLegGrain, tps[2], best - out.metres);
-        if (back.metres <= best - out.metres) continue;
-        best = out.metres + back.metres;
-        tps = {out.a, i, back.b};
-    }
-    result_.nodes = nodes_;
-    const uint32_t t1 = tps[0], mid = tps[1], t3 = tps[2];
-    const double metres = start[t1].metres + counted(t_.distance(t1, mid)) + counted(t_.distance(mid, t3)) +
-                          finish[t3].metres;
     result_.found = true;
-    result_.turnpoints = tps;
-    result_.start = start[t1].a;
-    result_.finish = finish[t3].b;
-    result_.distance = rounded(to_hundredth_km(metres));
-    result_.score = points(to_hundredth_km(metres));
-    const int64_t top = to_hundredth_km(std::max(best, remaining));
-    result_.bound = std::max(result_.score, points(top));
-    result_.optimal = result_.bound == result_.score;
+    result_.start = free.fixes[0];
+    result_.turnpoints = {free.fixes[1], free.fixes[2], free.fixes[3]};
+    result_.finish = free.fixes[4];
+    result_.distance = rounded(free.value);
+    result_.score = points(free.value);
+    result_.bound = result_.score;
+    result_.optimal = true;
     return result_;
 }
 
@@ -228,13 +135,13 @@ int64_t Search::bound(int level, const std::array<uint32_t, 3>& b) {
     double ub[3], lb[3];
     int legs = 0;
     if (type_.shape == ContestShape::OutAndReturn) {
-        ub[0] = ub[1] = surface_upper_bound(max_chord(b1, b2));
+        ub[0] = ub[1] = t_.surface_bound(max_chord(b1, b2));
         lb[0] = lb[1] = min_chord(b1, b2);
         legs = 2;
     } else {
         const FixBox* box[3] = {&b1, &b2, &b3};
         for (int e = 0; e < 3; ++e) {
-            ub[e] = surface_upper_bound(max_chord(*box[e], *box[(e + 1) % 3]));
+            ub[e] = t_.surface_bound(max_chord(*box[e], *box[(e + 1) % 3]));
             lb[e] = min_chord(*box[e], *box[(e + 1) % 3]);
         }
         legs = 3;
