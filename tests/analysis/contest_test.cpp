@@ -123,7 +123,10 @@ TEST(ContestBounds, BoxBoundsHoldForEveryPairInside) {
                 double best = 1e300;
                 for (std::size_t a = 0; a <= i; ++a)
                     for (std::size_t b = j; b < geo.size(); ++b) best = std::min(best, distance_or_zero(geo[a], geo[b]));
-                EXPECT_DOUBLE_EQ(tree.closest_around(i, j, 1e300).metres, best);
+                const FixPair got = tree.closest_around(i, j, 1e300);
+                EXPECT_EQ(hundredths_of_km(got.metres), hundredths_of_km(best));
+                EXPECT_EQ(got.metres, 10.0 * hundredths_of_km(distance_or_zero(geo[got.a], geo[got.b])));
+                EXPECT_TRUE(got.a <= i && got.b >= j);
             }
         }
         // A stage of the free distance: the best weight plus leg before and after

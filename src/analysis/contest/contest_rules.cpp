@@ -58,17 +58,23 @@ double closing_limit_metres(const ContestType& type, int64_t perimeter) {
     return 10.0 * static_cast<double>(closing_allowance(type, perimeter)) + 5.0;
 }
 
-int64_t closed_flight_value(const ContestType& type, std::span<const double> legs, double closing) {
+int64_t closed_flight_value(const ContestType& type, std::span<const int64_t> legs, int64_t closing) {
     int64_t perimeter = 0;
-    for (double leg : legs) perimeter += hundredths_of_km(leg);
+    for (int64_t leg : legs) perimeter += leg;
     const int64_t distance = rounded_distance(type, perimeter);
-    for (double leg : legs) {
-        if (hundredths_of_km(leg) * 100 < type.min_leg_percent * distance) return -1;
+    for (int64_t leg : legs) {
+        if (leg * 100 < type.min_leg_percent * distance) return -1;
     }
-    const int64_t gap = hundredths_of_km(closing);
-    if (gap > closing_allowance(type, perimeter)) return -1;
-    const int64_t penalty = gap > type.free_closing_metres / 10 ? gap : 0;
+    if (closing > closing_allowance(type, perimeter)) return -1;
+    const int64_t penalty = closing > type.free_closing_metres / 10 ? closing : 0;
     return perimeter - penalty;
+}
+
+int64_t closed_flight_value(const ContestType& type, std::span<const double> legs, double closing) {
+    int64_t counted[3] = {0, 0, 0};
+    const std::size_t n = std::min<std::size_t>(legs.size(), 3);
+    for (std::size_t e = 0; e < n; ++e) counted[e] = hundredths_of_km(legs[e]);
+    return closed_flight_value(type, std::span<const int64_t>(counted, n), hundredths_of_km(closing));
 }
 
 int64_t rounded_distance(const ContestType& type, int64_t distance) {

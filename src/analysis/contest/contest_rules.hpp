@@ -46,6 +46,8 @@ double closing_limit_metres(const ContestType& type, int64_t perimeter);
 // closed flight over these legs and closing distance, or -1 where the rules
 // do not allow it.
 int64_t closed_flight_value(const ContestType& type, std::span<const double> legs, double closing);
+// The same with the legs and the closing already in whole 0.01 km.
+int64_t closed_flight_value(const ContestType& type, std::span<const int64_t> legs, int64_t closing);
 // The final rounding of a distance, and the points (0.01) of a value.
 int64_t rounded_distance(const ContestType& type, int64_t distance);
 int64_t contest_points(const ContestType& type, int64_t value);

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <queue>
 #include <thread>
@@ -23,16 +24,24 @@ int64_t to_hundredth_km(double metres) { return hundredths_of_km(metres); }
 // Blocks of at most this level are searched depth first from the block taken
 // off the queue, which keeps the queue short and finds whole flights early.
 constexpr int kDiveLevel = 3;
-// Past this many blocks waiting (about 16 MB) the blocks taken off the queue
+// Past this many blocks waiting (about 20 MB) the blocks taken off the queue
 // are searched depth first too, so that memory stays bounded on tracks where
 // nearly every block comes close to the best.
 constexpr std::size_t kQueueLimit = 1u << 19;
+// Closing pairs remembered (about 20 MB at most); past it the memory starts afresh.
+constexpr std::size_t kClosingsKept = 1u << 19;
 constexpr double kSlack = 1e-3;  // metres of margin on every bound test
+// The first check without time order comes after this many blocks.
+constexpr uint64_t kFirstLooseCheck = 1u << 12;
 
 struct Node {
     int64_t bound;
     int level;
     std::array<uint32_t, 3> b;
+    // No closing pair around the blocks is nearer: the nearest one once
+    // searched for (exact), else the parent's.
+    double closing;
+    bool exact;
 };
 
 struct NodeOrder {
@@ -42,10 +51,15 @@ struct NodeOrder {
     }
 };
 
+using Queue = std::priority_queue<Node, std::vector<Node>, NodeOrder>;
+
 class Search {
 public:
-    Search(const FixTree& t, const ContestType& type, double deadline_seconds, const HaltToken& halt)
-        : t_(t), type_(type), halt_(halt), start_(Clock::now()), deadline_(deadline_seconds) {
+    // loose: every three fixes in any order, with no closing asked (the
+    // perimeter, and the legs' shares, bound every flight over the same fixes).
+    Search(const FixTree& t, const ContestType& type, double deadline_seconds, const HaltToken& halt,
+           bool loose = false)
+        : t_(t), type_(type), halt_(halt), start_(Clock::now()), deadline_(deadline_seconds), loose_(loose) {
         k_ = type.shape == ContestShape::OutAndReturn ? 2 : 3;
         closed_ = type.shape != ContestShape::FreeDistance;
     }
@@ -57,13 +71,23 @@ private:
     FixPair closing(std::size_t i, std::size_t j, double cap);
     ContestResult run_free();
     // An upper bound of the value (0.01 km, before the final rounding) of every
-    // flight in the blocks, or -1 when none can be valid.
-    int64_t bound(int level, const std::array<uint32_t, 3>& b);
-    void leaf(const std::array<uint32_t, 3>& b);
+    // flight in the blocks, or -1 when none can be valid; with the nearest
+    // closing searched for when exact, else from the lower bound given.
+    int64_t bound(int level, const std::array<uint32_t, 3>& b, double& closing, bool exact);
+    // A node's bound with its closing searched for.
+    void refine(Node& node) {
+        if (!node.exact) node.bound = bound(node.level, node.b, node.closing, true);
+        node.exact = true;
+    }
+    void leaf(const std::array<uint32_t, 3>& b, double closing_floor);
     void expand(const Node& node, std::vector<Node>& out);
     void dive(const Node& node);
+    void push_root(Queue& queue);
+    int64_t explore(Queue& queue, uint64_t limit);
+    bool nothing_above_without_order(int64_t value, uint64_t limit);
     bool stop();
-    bool out_of_time() const;
+    double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+    bool out_of_time() const { return deadline_ > 0.0 && elapsed() > deadline_; }
     int64_t rounded(int64_t distance) const { return rounded_distance(type_, distance); }
     int64_t points(int64_t value) const { return contest_points(type_, value); }
 
@@ -72,22 +96,22 @@ private:
     HaltToken halt_;
     Clock::time_point start_;
     double deadline_;
+    bool loose_ = false;
     int k_ = 3;
     bool closed_ = true;
     bool stopped_ = false;
+    bool beaten_ = false;  // loose: a flight above the value asked about exists
     uint64_t nodes_ = 0;
-    int64_t best_ = 0;  // value of the best flight found, 0 while none
+    uint64_t loose_nodes_ = 0;  // of the searches without time order
+    int64_t best_ = 0;          // value of the best flight found, 0 while none
     ContestResult result_;
     struct Cached {
         FixPair pair;
         double cap;
     };
     std::unordered_map<uint64_t, Cached> closings_;
+    std::unique_ptr<FixTree> scattered_;  // the fixes in space order, once, for the loose search
 };
-
-bool Search::out_of_time() const {
-    return deadline_ > 0.0 && std::chrono::duration<double>(Clock::now() - start_).count() > deadline_;
-}
 
 bool Search::stop() {
     if (stopped_) return true;
@@ -104,6 +128,7 @@ FixPair Search::closing(std::size_t i, std::size_t j, double cap) {
         if (c.pair.metres < c.cap || cap <= c.cap) return c.pair;  // exact, or known to be beyond cap
     }
     const FixPair p = t_.closest_around(i, j, cap);
+    if (closings_.size() >= kClosingsKept) closings_.clear();
     closings_[key] = {p, cap};
     return p;
 }
@@ -128,7 +153,7 @@ ContestResult Search::run_free() {
     return result_;
 }
 
-int64_t Search::bound(int level, const std::array<uint32_t, 3>& b) {
+int64_t Search::bound(int level, const std::array<uint32_t, 3>& b, double& closing_floor, bool exact) {
     const FixBox& b1 = t_.box(level, b[0]);
     const FixBox& b2 = t_.box(level, b[1]);
     const FixBox& b3 = t_.box(level, b[k_ - 1]);
@@ -165,46 +190,72 @@ int64_t Search::bound(int level, const std::array<uint32_t, 3>& b) {
             perimeter = std::min(perimeter, hi[e] * 100 / share + below);
         }
     }
+    if (loose_) return perimeter;
     const double allowed = closing_limit_metres(type_, perimeter) + kSlack;
-    const FixPair c = closing(t_.block_last(level, b[0]), t_.block_first(level, b[k_ - 1]), allowed);
-    if (c.metres >= allowed) return -1;
-    // Every closing here is at least c: past the free allowance it costs at least c rounded.
-    const int64_t penalty = c.metres > type_.free_closing_metres + 5.0 + kSlack ? to_hundredth_km(c.metres) : 0;
+    if (exact) {
+        closing_floor = closing(t_.block_last(level, b[0]), t_.block_first(level, b[k_ - 1]), allowed).metres;
+    }
+    if (closing_floor >= allowed) return -1;
+    // Every closing here counts at least as the floor: past the free allowance it costs at least that.
+    const int64_t gap = to_hundredth_km(closing_floor);
+    const int64_t penalty = gap > type_.free_closing_metres / 10 ? gap : 0;
     return perimeter - penalty;
 }
 
-void Search::leaf(const std::array<uint32_t, 3>& b) {
+void Search::leaf(const std::array<uint32_t, 3>& b, double closing_floor) {
     const uint32_t t1 = b[0], t2 = b[1], t3 = b[k_ - 1];
-    double legs[3];
-    int count = 3;
-    if (type_.shape == ContestShape::OutAndReturn) {
-        legs[0] = legs[1] = t_.distance(t1, t2);
-        count = 2;
-    } else {
-        legs[0] = t_.distance(t1, t2);
-        legs[1] = t_.distance(t2, t3);
-        legs[2] = t_.distance(t3, t1);
+    const bool oar = type_.shape == ContestShape::OutAndReturn;
+    const int count = oar ? 2 : 3;
+    const std::array<std::pair<uint32_t, uint32_t>, 3> ends = {{{t1, t2}, oar ? std::pair{t1, t2} : std::pair{t2, t3}, {t3, t1}}};
+    // First from the chords alone (the rounding of a long leg needs the
+    // inverse formula): what the legs can count at most and at least.
+    int64_t hi[3], lo[3], most = 0, least = 0;
+    for (int e = 0; e < count; ++e) {
+        const double c = chord(t_.point(ends[e].first), t_.point(ends[e].second));
+        hi[e] = to_hundredth_km(t_.surface_bound(c));
+        lo[e] = to_hundredth_km(std::max(0.0, c - kSlack));
+        most += hi[e];
+        least += lo[e];
     }
-    int64_t perimeter = 0;
-    for (int e = 0; e < count; ++e) perimeter += to_hundredth_km(legs[e]);
-    if (perimeter <= best_) return;  // cannot beat the best even without a penalty
-    const std::span<const double> leg_span(legs, static_cast<std::size_t>(count));
-    // Legs too short for the rules fail whatever the closing: leave out the search for it.
-    if (type_.min_leg_percent > 0 && closed_flight_value(type_, leg_span, 0.0) < 0) return;
-    const FixPair c = closing(t1, t3, closing_limit_metres(type_, perimeter));
-    const int64_t value = closed_flight_value(type_, leg_span, c.metres);
-    if (value < 0) return;
-    const int64_t penalty = perimeter - value;
-    if (value > best_) {
-        best_ = value;
-        result_.found = true;
-        result_.turnpoints = {t1, t2, t3};
-        result_.start = c.a;
-        result_.finish = c.b;
-        result_.distance = perimeter;
-        result_.closing = to_hundredth_km(c.metres);
-        result_.penalty = penalty;
+    if (most <= best_) return;  // cannot beat the best even without a penalty
+    if (type_.min_leg_percent > 0) {
+        const int64_t shortest = rounded(least);
+        for (int e = 0; e < count; ++e) {
+            if (hi[e] * 100 < type_.min_leg_percent * shortest) return;
+        }
     }
+    FixPair c{0.0, t1, t3};
+    if (!loose_) {
+        // Nor where the closing is too far or costs too much.
+        const double limit = closing_limit_metres(type_, most);
+        auto cost = [this](double metres) {
+            const int64_t gap = to_hundredth_km(metres);
+            return gap > type_.free_closing_metres / 10 ? gap : 0;
+        };
+        if (closing_floor >= limit || most - cost(closing_floor) <= best_) return;
+        c = closing(t1, t3, limit);
+        if (c.metres >= limit || most - cost(c.metres) <= best_) return;
+    }
+    int64_t legs[3], perimeter = 0;
+    for (int e = 0; e < count; ++e) {
+        legs[e] = t_.hundredths(ends[e].first, ends[e].second);
+        perimeter += legs[e];
+    }
+    const int64_t gap = to_hundredth_km(c.metres);
+    const int64_t value = closed_flight_value(type_, std::span<const int64_t>(legs, count), gap);
+    if (value <= best_) return;
+    if (loose_) {
+        beaten_ = stopped_ = true;
+        return;
+    }
+    best_ = value;
+    result_.found = true;
+    result_.turnpoints = {t1, t2, t3};
+    result_.start = c.a;
+    result_.finish = c.b;
+    result_.distance = perimeter;
+    result_.closing = gap;
+    result_.penalty = perimeter - value;
 }
 
 void Search::expand(const Node& node, std::vector<Node>& out) {
@@ -213,7 +264,9 @@ void Search::expand(const Node& node, std::vector<Node>& out) {
     const std::size_t count = t_.blocks(l);
     std::array<uint32_t, 3> c{};
     const int k = k_;
-    // Every choice of child per turn point that keeps the blocks in time order.
+    // Every choice of child per turn point that keeps the blocks in time order;
+    // their closings are no nearer than the parent's, searched for only when
+    // a child comes up.
     for (uint32_t mask = 0; mask < (1u << k); ++mask) {
         bool ok = true;
         for (int e = 0; e < k && ok; ++e) {
@@ -223,11 +276,12 @@ void Search::expand(const Node& node, std::vector<Node>& out) {
         if (!ok) continue;
         if (k == 2) c[2] = c[1];
         if (l == 0) {
-            leaf(c);
+            leaf(c, node.closing);
             continue;
         }
-        const int64_t b = bound(l, c);
-        if (b > best_) out.push_back({b, l, c});
+        double floor = node.closing;
+        const int64_t b = bound(l, c, floor, false);
+        if (b > best_) out.push_back({b, l, c, floor, false});
     }
 }
 
@@ -235,10 +289,91 @@ void Search::dive(const Node& node) {
     std::vector<Node> kids;
     expand(node, kids);
     std::sort(kids.begin(), kids.end(), [](const Node& x, const Node& y) { return x.bound > y.bound; });
-    for (const Node& kid : kids) {
+    for (Node& kid : kids) {
         if (stopped_ || stop()) return;
+        if (kid.bound <= best_) continue;
+        refine(kid);
         if (kid.bound > best_) dive(kid);
     }
+}
+
+void Search::push_root(Queue& queue) {
+    Node root{0, t_.top_level(), {0, 0, 0}, 0.0, false};
+    if (root.level == 0) {
+        leaf(root.b, 0.0);
+        return;
+    }
+    refine(root);
+    if (root.bound > best_) queue.push(root);
+}
+
+int64_t Search::explore(Queue& queue, uint64_t limit) {
+    std::vector<Node> kids;
+    while (!queue.empty()) {
+        Node node = queue.top();
+        if (node.bound <= best_) return 0;
+        if (stop() || nodes_ >= limit) return node.bound;
+        queue.pop();
+        if (!node.exact) {
+            // Its bound may come down with the closing searched for: back in line.
+            refine(node);
+            if (node.bound > best_) queue.push(node);
+            continue;
+        }
+        if (node.level <= kDiveLevel || queue.size() > kQueueLimit) {
+            dive(node);
+            if (stopped_) return node.bound;  // searched only in part
+            continue;
+        }
+        expand(node, kids);
+        for (const Node& kid : kids) queue.push(kid);
+    }
+    return 0;
+}
+
+// The fixes in the order of a curve through space (each place once), so that
+// index blocks are small in space even where the track keeps to one spot.
+std::vector<GeoPosition> in_space_order(const FixTree& t) {
+    const std::size_t n = t.size();
+    const FixBox& all = t.box(t.top_level(), 0);
+    auto cell = [&](std::size_t i, int k) {
+        const double span = std::max(all.hi[k] - all.lo[k], 1e-9);
+        return static_cast<uint64_t>((t.point(i)[k] - all.lo[k]) / span * 1048575.0);
+    };
+    auto spread = [](uint64_t v) {
+        uint64_t r = 0;
+        for (int bit = 0; bit < 21; ++bit) r |= ((v >> bit) & 1u) << (2 * bit);
+        return r;
+    };
+    struct Place {
+        uint64_t key;
+        GeoPosition g;
+    };
+    std::vector<Place> places(n);
+    for (std::size_t i = 0; i < n; ++i) places[i] = {spread(cell(i, 0)) | spread(cell(i, 1)) << 1, t.geo(i)};
+    auto order = [](const Place& a, const Place& b) {
+        if (a.key != b.key) return a.key < b.key;
+        if (a.g.latitude != b.g.latitude) return a.g.latitude < b.g.latitude;
+        return a.g.longitude < b.g.longitude;
+    };
+    std::sort(places.begin(), places.end(), order);
+    std::vector<GeoPosition> out;
+    for (std::size_t i = 0; i < n; ++i) {
+        const GeoPosition& g = places[i].g;
+        if (out.empty() || out.back().latitude != g.latitude || out.back().longitude != g.longitude) out.push_back(g);
+    }
+    return out;
+}
+
+bool Search::nothing_above_without_order(int64_t value, uint64_t limit) {
+    if (!scattered_) scattered_ = std::make_unique<FixTree>(in_space_order(t_));
+    Search loose(*scattered_, type_, deadline_ > 0.0 ? std::max(1e-3, deadline_ - elapsed()) : 0.0, halt_, true);
+    loose.best_ = value;
+    Queue queue;
+    loose.push_root(queue);
+    const int64_t left = loose.explore(queue, limit);
+    loose_nodes_ += loose.nodes_;
+    return left == 0 && !loose.stopped_;
 }
 
 ContestResult Search::run() {
@@ -248,36 +383,23 @@ ContestResult Search::run() {
         return result_;
     }
     if (!closed_) return run_free();
-    std::priority_queue<Node, std::vector<Node>, NodeOrder> queue;
-    const Node root{0, t_.top_level(), {0, 0, 0}};
+    Queue queue;
+    push_root(queue);
     int64_t remaining = 0;
-    if (root.level == 0) {
-        leaf(root.b);
-    } else {
-        const int64_t b = bound(root.level, root.b);
-        if (b > 0) queue.push({b, root.level, root.b});
-    }
-    std::vector<Node> kids;
-    while (!queue.empty()) {
-        const Node node = queue.top();
-        if (node.bound <= best_) break;
-        if (stop()) {
-            remaining = node.bound;
+    // Where the blocks in time order stay wide in space (a track that hovers
+    // over one spot), their bounds cannot come down to the best found; the
+    // same question over the fixes in space order, without time order and
+    // closing, can prove that no three of them do better. It is tried now
+    // and then, each time as long as the search has run so far.
+    for (uint64_t check = kFirstLooseCheck;; check *= 2) {
+        remaining = explore(queue, check);
+        if (remaining == 0 || stopped_) break;
+        if (nothing_above_without_order(best_, check)) {
+            remaining = 0;
             break;
         }
-        queue.pop();
-        if (node.level <= kDiveLevel || queue.size() > kQueueLimit) {
-            dive(node);
-            if (stopped_) {
-                remaining = node.bound;
-                break;
-            }
-            continue;
-        }
-        expand(node, kids);
-        for (const Node& kid : kids) queue.push(kid);
     }
-    result_.nodes = nodes_;
+    result_.nodes = nodes_ + loose_nodes_;
     if (result_.found) {
         result_.distance = rounded(result_.distance);
         result_.score = points(best_);

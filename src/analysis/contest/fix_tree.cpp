@@ -145,6 +145,9 @@ int64_t FixTree::hundredths(std::size_t i, std::size_t j) const {
 
 FixPair FixTree::closest_around(std::size_t i, std::size_t j, double cap) const {
     FixPair best{cap, 0, 0};
+    // Only pairs that round to fewer hundredths than the best so far matter.
+    auto below = [](double metres) { return metres < 1e12 ? 10.0 * hundredths_of_km(metres) - 5.0 : metres; };
+    double reach = below(cap);
     struct Item {
         int level;
         uint32_t a, b;
@@ -156,10 +159,13 @@ FixPair FixTree::closest_around(std::size_t i, std::size_t j, double cap) const 
         const Item it = stack.back();
         stack.pop_back();
         if (block_first(it.level, it.a) > i || block_last(it.level, it.b) < j) continue;
-        if (min_chord(box(it.level, it.a), box(it.level, it.b)) >= best.metres) continue;
+        if (min_chord(box(it.level, it.a), box(it.level, it.b)) >= reach) continue;
         if (it.level == 0) {
-            const double d = distance(it.a, it.b);
-            if (d < best.metres) best = {d, it.a, it.b};
+            const double counted = 10.0 * static_cast<double>(hundredths(it.a, it.b));
+            if (counted - 5.0 < reach) {
+                best = {counted, it.a, it.b};
+                reach = counted - 5.0;
+            }
             continue;
         }
         const int l = it.level - 1;
@@ -183,7 +189,7 @@ FixPair FixTree::closest_around(std::size_t i, std::size_t j, double cap) const 
             for (int y = x; y > 0 && lb[order[y - 1]] < lb[order[y]]; --y) std::swap(order[y - 1], order[y]);
         }
         for (int k = 0; k < count; ++k) {
-            if (lb[order[k]] < best.metres) stack.push_back(kids[order[k]]);
+            if (lb[order[k]] < reach) stack.push_back(kids[order[k]]);
         }
     }
     return best;

@@ -50,8 +50,10 @@ public:
     // The distance of two fixes in whole 0.01 km, from the chord alone where
     // the bounds settle it.
     int64_t hundredths(std::size_t i, std::size_t j) const;
-    // The closest pair a <= i, b >= j, searched only below cap metres: when no
-    // pair is closer than cap, metres is cap or more and a, b mean nothing.
+    // The closest pair a <= i, b >= j as counted in whole 0.01 km (a pair whose
+    // distance rounds as the closest one's does; metres is that rounded
+    // distance), searched only among pairs that count less than cap metres
+    // would: when there is none, metres is cap and a, b mean nothing.
     FixPair closest_around(std::size_t i, std::size_t j, double cap) const;
 
 private:
