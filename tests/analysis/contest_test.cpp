@@ -244,6 +244,48 @@ TEST(ContestSolver, OutAndBackAlongTheEquatorScoresAsOnPaper) {
     }
 }
 
+// 3000 fixes hopping at random among 36 places 10 m apart, the first and the
+// last at the same place: every three places follow each other in every order
+// and every flight closes to 0 m, so the best of each closed type is the best
+// over any three places. Blocks of fixes in time order all span the whole
+// grid, so only the search over places in space order can prove it.
+TEST(ContestSolver, HoveringClusterIsProven) {
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> pick(0, 35);
+    std::vector<TrackPosition> track;
+    std::array<std::size_t, 36> where{};  // a fix at each place
+    int first = 0;
+    for (std::size_t i = 0; i < 3000; ++i) {
+        const int k = i == 2999 ? first : pick(rng);
+        if (i == 0) first = k;
+        where[k] = i;
+        track.push_back(test::fix_at(45.5 + (k / 6) * 10.0 / 111132.0, 6.5 + (k % 6) * 10.0 / 78000.0,
+                                     1000000000u + static_cast<uint32_t>(i)));
+    }
+    const std::vector<GeoPosition> geo = positions_in_radians(track);
+    const FixTree tree(geo);
+    auto leg = [&](std::size_t a, std::size_t b) { return hundredths_of_km(distance_or_zero(geo[where[a]], geo[where[b]])); };
+    for (const ContestRules& rules : contest_rule_sets()) {
+        for (const ContestType& type : rules.types) {
+            if (type.shape == ContestShape::FreeDistance) continue;
+            int64_t want = -1;
+            for (std::size_t a = 0; a < 36; ++a) {
+                for (std::size_t b = 0; b < 36; ++b) {
+                    for (std::size_t c = 0; c < 36; ++c) {
+                        const std::vector<int64_t> legs = type.shape == ContestShape::OutAndReturn
+                                                              ? std::vector<int64_t>{leg(a, b), leg(a, b)}
+                                                              : std::vector<int64_t>{leg(a, b), leg(b, c), leg(c, a)};
+                        want = std::max(want, closed_flight_value(type, legs, 0));
+                    }
+                }
+            }
+            const ContestResult got = solve_contest_type(tree, type, 60.0);
+            EXPECT_TRUE(got.optimal) << rules.name << " " << type.name;
+            EXPECT_EQ(got.score, contest_points(type, want)) << rules.name << " " << type.name;
+        }
+    }
+}
+
 TEST(ContestSolver, HaltTokenStopsWithAnHonestBound) {
     const std::atomic<bool> halted{true};
     const std::vector<TrackPosition> track = test::load_igc_fixes(test::flight_path("fai.igc"));
