@@ -55,20 +55,6 @@ double max_chord(const FixBox& a, const FixBox& b) {
     return std::sqrt(s);
 }
 
-double max_chord(const FixBox& a, const double p[3]) {
-    double s = 0.0;
-    for (int k = 0; k < 3; ++k) {
-        const double span = std::max(a.hi[k] - p[k], p[k] - a.lo[k]);
-        s += span * span;
-    }
-    return std::sqrt(s);
-}
-
-double chord(const double a[3], const double b[3]) {
-    const double x = a[0] - b[0], y = a[1] - b[1], z = a[2] - b[2];
-    return std::sqrt(x * x + y * y + z * z);
-}
-
 FixTree::FixTree(std::vector<GeoPosition> geo) : geo_(std::move(geo)) {
     const std::size_t n = geo_.size();
     // East, north and up at the middle of the track: a rotation keeps every
@@ -122,12 +108,7 @@ std::size_t FixTree::block_last(int level, std::size_t block) const {
     return std::min(geo_.size(), (block + 1) << level) - 1;
 }
 
-double FixTree::surface_bound(double chord_metres) const {
-    // A curve whose curvature never exceeds 1/r is at most as long as the arc of radius r
-    // over the same chord; 1 mm more covers the inverse formula's own error and rounding.
-    const double x = chord_metres / (2.0 * radius_);
-    // asin(x) / x = 1 + x^2 / 6 + 3 x^4 / 40 + 5 x^6 / 112 + ... stays below 1 + x^2 / 6 + 0.0755 x^4 up to x = 0.1.
-    if (x < 0.1) return chord_metres * (1.0 + x * x * (1.0 / 6.0 + 0.0755 * x * x)) * (1.0 + 1e-12) + 1e-3;
+double FixTree::long_surface_bound(double x) const {
     return 2.0 * radius_ * std::asin(std::min(1.0, x)) * (1.0 + 1e-12) + 1e-3;
 }
 

@@ -30,12 +30,13 @@ FarthestIndex::FarthestIndex(const FixTree& tree, const std::vector<int32_t>& we
     }
 }
 
-int64_t FarthestIndex::bound(int level, std::size_t block, const double* p) const {
+int64_t FarthestIndex::bound(int level, std::size_t block, const double* p, int64_t best) const {
+    const int64_t boxed = most_[level][block] + hundredths_of_km(t_.surface_bound(max_chord(t_.box(level, block), p)));
+    if (boxed <= best) return boxed;
     // Through the block's end: w(i) + leg(i, j) <= (10 w(i) + d(i, end) + d(end, j)) / 10 + 0.5,
     // which is tight where the track runs on towards j; the box bound is tight where it does not.
     const double* end = t_.point(before_ ? t_.block_last(level, block) : t_.block_first(level, block));
     const int64_t through = hundredths_of_km(reach_[level][block] + t_.surface_bound(chord(end, p)));
-    const int64_t boxed = most_[level][block] + hundredths_of_km(t_.surface_bound(max_chord(t_.box(level, block), p)));
     return std::min(through, boxed);
 }
 
@@ -74,7 +75,7 @@ FarthestIndex::Best FarthestIndex::query(std::size_t j, std::size_t hint) const 
             const uint32_t b = 2 * it.block + x;
             if (b >= t_.blocks(l)) continue;
             if (before_ ? t_.block_first(l, b) > j : t_.block_last(l, b) < j) continue;
-            const int64_t ub = l == 0 ? INT64_MAX : bound(l, b, p);
+            const int64_t ub = l == 0 ? INT64_MAX : bound(l, b, p, best.value);
             if (ub > best.value) kids[count++] = {l, b, ub};
         }
         if (count == 2 && kids[0].bound > kids[1].bound) std::swap(kids[0], kids[1]);

@@ -29,8 +29,9 @@ public:
     Best query(std::size_t j, std::size_t hint) const;
 
 private:
-    // Of a block, an upper bound of weight[i] + leg(i, j) over its fixes.
-    int64_t bound(int level, std::size_t block, const double* p) const;
+    // Of a block, an upper bound of weight[i] + leg(i, j) over its fixes (once
+    // at most best, any bound that is).
+    int64_t bound(int level, std::size_t block, const double* p, int64_t best) const;
     void consider(std::size_t i, std::size_t j, Best& best) const;
 
     const FixTree& t_;
