@@ -62,13 +62,20 @@ public:
         : t_(t), type_(type), halt_(halt), start_(Clock::now()), deadline_(deadline_seconds), loose_(loose) {
         k_ = type.shape == ContestShape::OutAndReturn ? 2 : 3;
         closed_ = type.shape != ContestShape::FreeDistance;
+        edge_ = free_closing_limit_metres(type);
     }
 
     ContestResult run();
 
 private:
-    // The best closing pair around fixes i <= j, searched below cap.
+    // The best closing pair around fixes i <= j (as far as the rules tell
+    // closings apart), searched below cap.
     FixPair closing(std::size_t i, std::size_t j, double cap);
+    // What such a search tells of every closing around the same fixes or
+    // fewer: none is nearer than this, nor counts fewer hundredths or a
+    // lesser penalty.
+    double floor_of(const FixPair& found, double cap) const;
+    int64_t penalty_at_least(double floor) const { return floor >= edge_ ? to_hundredth_km(floor) : 0; }
     ContestResult run_free();
     // An upper bound of the value (0.01 km, before the final rounding) of every
     // flight in the blocks, or -1 when none can be valid; with the nearest
@@ -97,6 +104,7 @@ private:
     Clock::time_point start_;
     double deadline_;
     bool loose_ = false;
+    double edge_ = 0.0;  // closings below this many metres cost no penalty
     int k_ = 3;
     bool closed_ = true;
     bool stopped_ = false;
@@ -127,10 +135,17 @@ FixPair Search::closing(std::size_t i, std::size_t j, double cap) {
         const Cached& c = it->second;
         if (c.pair.metres < c.cap || cap <= c.cap) return c.pair;  // exact, or known to be beyond cap
     }
-    const FixPair p = t_.closest_around(i, j, cap);
+    const FixPair p = t_.closest_around(i, j, cap, edge_);
     if (closings_.size() >= kClosingsKept) closings_.clear();
     closings_[key] = {p, cap};
     return p;
+}
+
+double Search::floor_of(const FixPair& found, double cap) const {
+    if (found.metres >= cap) return cap;
+    // A distance counting h hundredths is at least 10 h - 5 metres.
+    const double counted = 10.0 * static_cast<double>(to_hundredth_km(found.metres)) - 5.0;
+    return std::max(counted, found.metres >= edge_ ? edge_ : 0.0);
 }
 
 ContestResult Search::run_free() {
@@ -191,15 +206,13 @@ int64_t Search::bound(int level, const std::array<uint32_t, 3>& b, double& closi
         }
     }
     if (loose_) return perimeter;
-    const double allowed = closing_limit_metres(type_, perimeter) + kSlack;
+    const double allowed = closing_limit_metres(type_, perimeter);
     if (exact) {
-        closing_floor = closing(t_.block_last(level, b[0]), t_.block_first(level, b[k_ - 1]), allowed).metres;
+        const std::size_t i = t_.block_last(level, b[0]), j = t_.block_first(level, b[k_ - 1]);
+        closing_floor = floor_of(closing(i, j, allowed), allowed);
     }
     if (closing_floor >= allowed) return -1;
-    // Every closing here counts at least as the floor: past the free allowance it costs at least that.
-    const int64_t gap = to_hundredth_km(closing_floor);
-    const int64_t penalty = gap > type_.free_closing_metres / 10 ? gap : 0;
-    return perimeter - penalty;
+    return perimeter - penalty_at_least(closing_floor);
 }
 
 void Search::leaf(const std::array<uint32_t, 3>& b, double closing_floor) {
@@ -228,21 +241,24 @@ void Search::leaf(const std::array<uint32_t, 3>& b, double closing_floor) {
     if (!loose_) {
         // Nor where the closing is too far or costs too much.
         const double limit = closing_limit_metres(type_, most);
-        auto cost = [this](double metres) {
-            const int64_t gap = to_hundredth_km(metres);
-            return gap > type_.free_closing_metres / 10 ? gap : 0;
-        };
-        if (closing_floor >= limit || most - cost(closing_floor) <= best_) return;
+        if (closing_floor >= limit || most - penalty_at_least(closing_floor) <= best_) return;
         c = closing(t1, t3, limit);
-        if (c.metres >= limit || most - cost(c.metres) <= best_) return;
+        if (c.metres >= limit || most - penalty_at_least(floor_of(c, limit)) <= best_) return;
     }
     int64_t legs[3], perimeter = 0;
     for (int e = 0; e < count; ++e) {
         legs[e] = t_.hundredths(ends[e].first, ends[e].second);
         perimeter += legs[e];
     }
+    if (!loose_ && perimeter < most) {
+        // The allowance of the perimeter itself may be less: the pair found must be below it
+        // wherever the closest one is.
+        const double limit = closing_limit_metres(type_, perimeter);
+        if (c.metres >= limit) c = closing(t1, t3, limit);
+        if (c.metres >= limit) return;
+    }
     const int64_t gap = to_hundredth_km(c.metres);
-    const int64_t value = closed_flight_value(type_, std::span<const int64_t>(legs, count), gap);
+    const int64_t value = closed_flight_value(type_, std::span<const int64_t>(legs, count), c.metres);
     if (value <= best_) return;
     if (loose_) {
         beaten_ = stopped_ = true;

@@ -124,28 +124,37 @@ int64_t FixTree::hundredths(std::size_t i, std::size_t j) const {
     return hundredths_of_km(distance(i, j));
 }
 
-FixPair FixTree::closest_around(std::size_t i, std::size_t j, double cap) const {
+FixPair FixTree::closest_around(std::size_t i, std::size_t j, double cap, double edge) const {
     FixPair best{cap, 0, 0};
-    // Only pairs that round to fewer hundredths than the best so far matter.
-    auto below = [](double metres) { return metres < 1e12 ? 10.0 * hundredths_of_km(metres) - 5.0 : metres; };
-    double reach = below(cap);
+    int64_t counted = INT64_MAX;  // of the best pair found
+    // Pairs are looked at only where they may count fewer hundredths than the
+    // best one found, or lie below the edge where it does not: nearer than this.
+    auto reach = [&] {
+        const double fewer = counted == INT64_MAX ? cap : std::min(cap, 10.0 * static_cast<double>(counted) - 5.0);
+        return best.metres >= edge ? std::max(fewer, std::min(cap, edge)) : fewer;
+    };
+    double near = reach();
     struct Item {
         int level;
         uint32_t a, b;
     };
     std::vector<Item> stack;
-    const int top = top_level();
-    stack.push_back({top, 0, 0});
+    stack.push_back({top_level(), 0, 0});
     while (!stack.empty()) {
         const Item it = stack.back();
         stack.pop_back();
         if (block_first(it.level, it.a) > i || block_last(it.level, it.b) < j) continue;
-        if (min_chord(box(it.level, it.a), box(it.level, it.b)) >= reach) continue;
+        if (min_chord(box(it.level, it.a), box(it.level, it.b)) >= near) continue;
         if (it.level == 0) {
-            const double counted = 10.0 * static_cast<double>(hundredths(it.a, it.b));
-            if (counted - 5.0 < reach) {
-                best = {counted, it.a, it.b};
-                reach = counted - 5.0;
+            // The count from the chord where it settles it; the distance itself only for a new best.
+            const int64_t h = hundredths(it.a, it.b);
+            if (h >= counted && !(best.metres >= edge && chord(point(it.a), point(it.b)) < edge)) continue;
+            const double d = distance(it.a, it.b);
+            if (d >= cap) continue;
+            if (h < counted || (best.metres >= edge && d < edge)) {
+                best = {d, it.a, it.b};
+                counted = h;
+                near = reach();
             }
             continue;
         }
@@ -170,7 +179,7 @@ FixPair FixTree::closest_around(std::size_t i, std::size_t j, double cap) const 
             for (int y = x; y > 0 && lb[order[y - 1]] < lb[order[y]]; --y) std::swap(order[y - 1], order[y]);
         }
         for (int k = 0; k < count; ++k) {
-            if (lb[order[k]] < reach) stack.push_back(kids[order[k]]);
+            if (lb[order[k]] < near) stack.push_back(kids[order[k]]);
         }
     }
     return best;

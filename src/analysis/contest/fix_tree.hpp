@@ -69,11 +69,12 @@ public:
     // The distance of two fixes in whole 0.01 km, from the chord alone where
     // the bounds settle it.
     int64_t hundredths(std::size_t i, std::size_t j) const;
-    // The closest pair a <= i, b >= j as counted in whole 0.01 km (a pair whose
-    // distance rounds as the closest one's does; metres is that rounded
-    // distance), searched only among pairs that count less than cap metres
-    // would: when there is none, metres is cap and a, b mean nothing.
-    FixPair closest_around(std::size_t i, std::size_t j, double cap) const;
+    // The closest pair a <= i, b >= j as far as the rules tell closings apart:
+    // a pair that counts as many whole 0.01 km as the closest one and lies
+    // below edge metres if any pair does, with its distance, searched among
+    // the pairs below cap metres only (when there is none, metres is cap and
+    // a, b mean nothing).
+    FixPair closest_around(std::size_t i, std::size_t j, double cap, double edge = 0.0) const;
 
 private:
     double long_surface_bound(double half_chord_over_radius) const;
