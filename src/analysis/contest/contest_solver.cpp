@@ -24,24 +24,32 @@ int64_t to_hundredth_km(double metres) { return hundredths_of_km(metres); }
 // Blocks of at most this level are searched depth first from the block taken
 // off the queue, which keeps the queue short and finds whole flights early.
 constexpr int kDiveLevel = 3;
-// Past this many blocks waiting (about 20 MB) the blocks taken off the queue
+// Past this many blocks waiting (about 15 MB) the blocks taken off the queue
 // are searched depth first too, so that memory stays bounded on tracks where
 // nearly every block comes close to the best.
-constexpr std::size_t kQueueLimit = 1u << 19;
-// Closing pairs remembered (about 20 MB at most); past it the memory starts afresh.
-constexpr std::size_t kClosingsKept = 1u << 19;
+constexpr std::size_t kQueueLimit = 1u << 18;
+// Closing pairs remembered (about 15 MB at most); past it the memory starts afresh.
+constexpr std::size_t kClosingsKept = 1u << 18;
 constexpr double kSlack = 1e-3;  // metres of margin on every bound test
 // The first check without time order comes after this many blocks.
 constexpr uint64_t kFirstLooseCheck = 1u << 12;
+
+// What is known of the closings around some blocks: none is nearer than
+// floor, and pair (a, b past the fixes when there is none) is one that tells
+// as the nearest one does (FixTree::closest_around), for these blocks once
+// searched for, else for the parent's.
+struct Closing {
+    double floor = 0.0;
+    FixPair pair{0.0, kNoFix, kNoFix};
+    static constexpr uint32_t kNoFix = UINT32_MAX;
+};
 
 struct Node {
     int64_t bound;
     int level;
     std::array<uint32_t, 3> b;
-    // No closing pair around the blocks is nearer: the nearest one once
-    // searched for (exact), else the parent's.
-    double closing;
-    bool exact;
+    Closing closing;
+    bool exact;  // the closing searched for these blocks
 };
 
 struct NodeOrder {
@@ -70,7 +78,9 @@ public:
 private:
     // The best closing pair around fixes i <= j (as far as the rules tell
     // closings apart), searched below cap.
-    FixPair closing(std::size_t i, std::size_t j, double cap);
+    // A pair found for fixes around these, if still around them and below cap,
+    // tells the same (a nearer one would have been found then): hint.
+    FixPair closing(std::size_t i, std::size_t j, double cap, const FixPair& hint);
     // What such a search tells of every closing around the same fixes or
     // fewer: none is nearer than this, nor counts fewer hundredths or a
     // lesser penalty.
@@ -80,13 +90,13 @@ private:
     // An upper bound of the value (0.01 km, before the final rounding) of every
     // flight in the blocks, or -1 when none can be valid; with the nearest
     // closing searched for when exact, else from the lower bound given.
-    int64_t bound(int level, const std::array<uint32_t, 3>& b, double& closing, bool exact);
+    int64_t bound(int level, const std::array<uint32_t, 3>& b, Closing& closing, bool exact);
     // A node's bound with its closing searched for.
     void refine(Node& node) {
         if (!node.exact) node.bound = bound(node.level, node.b, node.closing, true);
         node.exact = true;
     }
-    void leaf(const std::array<uint32_t, 3>& b, double closing_floor);
+    void leaf(const std::array<uint32_t, 3>& b, const Closing& known);
     void expand(const Node& node, std::vector<Node>& out);
     void dive(const Node& node);
     void push_root(Queue& queue);
@@ -128,14 +138,17 @@ bool Search::stop() {
     return stopped_;
 }
 
-FixPair Search::closing(std::size_t i, std::size_t j, double cap) {
+FixPair Search::closing(std::size_t i, std::size_t j, double cap, const FixPair& hint) {
+    if (hint.a != Closing::kNoFix && hint.a <= i && hint.b >= j && hint.metres < cap) return hint;
     const uint64_t key = (static_cast<uint64_t>(i) << 32) | j;
     auto it = closings_.find(key);
     if (it != closings_.end()) {
         const Cached& c = it->second;
-        if (c.pair.metres < c.cap || cap <= c.cap) return c.pair;  // exact, or known to be beyond cap
+        const bool found = c.pair.a != Closing::kNoFix;
+        if (found ? c.pair.metres < cap : cap <= c.cap) return found ? c.pair : FixPair{cap, Closing::kNoFix, Closing::kNoFix};
     }
-    const FixPair p = t_.closest_around(i, j, cap, edge_);
+    FixPair p = t_.closest_around(i, j, cap, edge_);
+    if (p.metres >= cap) p.a = p.b = Closing::kNoFix;
     if (closings_.size() >= kClosingsKept) closings_.clear();
     closings_[key] = {p, cap};
     return p;
@@ -168,7 +181,7 @@ ContestResult Search::run_free() {
     return result_;
 }
 
-int64_t Search::bound(int level, const std::array<uint32_t, 3>& b, double& closing_floor, bool exact) {
+int64_t Search::bound(int level, const std::array<uint32_t, 3>& b, Closing& closing_known, bool exact) {
     const FixBox& b1 = t_.box(level, b[0]);
     const FixBox& b2 = t_.box(level, b[1]);
     const FixBox& b3 = t_.box(level, b[k_ - 1]);
@@ -209,13 +222,14 @@ int64_t Search::bound(int level, const std::array<uint32_t, 3>& b, double& closi
     const double allowed = closing_limit_metres(type_, perimeter);
     if (exact) {
         const std::size_t i = t_.block_last(level, b[0]), j = t_.block_first(level, b[k_ - 1]);
-        closing_floor = floor_of(closing(i, j, allowed), allowed);
+        closing_known.pair = closing(i, j, allowed, closing_known.pair);
+        closing_known.floor = floor_of(closing_known.pair, allowed);
     }
-    if (closing_floor >= allowed) return -1;
-    return perimeter - penalty_at_least(closing_floor);
+    if (closing_known.floor >= allowed) return -1;
+    return perimeter - penalty_at_least(closing_known.floor);
 }
 
-void Search::leaf(const std::array<uint32_t, 3>& b, double closing_floor) {
+void Search::leaf(const std::array<uint32_t, 3>& b, const Closing& known) {
     const uint32_t t1 = b[0], t2 = b[1], t3 = b[k_ - 1];
     const bool oar = type_.shape == ContestShape::OutAndReturn;
     const int count = oar ? 2 : 3;
@@ -241,8 +255,8 @@ void Search::leaf(const std::array<uint32_t, 3>& b, double closing_floor) {
     if (!loose_) {
         // Nor where the closing is too far or costs too much.
         const double limit = closing_limit_metres(type_, most);
-        if (closing_floor >= limit || most - penalty_at_least(closing_floor) <= best_) return;
-        c = closing(t1, t3, limit);
+        if (known.floor >= limit || most - penalty_at_least(known.floor) <= best_) return;
+        c = closing(t1, t3, limit, known.pair);
         if (c.metres >= limit || most - penalty_at_least(floor_of(c, limit)) <= best_) return;
     }
     int64_t legs[3], perimeter = 0;
@@ -254,7 +268,7 @@ void Search::leaf(const std::array<uint32_t, 3>& b, double closing_floor) {
         // The allowance of the perimeter itself may be less: the pair found must be below it
         // wherever the closest one is.
         const double limit = closing_limit_metres(type_, perimeter);
-        if (c.metres >= limit) c = closing(t1, t3, limit);
+        if (c.metres >= limit) c = closing(t1, t3, limit, c);
         if (c.metres >= limit) return;
     }
     const int64_t gap = to_hundredth_km(c.metres);
@@ -295,9 +309,9 @@ void Search::expand(const Node& node, std::vector<Node>& out) {
             leaf(c, node.closing);
             continue;
         }
-        double floor = node.closing;
-        const int64_t b = bound(l, c, floor, false);
-        if (b > best_) out.push_back({b, l, c, floor, false});
+        Closing known = node.closing;
+        const int64_t b = bound(l, c, known, false);
+        if (b > best_) out.push_back({b, l, c, known, false});
     }
 }
 
@@ -314,9 +328,9 @@ void Search::dive(const Node& node) {
 }
 
 void Search::push_root(Queue& queue) {
-    Node root{0, t_.top_level(), {0, 0, 0}, 0.0, false};
+    Node root{0, t_.top_level(), {0, 0, 0}, Closing{}, false};
     if (root.level == 0) {
-        leaf(root.b, 0.0);
+        leaf(root.b, Closing{});
         return;
     }
     refine(root);
