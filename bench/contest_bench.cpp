@@ -2,7 +2,9 @@
 // hp=true): every flight of tests/data/flights and the generated hard cases,
 // every XContest type; prints both scores, times and optimal flags, the ratio
 // and the sums. The peer is installed with npm into the build folder.
-//   contest_bench [--peer-seconds S] [--generated-only] [--real-only]
+//   contest_bench [--peer-seconds S] [--generated-only] [--real-only] [--no-peer] [--only NAME]
+// --no-peer scores with ours alone (the peer's columns stay empty); --only
+// keeps the flights whose name contains NAME.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -137,15 +139,18 @@ std::vector<std::pair<std::string, std::vector<LatLonDegrees>>> generated_flight
 
 int main(int argc, char** argv) {
     int peer_seconds = 60;
-    bool real = true, generated = true;
+    bool real = true, generated = true, peer_runs = true;
+    std::string only;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--peer-seconds") && i + 1 < argc) peer_seconds = std::atoi(argv[++i]);
+        if (!std::strcmp(argv[i], "--only") && i + 1 < argc) only = argv[++i];
+        if (!std::strcmp(argv[i], "--no-peer")) peer_runs = false;
         if (!std::strcmp(argv[i], "--generated-only")) real = false;
         if (!std::strcmp(argv[i], "--real-only")) generated = false;
     }
     const std::string build = ORLOGIX_BINARY_DIR;
     const std::string install = std::string(ORLOGIX_SOURCE_DIR) + "/bench/contest/install-igc-xc-score '" + build + "'";
-    if (std::system((install + " >/dev/null").c_str()) != 0) {
+    if (peer_runs && std::system((install + " >/dev/null").c_str()) != 0) {
         std::fprintf(stderr, "igc-xc-score could not be installed with npm\n");
         return 1;
     }
@@ -168,6 +173,7 @@ int main(int argc, char** argv) {
     double peer_total = 0, ours_total = 0, worst_flight = 0;
     int differ = 0;
     for (const auto& [name, path] : files) {
+        if (name.find(only) == std::string::npos) continue;
         const std::vector<TrackPosition> fixes = test::load_igc_fixes(path);
         const auto start = std::chrono::steady_clock::now();
         ContestOptions limit;
@@ -175,7 +181,7 @@ int main(int argc, char** argv) {
         const ContestScore mine = score_contest(fixes, rules, limit);
         const double flight_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         worst_flight = std::max(worst_flight, flight_ms);
-        const std::vector<Peer> peer = run_peer(modules, path, peer_seconds);
+        const std::vector<Peer> peer = peer_runs ? run_peer(modules, path, peer_seconds) : std::vector<Peer>{};
         double peer_flight = 0;
         for (std::size_t k = 0; k < mine.types.size(); ++k) {
             const ContestResult& r = mine.types[k];

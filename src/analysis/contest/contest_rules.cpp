@@ -49,20 +49,37 @@ bool same_name(std::string_view a, std::string_view b) {
 }  // namespace
 
 int64_t closing_allowance_mm(const ContestType& type, int64_t perimeter) {
-    // pct % of perimeter x 10 000 mm.
-    return std::max<int64_t>(int64_t{type.closing_metres} * 1000, type.closing_percent * perimeter * 100);
+    // pct % of the distance x 10 000 mm.
+    return std::max<int64_t>(int64_t{type.closing_metres} * 1000,
+                             type.closing_percent * rounded_distance(type, perimeter) * 100);
 }
 
-int64_t closed_flight_value(const ContestType& type, std::span<const double> legs, double closing) {
+double closing_limit_metres(const ContestType& type, int64_t perimeter) {
+    return (static_cast<double>(closing_allowance_mm(type, perimeter)) + 0.5) / 1000.0;
+}
+
+double free_closing_limit_metres(const ContestType& type) {
+    return (static_cast<double>(type.free_closing_metres) * 1000.0 + 0.5) / 1000.0;
+}
+
+int64_t closed_flight_value(const ContestType& type, std::span<const int64_t> legs, double closing) {
     int64_t perimeter = 0;
-    for (double leg : legs) perimeter += hundredths_of_km(leg);
-    for (double leg : legs) {
-        if (hundredths_of_km(leg) * 100 < type.min_leg_percent * perimeter) return -1;
+    for (int64_t leg : legs) perimeter += leg;
+    const int64_t distance = rounded_distance(type, perimeter);
+    for (int64_t leg : legs) {
+        if (leg * 100 < type.min_leg_percent * distance) return -1;
     }
     const int64_t closing_mm = millimetres(closing);
     if (closing_mm > closing_allowance_mm(type, perimeter)) return -1;
     const int64_t penalty = closing_mm > int64_t{type.free_closing_metres} * 1000 ? hundredths_of_km(closing) : 0;
     return perimeter - penalty;
+}
+
+int64_t closed_flight_value(const ContestType& type, std::span<const double> legs, double closing) {
+    int64_t counted[3] = {0, 0, 0};
+    const std::size_t n = std::min<std::size_t>(legs.size(), 3);
+    for (std::size_t e = 0; e < n; ++e) counted[e] = hundredths_of_km(legs[e]);
+    return closed_flight_value(type, std::span<const int64_t>(counted, n), closing);
 }
 
 int64_t rounded_distance(const ContestType& type, int64_t distance) {

@@ -32,15 +32,25 @@ struct ContestRules {
 };
 
 // The checks and the arithmetic of a type, on distances in metres. Each leg
-// counts rounded to 0.01 km, and the share of a leg is that of the rounded
-// leg in the rounded perimeter; the closing pair's distance is compared to
-// the millimetre.
-// The farthest the closing pair may be apart around a perimeter (0.01 km), in mm.
+// counts rounded to 0.01 km; the closing pair's distance is compared with
+// its allowance to the millimetre and, where it costs a penalty, counts
+// rounded to 0.01 km. The share of a leg and the closing allowance are taken
+// of the flight's distance as the rules state it: the sum of the rounded legs
+// after the rules' final rounding (to 0.1 km under the FAI rules, so that a
+// leg of 0.91 km is short in a triangle of 3.25 km, which counts as 3.3 km).
+// The farthest the closing pair may be apart around a perimeter (0.01 km,
+// before the final rounding), in mm; it never shrinks as the perimeter grows.
 int64_t closing_allowance_mm(const ContestType& type, int64_t perimeter);
+// The same as a bound: closing pairs less than this many metres apart are allowed.
+double closing_limit_metres(const ContestType& type, int64_t perimeter);
+// Closing pairs less than this many metres apart cost no penalty.
+double free_closing_limit_metres(const ContestType& type);
 // The value (0.01 km, before the final rounding: perimeter less penalty) of a
 // closed flight over these legs and closing distance, or -1 where the rules
 // do not allow it.
 int64_t closed_flight_value(const ContestType& type, std::span<const double> legs, double closing);
+// The same with the legs already in whole 0.01 km.
+int64_t closed_flight_value(const ContestType& type, std::span<const int64_t> legs, double closing);
 // The final rounding of a distance, and the points (0.01) of a value.
 int64_t rounded_distance(const ContestType& type, int64_t distance);
 int64_t contest_points(const ContestType& type, int64_t value);

@@ -5,11 +5,13 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <queue>
 #include <thread>
 #include <unordered_map>
 
+#include "analysis/contest/free_distance.hpp"
 #include "analysis/optimise.hpp"
 
 namespace orlogix {
@@ -22,16 +24,32 @@ int64_t to_hundredth_km(double metres) { return hundredths_of_km(metres); }
 // Blocks of at most this level are searched depth first from the block taken
 // off the queue, which keeps the queue short and finds whole flights early.
 constexpr int kDiveLevel = 3;
-// Past this many blocks waiting (about 16 MB) the blocks taken off the queue
+// Past this many blocks waiting (about 15 MB) the blocks taken off the queue
 // are searched depth first too, so that memory stays bounded on tracks where
 // nearly every block comes close to the best.
-constexpr std::size_t kQueueLimit = 1u << 19;
+constexpr std::size_t kQueueLimit = 1u << 18;
+// Closing pairs remembered (about 15 MB at most); past it the memory starts afresh.
+constexpr std::size_t kClosingsKept = 1u << 18;
 constexpr double kSlack = 1e-3;  // metres of margin on every bound test
+// The first check without time order comes after this many blocks.
+constexpr uint64_t kFirstLooseCheck = 1u << 12;
+
+// What is known of the closings around some blocks: none is nearer than
+// floor, and pair (a, b past the fixes when there is none) is one that tells
+// as the nearest one does (FixTree::closest_around), for these blocks once
+// searched for, else for the parent's.
+struct Closing {
+    double floor = 0.0;
+    FixPair pair{0.0, kNoFix, kNoFix};
+    static constexpr uint32_t kNoFix = UINT32_MAX;
+};
 
 struct Node {
     int64_t bound;
     int level;
     std::array<uint32_t, 3> b;
+    Closing closing;
+    bool exact;  // the closing searched for these blocks
 };
 
 struct NodeOrder {
@@ -41,31 +59,52 @@ struct NodeOrder {
     }
 };
 
+using Queue = std::priority_queue<Node, std::vector<Node>, NodeOrder>;
+
 class Search {
 public:
-    Search(const FixTree& t, const ContestType& type, double deadline_seconds, const HaltToken& halt)
-        : t_(t), type_(type), halt_(halt), start_(Clock::now()), deadline_(deadline_seconds) {
+    // loose: every three fixes in any order, with no closing asked (the
+    // perimeter, and the legs' shares, bound every flight over the same fixes).
+    Search(const FixTree& t, const ContestType& type, double deadline_seconds, const HaltToken& halt,
+           bool loose = false)
+        : t_(t), type_(type), halt_(halt), start_(Clock::now()), deadline_(deadline_seconds), loose_(loose) {
         k_ = type.shape == ContestShape::OutAndReturn ? 2 : 3;
         closed_ = type.shape != ContestShape::FreeDistance;
+        edge_ = free_closing_limit_metres(type);
     }
 
     ContestResult run();
 
 private:
-    // The best closing pair around fixes i <= j, searched below cap.
-    FixPair closing(std::size_t i, std::size_t j, double cap);
-    // Free distance, exactly by stages: the farthest start before every fix, the
-    // best start and first turn point before every fix, and the same from the
-    // finish backwards; the flight is the best sum of both at a middle turn point.
+    // The best closing pair around fixes i <= j (as far as the rules tell
+    // closings apart), searched below cap.
+    // A pair found for fixes around these, if still around them and below cap,
+    // tells the same (a nearer one would have been found then): hint.
+    FixPair closing(std::size_t i, std::size_t j, double cap, const FixPair& hint);
+    // What such a search tells of every closing around the same fixes or
+    // fewer: none is nearer than this, nor counts fewer hundredths or a
+    // lesser penalty.
+    double floor_of(const FixPair& found, double cap) const;
+    int64_t penalty_at_least(double floor) const { return floor >= edge_ ? to_hundredth_km(floor) : 0; }
     ContestResult run_free();
     // An upper bound of the value (0.01 km, before the final rounding) of every
-    // flight in the blocks, or -1 when none can be valid.
-    int64_t bound(int level, const std::array<uint32_t, 3>& b);
-    void leaf(const std::array<uint32_t, 3>& b);
+    // flight in the blocks, or -1 when none can be valid; with the nearest
+    // closing searched for when exact, else from the lower bound given.
+    int64_t bound(int level, const std::array<uint32_t, 3>& b, Closing& closing, bool exact);
+    // A node's bound with its closing searched for.
+    void refine(Node& node) {
+        if (!node.exact) node.bound = bound(node.level, node.b, node.closing, true);
+        node.exact = true;
+    }
+    void leaf(const std::array<uint32_t, 3>& b, const Closing& known);
     void expand(const Node& node, std::vector<Node>& out);
     void dive(const Node& node);
+    void push_root(Queue& queue);
+    int64_t explore(Queue& queue, uint64_t limit);
+    bool nothing_above_without_order(int64_t value, uint64_t limit);
     bool stop();
-    bool out_of_time() const;
+    double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+    bool out_of_time() const { return deadline_ > 0.0 && elapsed() > deadline_; }
     int64_t rounded(int64_t distance) const { return rounded_distance(type_, distance); }
     int64_t points(int64_t value) const { return contest_points(type_, value); }
 
@@ -74,22 +113,23 @@ private:
     HaltToken halt_;
     Clock::time_point start_;
     double deadline_;
+    bool loose_ = false;
+    double edge_ = 0.0;  // closings below this many metres cost no penalty
     int k_ = 3;
     bool closed_ = true;
     bool stopped_ = false;
+    bool beaten_ = false;  // loose: a flight above the value asked about exists
     uint64_t nodes_ = 0;
-    int64_t best_ = 0;  // value of the best flight found, 0 while none
+    uint64_t loose_nodes_ = 0;  // of the searches without time order
+    int64_t best_ = 0;          // value of the best flight found, 0 while none
     ContestResult result_;
     struct Cached {
         FixPair pair;
         double cap;
     };
     std::unordered_map<uint64_t, Cached> closings_;
+    std::unique_ptr<FixTree> scattered_;  // the fixes in space order, once, for the loose search
 };
-
-bool Search::out_of_time() const {
-    return deadline_ > 0.0 && std::chrono::duration<double>(Clock::now() - start_).count() > deadline_;
-}
 
 bool Search::stop() {
     if (stopped_) return true;
@@ -98,143 +138,63 @@ bool Search::stop() {
     return stopped_;
 }
 
-FixPair Search::closing(std::size_t i, std::size_t j, double cap) {
+FixPair Search::closing(std::size_t i, std::size_t j, double cap, const FixPair& hint) {
+    if (hint.a != Closing::kNoFix && hint.a <= i && hint.b >= j && hint.metres < cap) return hint;
     const uint64_t key = (static_cast<uint64_t>(i) << 32) | j;
     auto it = closings_.find(key);
     if (it != closings_.end()) {
         const Cached& c = it->second;
-        if (c.pair.metres < c.cap || cap <= c.cap) return c.pair;  // exact, or known to be beyond cap
+        const bool found = c.pair.a != Closing::kNoFix;
+        if (found ? c.pair.metres < cap : cap <= c.cap) return found ? c.pair : FixPair{cap, Closing::kNoFix, Closing::kNoFix};
     }
-    const FixPair p = t_.closest_around(i, j, cap);
+    FixPair p = t_.closest_around(i, j, cap, edge_);
+    if (p.metres >= cap) p.a = p.b = Closing::kNoFix;
+    if (closings_.size() >= kClosingsKept) closings_.clear();
     closings_[key] = {p, cap};
     return p;
 }
 
-// Block maxima of per-fix values, level by level.
-std::vector<std::vector<double>> block_maxima(const FixTree& t, std::vector<double> values) {
-    std::vector<std::vector<double>> levels;
-    levels.push_back(std::move(values));
-    for (int l = 1; l <= t.top_level(); ++l) {
-        const std::vector<double>& below = levels.back();
-        std::vector<double> up(t.blocks(l));
-        for (std::size_t b = 0; b < up.size(); ++b) {
-            up[b] = 2 * b + 1 < below.size() ? std::max(below[2 * b], below[2 * b + 1]) : below[2 * b];
-        }
-        levels.push_back(std::move(up));
-    }
-    return levels;
+double Search::floor_of(const FixPair& found, double cap) const {
+    if (found.metres >= cap) return cap;
+    // A distance counting h hundredths is at least 10 h - 5 metres.
+    const double counted = 10.0 * static_cast<double>(to_hundredth_km(found.metres)) - 5.0;
+    return std::max(counted, found.metres >= edge_ ? edge_ : 0.0);
 }
 
-// Each leg counts rounded to 0.01 km.
-constexpr double kLegGrain = 10.0;
-double counted(double metres) { return kLegGrain * std::floor(metres / kLegGrain + 0.5); }
-
 ContestResult Search::run_free() {
-    const std::size_t n = t_.size();
-    std::vector<FixPair> start(n), finish(n);
-    // The farthest start before and finish after every fix, the one on a
-    // thread of its own (every query stands alone; the last answer is a hint).
-    auto ends = [&](bool before) {
-        for (std::size_t k = 0; k < n; ++k) {
-            if ((k & 255) == 0 && (halt_.halted() || out_of_time())) return;
-            if (before) {
-                start[k] = t_.farthest(k, true, nullptr, 0.0, k == 0 ? FixTree::kNoHint : start[k - 1].a);
-            } else {
-                const std::size_t j = n - 1 - k;
-                finish[j] = t_.farthest(j, false, nullptr, 0.0, k == 0 ? FixTree::kNoHint : finish[j + 1].b);
-            }
-        }
-    };
-    {
-        std::thread other(ends, false);
-        ends(true);
-        other.join();
-    }
-    if (halt_.halted() || out_of_time()) stopped_ = true;
-    result_.nodes = nodes_;
-    if (stopped_) {
+    const FreeDistance free = solve_free_distance(t_, [this] { return halt_.halted() || out_of_time(); });
+    if (!free.complete) {
+        stopped_ = true;
         // The whole track as one block bounds every flight in it.
         const FixBox& all = t_.box(t_.top_level(), 0);
-        result_.bound = points(to_hundredth_km(4.0 * surface_upper_bound(max_chord(all, all))));
+        result_.bound = points(to_hundredth_km(4.0 * t_.surface_bound(max_chord(all, all))));
         return result_;
     }
-    for (std::size_t i = 0; i < n; ++i) {
-        start[i].metres = counted(start[i].metres);
-        finish[i].metres = counted(finish[i].metres);
-    }
-    // Over the middle turn point i: the best start and first turn point before
-    // it are at most the longest start leg so far plus the farthest fix before
-    // i, and the same after it. The middle points are tried from the highest
-    // of these ceilings down, each search only for more than the best so far.
-    std::vector<double> w(n), ceiling_before(n), ceiling_after(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        ceiling_before[i] = std::max(i ? ceiling_before[i - 1] - start[i - 1].metres : 0.0, start[i].metres) + start[i].metres;
-    }
-    for (std::size_t j = n; j-- > 0;) {
-        ceiling_after[j] = std::max(j + 1 < n ? ceiling_after[j + 1] - finish[j + 1].metres : 0.0, finish[j].metres) + finish[j].metres;
-    }
-    for (std::size_t i = 0; i < n; ++i) w[i] = start[i].metres;
-    const auto start_max = block_maxima(t_, w);
-    for (std::size_t i = 0; i < n; ++i) w[i] = finish[i].metres;
-    const auto finish_max = block_maxima(t_, w);
-    std::vector<uint32_t> order(n);
-    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(i);
-    auto ceiling = [&](std::size_t i) { return ceiling_before[i] + ceiling_after[i]; };
-    std::sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) { return ceiling(x) > ceiling(y); });
-    // Every turn point at one fix is a flight: the start to it and on to the finish.
-    std::array<uint32_t, 3> tps{};
-    double best = -1.0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (start[i].metres + finish[i].metres > best) {
-            best = start[i].metres + finish[i].metres;
-            tps = {static_cast<uint32_t>(i), static_cast<uint32_t>(i), static_cast<uint32_t>(i)};
-        }
-    }
-    double remaining = 0.0;
-    for (std::size_t k = 0; k < n; ++k) {
-        const uint32_t i = order[k];
-        if (ceiling(i) <= best) break;
-        if ((k & 15) == 0 && stop()) {
-            remaining = ceiling(i);
-            break;
-        }
-        const FixPair out = t_.farthest(i, true, &start_max, kLegGrain, tps[0], best - ceiling_after[i]);
-        if (out.metres <= best - ceiling_after[i]) continue;
-        const FixPair back = t_.farthest(i, false, &finish_max, kLegGrain, tps[2], best - out.metres);
-        if (back.metres <= best - out.metres) continue;
-        best = out.metres + back.metres;
-        tps = {out.a, i, back.b};
-    }
-    result_.nodes = nodes_;
-    const uint32_t t1 = tps[0], mid = tps[1], t3 = tps[2];
-    const double metres = start[t1].metres + counted(t_.distance(t1, mid)) + counted(t_.distance(mid, t3)) +
-                          finish[t3].metres;
     result_.found = true;
-    result_.turnpoints = tps;
-    result_.start = start[t1].a;
-    result_.finish = finish[t3].b;
-    result_.distance = rounded(to_hundredth_km(metres));
-    result_.score = points(to_hundredth_km(metres));
-    const int64_t top = to_hundredth_km(std::max(best, remaining));
-    result_.bound = std::max(result_.score, points(top));
-    result_.optimal = result_.bound == result_.score;
+    result_.start = free.fixes[0];
+    result_.turnpoints = {free.fixes[1], free.fixes[2], free.fixes[3]};
+    result_.finish = free.fixes[4];
+    result_.distance = rounded(free.value);
+    result_.score = points(free.value);
+    result_.bound = result_.score;
+    result_.optimal = true;
     return result_;
 }
 
-int64_t Search::bound(int level, const std::array<uint32_t, 3>& b) {
+int64_t Search::bound(int level, const std::array<uint32_t, 3>& b, Closing& closing_known, bool exact) {
     const FixBox& b1 = t_.box(level, b[0]);
     const FixBox& b2 = t_.box(level, b[1]);
     const FixBox& b3 = t_.box(level, b[k_ - 1]);
     double ub[3], lb[3];
     int legs = 0;
     if (type_.shape == ContestShape::OutAndReturn) {
-        ub[0] = ub[1] = surface_upper_bound(max_chord(b1, b2));
+        ub[0] = ub[1] = t_.surface_bound(max_chord(b1, b2));
         lb[0] = lb[1] = min_chord(b1, b2);
         legs = 2;
     } else {
         const FixBox* box[3] = {&b1, &b2, &b3};
         for (int e = 0; e < 3; ++e) {
-            ub[e] = surface_upper_bound(max_chord(*box[e], *box[(e + 1) % 3]));
+            ub[e] = t_.surface_bound(max_chord(*box[e], *box[(e + 1) % 3]));
             lb[e] = min_chord(*box[e], *box[(e + 1) % 3]);
         }
         legs = 3;
@@ -249,52 +209,83 @@ int64_t Search::bound(int level, const std::array<uint32_t, 3>& b) {
     }
     if (type_.min_leg_percent > 0) {
         const int64_t share = type_.min_leg_percent;
+        // The share is of the distance after the final rounding, which is at
+        // least the perimeter less this much.
+        const int64_t below = (type_.result_rounding - 1) / 2;
         for (int e = 0; e < legs; ++e) {
-            // leg >= share % of (leg + others) needs (100 - share) leg >= share others.
-            if ((100 - share) * hi[e] < share * (lower - lo[e])) return -1;
-            perimeter = std::min(perimeter, hi[e] * 100 / share);
+            // leg >= share % of (leg + others - below) needs (100 - share) leg >= share (others - below).
+            if ((100 - share) * hi[e] < share * (lower - lo[e] - below)) return -1;
+            perimeter = std::min(perimeter, hi[e] * 100 / share + below);
         }
     }
-    const double allowed = closing_allowance_mm(type_, perimeter) / 1000.0 + kSlack;
-    const FixPair c = closing(t_.block_last(level, b[0]), t_.block_first(level, b[k_ - 1]), allowed);
-    if (c.metres >= allowed) return -1;
-    const int64_t penalty = c.metres > type_.free_closing_metres + kSlack ? to_hundredth_km(c.metres) : 0;
-    return perimeter - penalty;
+    if (loose_) return perimeter;
+    const double allowed = closing_limit_metres(type_, perimeter);
+    if (exact) {
+        const std::size_t i = t_.block_last(level, b[0]), j = t_.block_first(level, b[k_ - 1]);
+        closing_known.pair = closing(i, j, allowed, closing_known.pair);
+        closing_known.floor = floor_of(closing_known.pair, allowed);
+    }
+    if (closing_known.floor >= allowed) return -1;
+    return perimeter - penalty_at_least(closing_known.floor);
 }
 
-void Search::leaf(const std::array<uint32_t, 3>& b) {
+void Search::leaf(const std::array<uint32_t, 3>& b, const Closing& known) {
     const uint32_t t1 = b[0], t2 = b[1], t3 = b[k_ - 1];
-    double legs[3];
-    int count = 3;
-    if (type_.shape == ContestShape::OutAndReturn) {
-        legs[0] = legs[1] = t_.distance(t1, t2);
-        count = 2;
-    } else {
-        legs[0] = t_.distance(t1, t2);
-        legs[1] = t_.distance(t2, t3);
-        legs[2] = t_.distance(t3, t1);
+    const bool oar = type_.shape == ContestShape::OutAndReturn;
+    const int count = oar ? 2 : 3;
+    const std::array<std::pair<uint32_t, uint32_t>, 3> ends = {{{t1, t2}, oar ? std::pair{t1, t2} : std::pair{t2, t3}, {t3, t1}}};
+    // First from the chords alone (the rounding of a long leg needs the
+    // inverse formula): what the legs can count at most and at least.
+    int64_t hi[3], lo[3], most = 0, least = 0;
+    for (int e = 0; e < count; ++e) {
+        const double c = chord(t_.point(ends[e].first), t_.point(ends[e].second));
+        hi[e] = to_hundredth_km(t_.surface_bound(c));
+        lo[e] = to_hundredth_km(std::max(0.0, c - kSlack));
+        most += hi[e];
+        least += lo[e];
     }
-    int64_t perimeter = 0;
-    for (int e = 0; e < count; ++e) perimeter += to_hundredth_km(legs[e]);
-    if (perimeter <= best_) return;  // cannot beat the best even without a penalty
-    const std::span<const double> leg_span(legs, static_cast<std::size_t>(count));
-    // Legs too short for the rules fail whatever the closing: leave out the search for it.
-    if (type_.min_leg_percent > 0 && closed_flight_value(type_, leg_span, 0.0) < 0) return;
-    const int64_t allowed_mm = closing_allowance_mm(type_, perimeter);
-    const FixPair c = closing(t1, t3, (allowed_mm + 1) / 1000.0);
-    const int64_t value = closed_flight_value(type_, leg_span, c.metres);
-    if (value < 0) return;
-    const int64_t penalty = perimeter - value;
-    if (value > best_) {
-        best_ = value;
-        result_.found = true;
-        result_.turnpoints = {t1, t2, t3};
-        result_.start = c.a;
-        result_.finish = c.b;
-        result_.distance = perimeter;
-        result_.closing = to_hundredth_km(c.metres);
-        result_.penalty = penalty;
+    if (most <= best_) return;  // cannot beat the best even without a penalty
+    if (type_.min_leg_percent > 0) {
+        const int64_t shortest = rounded(least);
+        for (int e = 0; e < count; ++e) {
+            if (hi[e] * 100 < type_.min_leg_percent * shortest) return;
+        }
     }
+    FixPair c{0.0, t1, t3};
+    if (!loose_) {
+        // Nor where the closing is too far or costs too much.
+        const double limit = closing_limit_metres(type_, most);
+        if (known.floor >= limit || most - penalty_at_least(known.floor) <= best_) return;
+        c = closing(t1, t3, limit, known.pair);
+        if (c.metres >= limit || most - penalty_at_least(floor_of(c, limit)) <= best_) return;
+    }
+    int64_t legs[3], perimeter = 0;
+    for (int e = 0; e < count; ++e) {
+        legs[e] = t_.hundredths(ends[e].first, ends[e].second);
+        perimeter += legs[e];
+    }
+    if (!loose_ && perimeter < most) {
+        // The allowance of the perimeter itself may be less: the pair found must be below it
+        // wherever the closest one is.
+        const double limit = closing_limit_metres(type_, perimeter);
+        if (c.metres >= limit) c = closing(t1, t3, limit, c);
+        if (c.metres >= limit) return;
+    }
+    const int64_t gap = to_hundredth_km(c.metres);
+    const int64_t value = closed_flight_value(type_, std::span<const int64_t>(legs, count), c.metres);
+    if (value <= best_) return;
+    if (loose_) {
+        beaten_ = stopped_ = true;
+        return;
+    }
+    best_ = value;
+    result_.found = true;
+    result_.turnpoints = {t1, t2, t3};
+    result_.start = c.a;
+    result_.finish = c.b;
+    result_.distance = perimeter;
+    result_.closing = gap;
+    result_.penalty = perimeter - value;
 }
 
 void Search::expand(const Node& node, std::vector<Node>& out) {
@@ -303,7 +294,9 @@ void Search::expand(const Node& node, std::vector<Node>& out) {
     const std::size_t count = t_.blocks(l);
     std::array<uint32_t, 3> c{};
     const int k = k_;
-    // Every choice of child per turn point that keeps the blocks in time order.
+    // Every choice of child per turn point that keeps the blocks in time order;
+    // their closings are no nearer than the parent's, searched for only when
+    // a child comes up.
     for (uint32_t mask = 0; mask < (1u << k); ++mask) {
         bool ok = true;
         for (int e = 0; e < k && ok; ++e) {
@@ -313,11 +306,12 @@ void Search::expand(const Node& node, std::vector<Node>& out) {
         if (!ok) continue;
         if (k == 2) c[2] = c[1];
         if (l == 0) {
-            leaf(c);
+            leaf(c, node.closing);
             continue;
         }
-        const int64_t b = bound(l, c);
-        if (b > best_) out.push_back({b, l, c});
+        Closing known = node.closing;
+        const int64_t b = bound(l, c, known, false);
+        if (b > best_) out.push_back({b, l, c, known, false});
     }
 }
 
@@ -325,10 +319,91 @@ void Search::dive(const Node& node) {
     std::vector<Node> kids;
     expand(node, kids);
     std::sort(kids.begin(), kids.end(), [](const Node& x, const Node& y) { return x.bound > y.bound; });
-    for (const Node& kid : kids) {
+    for (Node& kid : kids) {
         if (stopped_ || stop()) return;
+        if (kid.bound <= best_) continue;
+        refine(kid);
         if (kid.bound > best_) dive(kid);
     }
+}
+
+void Search::push_root(Queue& queue) {
+    Node root{0, t_.top_level(), {0, 0, 0}, Closing{}, false};
+    if (root.level == 0) {
+        leaf(root.b, Closing{});
+        return;
+    }
+    refine(root);
+    if (root.bound > best_) queue.push(root);
+}
+
+int64_t Search::explore(Queue& queue, uint64_t limit) {
+    std::vector<Node> kids;
+    while (!queue.empty()) {
+        Node node = queue.top();
+        if (node.bound <= best_) return 0;
+        if (stop() || nodes_ >= limit) return node.bound;
+        queue.pop();
+        if (!node.exact) {
+            // Its bound may come down with the closing searched for: back in line.
+            refine(node);
+            if (node.bound > best_) queue.push(node);
+            continue;
+        }
+        if (node.level <= kDiveLevel || queue.size() > kQueueLimit) {
+            dive(node);
+            if (stopped_) return node.bound;  // searched only in part
+            continue;
+        }
+        expand(node, kids);
+        for (const Node& kid : kids) queue.push(kid);
+    }
+    return 0;
+}
+
+// The fixes in the order of a curve through space (each place once), so that
+// index blocks are small in space even where the track keeps to one spot.
+std::vector<GeoPosition> in_space_order(const FixTree& t) {
+    const std::size_t n = t.size();
+    const FixBox& all = t.box(t.top_level(), 0);
+    auto cell = [&](std::size_t i, int k) {
+        const double span = std::max(all.hi[k] - all.lo[k], 1e-9);
+        return static_cast<uint64_t>((t.point(i)[k] - all.lo[k]) / span * 1048575.0);
+    };
+    auto spread = [](uint64_t v) {
+        uint64_t r = 0;
+        for (int bit = 0; bit < 21; ++bit) r |= ((v >> bit) & 1u) << (2 * bit);
+        return r;
+    };
+    struct Place {
+        uint64_t key;
+        GeoPosition g;
+    };
+    std::vector<Place> places(n);
+    for (std::size_t i = 0; i < n; ++i) places[i] = {spread(cell(i, 0)) | spread(cell(i, 1)) << 1, t.geo(i)};
+    auto order = [](const Place& a, const Place& b) {
+        if (a.key != b.key) return a.key < b.key;
+        if (a.g.latitude != b.g.latitude) return a.g.latitude < b.g.latitude;
+        return a.g.longitude < b.g.longitude;
+    };
+    std::sort(places.begin(), places.end(), order);
+    std::vector<GeoPosition> out;
+    for (std::size_t i = 0; i < n; ++i) {
+        const GeoPosition& g = places[i].g;
+        if (out.empty() || out.back().latitude != g.latitude || out.back().longitude != g.longitude) out.push_back(g);
+    }
+    return out;
+}
+
+bool Search::nothing_above_without_order(int64_t value, uint64_t limit) {
+    if (!scattered_) scattered_ = std::make_unique<FixTree>(in_space_order(t_));
+    Search loose(*scattered_, type_, deadline_ > 0.0 ? std::max(1e-3, deadline_ - elapsed()) : 0.0, halt_, true);
+    loose.best_ = value;
+    Queue queue;
+    loose.push_root(queue);
+    const int64_t left = loose.explore(queue, limit);
+    loose_nodes_ += loose.nodes_;
+    return left == 0 && !loose.stopped_;
 }
 
 ContestResult Search::run() {
@@ -338,36 +413,23 @@ ContestResult Search::run() {
         return result_;
     }
     if (!closed_) return run_free();
-    std::priority_queue<Node, std::vector<Node>, NodeOrder> queue;
-    const Node root{0, t_.top_level(), {0, 0, 0}};
+    Queue queue;
+    push_root(queue);
     int64_t remaining = 0;
-    if (root.level == 0) {
-        leaf(root.b);
-    } else {
-        const int64_t b = bound(root.level, root.b);
-        if (b > 0) queue.push({b, root.level, root.b});
-    }
-    std::vector<Node> kids;
-    while (!queue.empty()) {
-        const Node node = queue.top();
-        if (node.bound <= best_) break;
-        if (stop()) {
-            remaining = node.bound;
+    // Where the blocks in time order stay wide in space (a track that hovers
+    // over one spot), their bounds cannot come down to the best found; the
+    // same question over the fixes in space order, without time order and
+    // closing, can prove that no three of them do better. It is tried now
+    // and then, each time as long as the search has run so far.
+    for (uint64_t check = kFirstLooseCheck;; check *= 2) {
+        remaining = explore(queue, check);
+        if (remaining == 0 || stopped_) break;
+        if (nothing_above_without_order(best_, check)) {
+            remaining = 0;
             break;
         }
-        queue.pop();
-        if (node.level <= kDiveLevel || queue.size() > kQueueLimit) {
-            dive(node);
-            if (stopped_) {
-                remaining = node.bound;
-                break;
-            }
-            continue;
-        }
-        expand(node, kids);
-        for (const Node& kid : kids) queue.push(kid);
     }
-    result_.nodes = nodes_;
+    result_.nodes = nodes_ + loose_nodes_;
     if (result_.found) {
         result_.distance = rounded(result_.distance);
         result_.score = points(best_);

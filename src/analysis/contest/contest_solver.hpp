@@ -1,10 +1,11 @@
 #pragma once
-// Exact contest scoring of a flight at full resolution: for each flight type
-// of a rule set, branch and bound over blocks of fix indices for the turn
-// points, best bound first, until the best score found equals the highest
-// bound left (optimal) or the time runs out or the halt token is set (then
-// the result says how far from optimal it can be at most). Re-entrant: all
-// state lives in the call.
+// Exact contest scoring of a flight at full resolution: for each closed
+// flight type of a rule set, branch and bound over blocks of fix indices for
+// the turn points, best bound first, until the best score found equals the
+// highest bound left (optimal) or the time runs out or the halt token is set
+// (then the result says how far from optimal it can be at most); the free
+// distance by exact stages (free_distance.hpp). Re-entrant: all state lives
+// in the call.
 #include <array>
 #include <cstdint>
 #include <string>

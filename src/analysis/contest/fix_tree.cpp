@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/contest/contest_rules.hpp"
 #include "core/ellipsoid.hpp"
 #include "core/geodesy.hpp"
 
@@ -10,16 +11,19 @@ namespace orlogix {
 namespace {
 
 constexpr double kSemiMajor = wgs84::kSemiMinor / wgs84::kOneMinusF;
-// The smallest radius of curvature of the ellipsoid (of the meridian at the equator).
-constexpr double kSharpestRadius = wgs84::kSemiMinor * wgs84::kSemiMinor / kSemiMajor;
+// The radius of curvature of the meridian, the ellipsoid's smallest, at a latitude.
+double meridian_radius(double latitude) {
+    const double s = std::sin(latitude);
+    const double w = 1.0 - wgs84::kE2 * s * s;
+    return kSemiMajor * (1.0 - wgs84::kE2) / (w * std::sqrt(w));
+}
 
-FixBox point_box(const GeoPosition& g) {
+void earth_centred(const GeoPosition& g, double p[3]) {
     const double s = std::sin(g.latitude), c = std::cos(g.latitude);
     const double n = kSemiMajor / std::sqrt(1.0 - wgs84::kE2 * s * s);
-    const double p[3] = {n * c * std::cos(g.longitude), n * c * std::sin(g.longitude), n * (1.0 - wgs84::kE2) * s};
-    FixBox b;
-    for (int k = 0; k < 3; ++k) b.lo[k] = b.hi[k] = p[k];
-    return b;
+    p[0] = n * c * std::cos(g.longitude);
+    p[1] = n * c * std::sin(g.longitude);
+    p[2] = n * (1.0 - wgs84::kE2) * s;
 }
 
 FixBox join(const FixBox& a, const FixBox& b) {
@@ -51,20 +55,37 @@ double max_chord(const FixBox& a, const FixBox& b) {
     return std::sqrt(s);
 }
 
-double surface_upper_bound(double chord_metres) {
-    // A curve whose curvature never exceeds 1/r is at most as long as the arc of radius r
-    // over the same chord; 1 mm more covers the inverse formula's own error and rounding.
-    const double x = chord_metres / (2.0 * kSharpestRadius);
-    // asin(x) / x = 1 + x^2 / 6 + 3 x^4 / 40 + ... stays below 1 + 0.175 x^2 up to x = 0.1.
-    if (x < 0.1) return chord_metres * (1.0 + 0.175 * x * x) * (1.0 + 1e-12) + 1e-3;
-    return 2.0 * kSharpestRadius * std::asin(std::min(1.0, x)) * (1.0 + 1e-12) + 1e-3;
-}
-
 FixTree::FixTree(std::vector<GeoPosition> geo) : geo_(std::move(geo)) {
     const std::size_t n = geo_.size();
-    levels_.emplace_back();
-    levels_[0].reserve(n);
-    for (const GeoPosition& g : geo_) levels_[0].push_back(point_box(g));
+    // East, north and up at the middle of the track: a rotation keeps every
+    // chord, and boxes along the ground hug the fixes better than boxes along
+    // the earth's axes.
+    double mid[3] = {0, 0, 0};
+    double south = 10.0, north = -10.0;
+    for (const GeoPosition& g : geo_) {
+        mid[0] += std::cos(g.latitude) * std::cos(g.longitude);
+        mid[1] += std::cos(g.latitude) * std::sin(g.longitude);
+        mid[2] += std::sin(g.latitude);
+        south = std::min(south, g.latitude);
+        north = std::max(north, g.latitude);
+    }
+    const double lon = std::atan2(mid[1], mid[0]);
+    const double lat = std::atan2(mid[2], std::hypot(mid[0], mid[1]));
+    const double axes[3][3] = {
+        {-std::sin(lon), std::cos(lon), 0.0},
+        {-std::sin(lat) * std::cos(lon), -std::sin(lat) * std::sin(lon), std::cos(lat)},
+        {std::cos(lat) * std::cos(lon), std::cos(lat) * std::sin(lon), std::sin(lat)},
+    };
+    double origin[3] = {0, 0, 0};
+    if (n > 0) earth_centred(GeoPosition{lat, lon}, origin);
+    levels_.emplace_back(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        double p[3];
+        earth_centred(geo_[i], p);
+        for (int k = 0; k < 3; ++k) p[k] -= origin[k];
+        FixBox& b = levels_[0][i];
+        for (int k = 0; k < 3; ++k) b.lo[k] = b.hi[k] = axes[k][0] * p[0] + axes[k][1] * p[1] + axes[k][2] * p[2];
+    }
     while (levels_.back().size() > 1) {
         const std::vector<FixBox>& below = levels_.back();
         std::vector<FixBox> up((below.size() + 1) / 2);
@@ -73,35 +94,68 @@ FixTree::FixTree(std::vector<GeoPosition> geo) : geo_(std::move(geo)) {
         }
         levels_.push_back(std::move(up));
     }
-    prefix_.resize(n);
-    suffix_.resize(n);
-    for (std::size_t i = 0; i < n; ++i) prefix_[i] = i == 0 ? levels_[0][0] : join(prefix_[i - 1], levels_[0][i]);
-    for (std::size_t j = n; j-- > 0;) suffix_[j] = j + 1 == n ? levels_[0][j] : join(suffix_[j + 1], levels_[0][j]);
+    // A geodesic between two points on one side of the equator, shorter than
+    // a quarter of the earth, keeps to latitudes at least as far from the
+    // equator as the nearer of its ends, where the meridian curves no more
+    // sharply than there; elsewhere the equator's meridian is the sharpest.
+    const bool one_side = south > 0.0 || north < 0.0;
+    const bool small = n == 0 || max_chord(levels_.back()[0], levels_.back()[0]) < 5e6;
+    const double nearest = one_side ? std::min(std::fabs(south), std::fabs(north)) : 0.0;
+    radius_ = meridian_radius(small ? nearest : 0.0) * (1.0 - 1e-9);
 }
 
 std::size_t FixTree::block_last(int level, std::size_t block) const {
     return std::min(geo_.size(), (block + 1) << level) - 1;
 }
 
+double FixTree::long_surface_bound(double x) const {
+    return 2.0 * radius_ * std::asin(std::min(1.0, x)) * (1.0 + 1e-12) + 1e-3;
+}
+
 double FixTree::distance(std::size_t i, std::size_t j) const { return distance_or_zero(geo_[i], geo_[j]); }
 
-FixPair FixTree::closest_around(std::size_t i, std::size_t j, double cap) const {
+int64_t FixTree::hundredths(std::size_t i, std::size_t j) const {
+    const double c = chord(point(i), point(j));
+    // Far apart, the inverse formula may give up (and count 0): ask it.
+    if (c < 1e6) {
+        const int64_t lo = hundredths_of_km(std::max(0.0, c - 1e-3));
+        if (lo == hundredths_of_km(surface_bound(c))) return lo;
+    }
+    return hundredths_of_km(distance(i, j));
+}
+
+FixPair FixTree::closest_around(std::size_t i, std::size_t j, double cap, double edge) const {
     FixPair best{cap, 0, 0};
+    int64_t counted = INT64_MAX;  // of the best pair found
+    // Pairs are looked at only where they may count fewer hundredths than the
+    // best one found, or lie below the edge where it does not: nearer than this.
+    auto reach = [&] {
+        const double fewer = counted == INT64_MAX ? cap : std::min(cap, 10.0 * static_cast<double>(counted) - 5.0);
+        return best.metres >= edge ? std::max(fewer, std::min(cap, edge)) : fewer;
+    };
+    double near = reach();
     struct Item {
         int level;
         uint32_t a, b;
     };
     std::vector<Item> stack;
-    const int top = top_level();
-    stack.push_back({top, 0, 0});
+    stack.push_back({top_level(), 0, 0});
     while (!stack.empty()) {
         const Item it = stack.back();
         stack.pop_back();
         if (block_first(it.level, it.a) > i || block_last(it.level, it.b) < j) continue;
-        if (min_chord(box(it.level, it.a), box(it.level, it.b)) >= best.metres) continue;
+        if (min_chord(box(it.level, it.a), box(it.level, it.b)) >= near) continue;
         if (it.level == 0) {
+            // The count from the chord where it settles it; the distance itself only for a new best.
+            const int64_t h = hundredths(it.a, it.b);
+            if (h >= counted && !(best.metres >= edge && chord(point(it.a), point(it.b)) < edge)) continue;
             const double d = distance(it.a, it.b);
-            if (d < best.metres) best = {d, it.a, it.b};
+            if (d >= cap) continue;
+            if (h < counted || (best.metres >= edge && d < edge)) {
+                best = {d, it.a, it.b};
+                counted = h;
+                near = reach();
+            }
             continue;
         }
         const int l = it.level - 1;
@@ -125,56 +179,7 @@ FixPair FixTree::closest_around(std::size_t i, std::size_t j, double cap) const 
             for (int y = x; y > 0 && lb[order[y - 1]] < lb[order[y]]; --y) std::swap(order[y - 1], order[y]);
         }
         for (int k = 0; k < count; ++k) {
-            if (lb[order[k]] < best.metres) stack.push_back(kids[order[k]]);
-        }
-    }
-    return best;
-}
-
-FixPair FixTree::farthest(std::size_t from, bool before, const std::vector<std::vector<double>>* weight_max,
-                          double grain, std::size_t hint, double floor) const {
-    FixPair best{floor, static_cast<uint32_t>(from), static_cast<uint32_t>(from)};
-    const FixBox& p = levels_[0][from];
-    auto weight = [&](int level, std::size_t block) { return weight_max ? (*weight_max)[level][block] : 0.0; };
-    auto counted = [grain](double metres) { return grain > 0.0 ? grain * std::floor(metres / grain + 0.5) : metres; };
-    if (hint != kNoHint && (before ? hint <= from : hint >= from)) {
-        const double d = weight(0, hint) + counted(distance(hint, from));
-        if (d > best.metres) {
-            best.metres = d;
-            (before ? best.a : best.b) = static_cast<uint32_t>(hint);
-        }
-    }
-    struct Item {
-        int level;
-        uint32_t block;
-        double ub;
-    };
-    std::vector<Item> stack;
-    stack.push_back({top_level(), 0, 1e300});
-    while (!stack.empty()) {
-        const Item it = stack.back();
-        stack.pop_back();
-        if (it.ub <= best.metres) continue;
-        if (it.level == 0) {
-            const double d = weight(0, it.block) + counted(distance(it.block, from));
-            if (d > best.metres) {
-                best.metres = d;
-                (before ? best.a : best.b) = it.block;
-            }
-            continue;
-        }
-        const int l = it.level - 1;
-        Item kids[2];
-        int count = 0;
-        for (uint32_t x = 0; x < 2; ++x) {
-            const uint32_t b = 2 * it.block + x;
-            if (b >= blocks(l)) continue;
-            if (before ? block_first(l, b) > from : block_last(l, b) < from) continue;
-            kids[count++] = {l, b, weight(l, b) + counted(surface_upper_bound(max_chord(box(l, b), p)))};
-        }
-        if (count == 2 && kids[0].ub > kids[1].ub) std::swap(kids[0], kids[1]);
-        for (int k = 0; k < count; ++k) {
-            if (kids[k].ub > best.metres) stack.push_back(kids[k]);
+            if (lb[order[k]] < near) stack.push_back(kids[order[k]]);
         }
     }
     return best;
