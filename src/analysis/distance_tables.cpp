@@ -108,6 +108,7 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
         tmax_ = std::make_unique_for_overwrite<int32_t[]>(nb * nb);
         tmin_ = std::make_unique_for_overwrite<int32_t[]>(nb * nb);
         corner_ = std::make_unique_for_overwrite<int32_t[]>(wide * wide);
+        block_start_.resize(nb + 1);
     } catch (const std::bad_alloc&) {
         return kOptimiseNoMemory;
     }
@@ -115,17 +116,12 @@ int DistanceTables::build(const std::vector<PlanePoint>& points, const HaltToken
     // searches' whole-block steps; so is D.
     const std::size_t extremes = nb * n + kBlock;
     std::size_t cells = 0;
-    try {
-        block_start_.resize(nb + 1);
-    } catch (const std::bad_alloc&) {
-        return kOptimiseNoMemory;
-    }
     for (std::size_t x = 0; x < nb; ++x) {
         block_start_[x] = cells;
         cells += (std::min(n, (x + 1) * kBlock) - x * kBlock) * block_stride(x);
     }
     block_start_[nb] = cells;
-    if (!d_.allocate(cells + kBlock) || !sides_.allocate(2 * extremes + 2 * wide * n)) return kOptimiseNoMemory;
+    if (!d_.allocate(cells + kBlock) || !sides_.allocate(2 * extremes)) return kOptimiseNoMemory;
     std::fill_n(d_.data() + cells, kBlock, 0);
     bmax_ = sides_.data();
     bmin_ = bmax_ + extremes;
