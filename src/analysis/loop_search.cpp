@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <system_error>
 #include <thread>
 #include <tuple>
@@ -47,16 +46,6 @@ void take(LoopCandidate& best, int64_t score, uint32_t k, uint32_t l, uint32_t m
 // The largest perimeter a triangle whose shortest side may be `side` can have
 // and still give every side 7/25 of it: side >= P*7/25 (integer) means P <= (25 side + 24) / 7.
 int64_t fai_perimeter_cap(int64_t side) { return (25 * side + 24) / 7; }
-
-struct SharedFloor {
-    std::atomic<int64_t> flat{-1};
-    std::atomic<int64_t> fai{-1};
-    static void raise(std::atomic<int64_t>& f, int64_t v) {
-        int64_t cur = f.load(std::memory_order_relaxed);
-        while (v > cur && !f.compare_exchange_weak(cur, v, std::memory_order_relaxed)) {
-        }
-    }
-};
 
 // A pair of blocks for the first and the last turn point, with the most any
 // triangle on them can score (flat and FAI; -1: none can qualify).
@@ -136,16 +125,16 @@ enum class Shape { Flat, Fai };
 
 // The search for one shape over the block pairs, most promising first, so
 // that good triangles are found early and the rest fall below them on their
-// bounds. Workers may share one list and one floor.
+// bounds.
 class TriangleWorker {
 public:
-    TriangleWorker(const DistanceTables& t, ClosingRule rule, uint32_t gap, Shape shape,
-                   std::atomic<int64_t>& floor)
-        : t_(t), rule_(rule), gap_(gap), shape_(shape), floor_(floor), narrow_(t.longest() < kNarrowDistance),
+    TriangleWorker(const DistanceTables& t, ClosingRule rule, uint32_t gap, Shape shape)
+        : t_(t), rule_(rule), gap_(gap), shape_(shape), narrow_(t.longest() < kNarrowDistance),
           gap_limit_(rule == ClosingRule::GapLimit ? static_cast<int32_t>(std::min<uint32_t>(gap, INT32_MAX)) : INT32_MAX),
           five_(rule == ClosingRule::OneFifth ? 5 : 0) {}
 
-    int64_t floor() const { return std::max(best.score, floor_.load(std::memory_order_relaxed)); }
+    // What a triangle must reach to win: the best so far (-1 while none).
+    int64_t floor() const { return best.score; }
 
     // Every triangle whose first turn point lies in block x and last in block y.
     void block_pair(const BlockPair& p) {
@@ -235,17 +224,13 @@ private:
             m = lo + at;
         }
         if (five && p <= 5 * g) return;
-        if (beats(p - g, k, l, m, best)) {
-            take(best, p - g, k, l, m);
-            SharedFloor::raise(floor_, p - g);
-        }
+        if (beats(p - g, k, l, m, best)) take(best, p - g, k, l, m);
     }
 
     const DistanceTables& t_;
     ClosingRule rule_;
     uint32_t gap_;
     Shape shape_;
-    std::atomic<int64_t>& floor_;
     bool narrow_;
     int32_t gap_limit_, five_;
     int32_t gaps_[kBlock * kBlock] = {};
@@ -409,9 +394,8 @@ TriangleSearch search_triangles(const DistanceTables& t, ClosingRule rule, uint3
     // Flat and FAI triangles are two searches, each over the block pairs in
     // the order of its own bound; with two threads each takes one.
     std::vector<BlockPair> fai_pairs;
-    SharedFloor floors;
-    TriangleWorker flat(t, rule, gap, Shape::Flat, floors.flat);
-    TriangleWorker fai(t, rule, gap, Shape::Fai, floors.fai);
+    TriangleWorker flat(t, rule, gap, Shape::Flat);
+    TriangleWorker fai(t, rule, gap, Shape::Fai);
     std::atomic<bool> stopped{false};
     auto run = [&](TriangleWorker& w, std::vector<BlockPair>& list, Shape shape) {
         auto key = [shape](const BlockPair& p) { return shape == Shape::Flat ? p.flat : p.fai; };
