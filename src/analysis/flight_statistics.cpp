@@ -16,16 +16,11 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-struct Walk {
-    double distance = 0.0;
-    double start_height = 0.0;  // decimetres
-};
-
 // Walks back from n over `window` seconds of flight, stopping at a segment
 // start. leg(from, to) is the distance between two positions of the walk.
 template <class Leg>
-Walk walk_back(const std::vector<TrackPosition>& positions, std::size_t n, double window, const Leg& leg) {
-    Walk w;
+TrackLegs::Walk walk_back(const std::vector<TrackPosition>& positions, std::size_t n, double window, const Leg& leg) {
+    TrackLegs::Walk w;
     w.start_height = positions[n].gps_altitude;
     std::size_t ref = n;
     double time = 0.0;
@@ -55,7 +50,7 @@ bool walk_starts(const std::vector<TrackPosition>& positions, std::size_t n) {
     return n > 0 && n < positions.size() && !(positions[n].flags & kSegmentStart);
 }
 
-SpeedClimb speed_climb(const std::vector<TrackPosition>& positions, std::size_t n, const Walk& w) {
+SpeedClimb speed_climb(const std::vector<TrackPosition>& positions, std::size_t n, const TrackLegs::Walk& w) {
     return {w.distance * 0.06, (positions[n].gps_altitude - w.start_height) * 0.001666667};
 }
 
@@ -143,8 +138,7 @@ TrackLegs::Walk TrackLegs::walk(std::size_t n, double window) const {
 
 SpeedClimb TrackLegs::mean_speed_climb_60s(std::size_t n) const {
     if (!walk_starts(positions_, n)) return {};
-    const Walk w = walk(n, 60.0);
-    return {w.distance * 0.06, (positions_[n].gps_altitude - w.start_height) * 0.001666667};
+    return speed_climb(positions_, n, walk(n, 60.0));
 }
 
 double TrackLegs::top_speed_10s(std::size_t n) const {

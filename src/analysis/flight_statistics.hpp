@@ -38,11 +38,13 @@ public:
     // The distance from position j - 1 to position j (j >= 1).
     double step(std::size_t j) const { return step_[j]; }
 
-private:
+    // What a walk back over a window of seconds gathers.
     struct Walk {
         double distance = 0.0;
         double start_height = 0.0;  // decimetres
     };
+
+private:
     Walk walk(std::size_t n, double window) const;
 
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
